@@ -1,0 +1,74 @@
+// Binary convolutional codes: encoder, soft-in/soft-out decoder and Viterbi decoder.
+//
+// Code-bit streams are step-major (element k*n + i is code bit i of step k) and soft
+// values are log-likelihood ratios ln(P(bit = 1) / P(bit = 0)): positive favours 1.
+// All soft arithmetic is single precision in a fixed order, so results are
+// reproducible bit for bit; "minus infinity" is the finite value -1e7.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "linkforge/trellis.hpp"
+
+namespace linkforge {
+
+inline constexpr float kTrellisMinusInfinity = -10000000.0f;
+
+// ---------------------------------------------------------------------------------
+// Encoder
+
+// Tail inputs of the code: for a recursive code entry s is the feedback bit of state s
+// (the input that moves the register towards state 0); zeros for feed-forward codes,
+// with the first entry set to -1 to mark a tail-biting block.
+std::vector<int> tail_inputs(const Trellis& trellis, CodeType type);
+
+// Number of code bits for L data bits: n*(L + m), or n*L for tail-biting blocks.
+std::size_t trellis_encode_length(const Trellis& trellis, std::size_t L, bool tail_biting);
+
+// Encodes data bits (0 or 1) into output (trellis_encode_length values of 0 or 1).
+// A negative tail_inputs[0] marks a tail-biting block: the encoder first passes the
+// last m data bits through the state tables to find the state where the block ends,
+// and starts there. Otherwise it starts in state 0 and appends m tail steps whose
+// inputs come from tail_inputs. Throws std::invalid_argument on wrong sizes or a
+// tail-biting block shorter than m.
+void trellis_encode(std::span<int> output, std::span<const int> data, const Trellis& trellis,
+                    std::span<const int> tail_inputs);
+
+// ---------------------------------------------------------------------------------
+// Soft-in/soft-out decoder (forward-backward algorithm) of terminated codes
+
+// input_u: L a-priori values of the data bits; input_c: (L + m)*n channel values.
+// output_u, output_c: full a-posteriori values of the same layout (they include the
+// inputs; subtract them for extrinsic values). decoder_type 0..4 selects the max-star
+// operator. The trellis starts and ends in state 0; tail steps carry no data bit.
+// Throws std::invalid_argument on wrong sizes or a type outside 0..4.
+void trellis_posterior(std::span<const float> input_u, std::span<const float> input_c,
+                       const Trellis& trellis, int decoder_type, std::span<float> output_u,
+                       std::span<float> output_c);
+
+// Bytes of working memory trellis_posterior takes for a code of constraint length K
+// with n code bits per step and L data bits, tables excluded (saturating).
+std::uint64_t trellis_posterior_bytes(int K, int n, std::size_t L) noexcept;
+
+// ---------------------------------------------------------------------------------
+// Viterbi decoder (correlation metric, traceback from the end of the block)
+
+// Terminated block: input_c holds (L + m)*n values, output_u receives L decisions of
+// the best path from state 0 to state 0. Ties keep the lower previous state and bit 0.
+void trellis_best_path(std::span<int> output_u, std::span<const float> input_c,
+                       const Trellis& trellis);
+
+// Tail-biting block: input_c holds L*n values (L >= 1); the block is decoded as a ring
+// with `depth_steps` (D >= 0) steps of wrap-around before and after it. The start of
+// the traceback is the best state after the lead-out, the lowest on ties.
+void trellis_best_path_circular(std::span<int> output_u, std::span<const float> input_c,
+                                const Trellis& trellis, std::size_t depth_steps);
+
+// Bytes of working memory of a Viterbi run over `steps` recorded trellis steps, tables
+// excluded (saturating).
+std::uint64_t trellis_best_path_bytes(int K, int n, std::size_t steps) noexcept;
+
+}  // namespace linkforge

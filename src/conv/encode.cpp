@@ -1,0 +1,60 @@
+#include <stdexcept>
+
+#include "linkforge/bits.hpp"
+#include "linkforge/conv.hpp"
+
+namespace linkforge {
+
+std::vector<int> tail_inputs(const Trellis& trellis, CodeType type) {
+  std::vector<int> tail(static_cast<std::size_t>(trellis.num_states), 0);
+  if (type == CodeType::kRecursive) {
+    // Feeding the feedback bit as data makes the entering register bit 0, so m such
+    // steps reach state 0. Row 0 of the generator is the feedback polynomial.
+    for (int s = 0; s < trellis.num_states; ++s)
+      tail[s] = parity_counter(s & trellis.g[0], trellis.m);
+  } else if (type == CodeType::kTailBiting) {
+    tail[0] = -1;
+  }
+  return tail;
+}
+
+std::size_t trellis_encode_length(const Trellis& trellis, std::size_t L, bool tail_biting) {
+  const std::size_t steps = tail_biting ? L : L + static_cast<std::size_t>(trellis.m);
+  return steps * static_cast<std::size_t>(trellis.n);
+}
+
+void trellis_encode(std::span<int> output, std::span<const int> data, const Trellis& trellis,
+                    std::span<const int> tail_inputs) {
+  const auto S = static_cast<std::size_t>(trellis.num_states);
+  const auto n = static_cast<std::size_t>(trellis.n);
+  const auto m = static_cast<std::size_t>(trellis.m);
+  const std::size_t L = data.size();
+  if (tail_inputs.size() < S) throw std::invalid_argument("tail inputs shorter than the states");
+  const bool tail_biting = tail_inputs[0] < 0;
+  if (tail_biting && L < m) {
+    throw std::invalid_argument("tail-biting block shorter than the code memory");
+  }
+  if (output.size() != trellis_encode_length(trellis, L, tail_biting)) {
+    throw std::invalid_argument("output length does not match the block");
+  }
+
+  int state = 0;
+  if (tail_biting) {
+    // A feed-forward register holds the last m inputs, so the block's end state is
+    // reached from any state by its last m data bits.
+    for (std::size_t k = L - m; k < L; ++k) {
+      state = data[k] ? trellis.next1[state] : trellis.next0[state];
+    }
+  }
+  const auto step = [&](std::size_t k, int bit) {
+    const int word = bit ? trellis.out1[state] : trellis.out0[state];
+    state = bit ? trellis.next1[state] : trellis.next0[state];
+    itob(output.subspan(k * n, n), word);
+  };
+  for (std::size_t k = 0; k < L; ++k) step(k, data[k] != 0);
+  if (!tail_biting) {
+    for (std::size_t k = L; k < L + m; ++k) step(k, tail_inputs[state] != 0);
+  }
+}
+
+}  // namespace linkforge

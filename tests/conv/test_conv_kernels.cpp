@@ -1,0 +1,383 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <limits>
+#include <ostream>
+#include <random>
+#include <vector>
+
+#include "linkforge/conv.hpp"
+#include "linkforge/max_star.hpp"
+
+namespace linkforge {
+namespace {
+
+std::vector<int> encode(const Trellis& t, CodeType type, const std::vector<int>& data) {
+  std::vector<int> out(trellis_encode_length(t, data.size(), type == CodeType::kTailBiting));
+  trellis_encode(out, data, t, tail_inputs(t, type));
+  return out;
+}
+
+// Noiseless channel values: +amp for a 1, -amp for a 0.
+std::vector<float> antipodal(const std::vector<int>& bits, float amp = 2.0f) {
+  std::vector<float> v(bits.size());
+  for (std::size_t i = 0; i < bits.size(); ++i) v[i] = bits[i] ? amp : -amp;
+  return v;
+}
+
+const Trellis kFF75 = make_trellis(std::vector<int>{7, 5}, 3, false);
+const Trellis kRSC75 = make_trellis(std::vector<int>{7, 5}, 3, true);
+const std::vector<int> kData = {1, 0, 1, 1};
+
+// ---------------------------------------------------------------------------------
+// Worked examples of the (7, 5) code
+
+TEST(TrellisEncode, WorkedBlocksOfTheSevenFiveCode) {
+  EXPECT_EQ(encode(kRSC75, CodeType::kRecursive, kData),
+            (std::vector<int>{1, 1, 0, 1, 1, 0, 1, 0, 0, 1, 1, 1}));
+  EXPECT_EQ(encode(kFF75, CodeType::kFeedForward, kData),
+            (std::vector<int>{1, 1, 1, 0, 0, 0, 0, 1, 0, 1, 1, 1}));
+  EXPECT_EQ(encode(kFF75, CodeType::kTailBiting, kData),
+            (std::vector<int>{1, 0, 0, 1, 0, 0, 0, 1}));
+  EXPECT_EQ(tail_inputs(kRSC75, CodeType::kRecursive), (std::vector<int>{0, 1, 1, 0}));
+  EXPECT_EQ(encode(kRSC75, CodeType::kRecursive, {}), std::vector<int>(4, 0));
+}
+
+TEST(TrellisEncode, RefusesShortTailBitingBlocksAndWrongSizes) {
+  std::vector<int> out(2);
+  EXPECT_THROW(
+      trellis_encode(out, std::vector<int>{1}, kFF75, tail_inputs(kFF75, CodeType::kTailBiting)),
+      std::invalid_argument);
+  EXPECT_THROW(trellis_encode(out, kData, kFF75, tail_inputs(kFF75, CodeType::kFeedForward)),
+               std::invalid_argument);
+}
+
+struct PosteriorCase {
+  int decoder_type;
+  int code_type;
+  std::vector<float> input_u, input_c, output_u, output_c;
+};
+
+void PrintTo(const PosteriorCase& c, std::ostream* os) {
+  *os << "decoder_type " << c.decoder_type << ", code_type " << c.code_type << ", "
+      << c.input_c.size() << " code values";
+}
+
+class PosteriorWorked : public testing::TestWithParam<PosteriorCase> {};
+
+TEST_P(PosteriorWorked, MatchesHandValues) {
+  const PosteriorCase& c = GetParam();
+  const Trellis& t = c.code_type == 0 ? kRSC75 : kFF75;
+  std::vector<float> out_u(c.input_u.size());
+  std::vector<float> out_c(c.input_c.size());
+  trellis_posterior(c.input_u, c.input_c, t, c.decoder_type, out_u, out_c);
+  EXPECT_EQ(out_u, c.output_u);
+  if (!c.output_c.empty()) {
+    EXPECT_EQ(out_c, c.output_c);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SevenFive, PosteriorWorked,
+    testing::Values(
+        PosteriorCase{1,
+                      1,
+                      {0, 0, 0, 0},
+                      {2, 2, 2, -2, -2, -2, -2, 2, -2, 2, 2, 2},
+                      {10, -10, 10, 10},
+                      {10, 10, 10, -10, -10, -10, -10, 10, -10, 10, 10, 10}},
+        PosteriorCase{1,
+                      1,
+                      {0, 0, 0, 0},
+                      {2, 2, -2, -2, -2, -2, -2, 2, -2, 2, 2, 2},
+                      {6, -6, 8, 8},
+                      {6, 6, 6, -6, -6, -6, -6, 6, -8, 8, 8, 8}},
+        PosteriorCase{2,
+                      1,
+                      {0, 0, 0, 0},
+                      {2, 2, 2, -2, -2, -2, -2, 2, -2, 2, 2, 2},
+                      {10, -10, 10, 10},
+                      {10, 10, 9.5f, -10, -9, -9.5f, -9, 9, -9.5f, 10, 10, 10}},
+        PosteriorCase{1,
+                      1,
+                      {1, 0, -3, 0},
+                      {2, 2, 2, -2, -2, -2, -2, 2, -2, 2, 2, 2},
+                      {10, -9, 7, 9},
+                      {10, 10, 9, -9, -7, -7, -7, 9, -7, 7, 9, 9}},
+        PosteriorCase{
+            1, 0, {0, 0, 0, 0}, {2, 2, -2, 2, 2, -2, 2, -2, -2, 2, 2, 2}, {10, -10, 10, 10}, {}},
+        PosteriorCase{1,
+                      1,
+                      {0, 0, 0, 0},
+                      std::vector<float>(12, 0.0f),
+                      {0, 0, 0, 0},
+                      std::vector<float>(12, 0.0f)},
+        PosteriorCase{1, 1, {}, {-1, 3, 2, 0.5f}, {}, {}}));
+
+TEST(TrellisPosterior, RefusesUnknownOperatorsAndWrongLengths) {
+  std::vector<float> u(4), c(12), out_u(4), out_c(12);
+  EXPECT_THROW(trellis_posterior(u, c, kFF75, 5, out_u, out_c), std::invalid_argument);
+  EXPECT_THROW(trellis_posterior(u, std::vector<float>(11), kFF75, 1, out_u, out_c),
+               std::invalid_argument);
+}
+
+TEST(TrellisBestPath, WorkedBlocksOfTheSevenFiveCode) {
+  std::vector<int> out(4);
+  trellis_best_path(out, std::vector<float>{2, 2, -2, -2, -2, -2, -2, 2, -2, 2, 2, 2}, kFF75);
+  EXPECT_EQ(out, kData);
+  trellis_best_path(out, std::vector<float>{2, 2, -2, 2, 2, -2, 2, -2, -2, 2, 2, 2}, kRSC75);
+  EXPECT_EQ(out, kData);
+  const std::vector<float> ring = {2, -2, -2, 2, -2, -2, -2, 2};
+  for (const std::size_t depth : {std::size_t{18}, std::size_t{0}, std::size_t{3}}) {
+    trellis_best_path_circular(out, ring, kFF75, depth);
+    EXPECT_EQ(out, kData) << "D " << depth;
+  }
+  std::vector<float> flipped = ring;
+  flipped[0] = -flipped[0];
+  trellis_best_path_circular(out, flipped, kFF75, 18);
+  EXPECT_EQ(out, kData);
+  trellis_best_path(out, std::vector<float>(12, 0.0f), kFF75);
+  EXPECT_EQ(out, std::vector<int>(4, 0));  // ties keep bit 0
+}
+
+// A lead-in of D >= L steps wraps around the ring more than once; every step must
+// still read a step of the block.
+TEST(TrellisBestPath, RingLongerThanTheBlockStaysInside) {
+  const std::vector<float> ring = {2, -2, -2, 2, -2, -2, -2, 2};
+  std::vector<int> out(4);
+  for (std::size_t depth = 0; depth <= 13; ++depth) {
+    trellis_best_path_circular(out, ring, kFF75, depth);
+    if (depth >= 3) {
+      EXPECT_EQ(out, kData) << "D " << depth;
+    }
+  }
+  std::vector<int> one(1);
+  trellis_best_path_circular(one, std::vector<float>{-2, 2}, kFF75, 9);
+  EXPECT_THROW(trellis_best_path_circular(std::span<int>{}, std::span<const float>{}, kFF75, 3),
+               std::invalid_argument);
+}
+
+// ---------------------------------------------------------------------------------
+// Independent oracle: exhaustive search over every data word of a short block.
+
+struct Oracle {
+  std::vector<std::vector<int>> data, code;
+};
+
+Oracle enumerate(const Trellis& t, CodeType type, std::size_t L) {
+  Oracle o;
+  for (std::size_t word = 0; word < (std::size_t{1} << L); ++word) {
+    std::vector<int> d(L);
+    for (std::size_t k = 0; k < L; ++k) d[k] = (word >> k) & 1;
+    o.code.push_back(encode(t, type, d));
+    o.data.push_back(std::move(d));
+  }
+  return o;
+}
+
+double path_metric(const std::vector<int>& d, const std::vector<int>& c,
+                   const std::vector<float>& u, const std::vector<float>& v) {
+  double metric = 0;
+  for (std::size_t k = 0; k < d.size(); ++k) metric += d[k] ? u[k] : 0.0;
+  for (std::size_t j = 0; j < c.size(); ++j) metric += c[j] ? v[j] : 0.0;
+  return metric;
+}
+
+double log_sum_exp(const std::vector<double>& x) {
+  const double top = *std::max_element(x.begin(), x.end());
+  double sum = 0;
+  for (const double v : x) sum += std::exp(v - top);
+  return top + std::log(sum);
+}
+
+// Exact log-MAP decoding is the log-ratio of sums over all codewords; max-log on
+// integer inputs is exact in single precision.
+TEST(TrellisPosterior, AgreesWithExhaustiveSumsOverAllCodewords) {
+  std::mt19937 rng(17);
+  std::normal_distribution<float> noise(0.0f, 1.5f);
+  const std::vector<std::vector<int>> codes = {{7, 5}, {13, 15}, {3}, {5, 7, 7}, {11, 13}};
+  for (const auto& g : codes) {
+    const int K = g[0] >= 8 ? 4 : g[0] >= 4 ? 3 : 2;
+    for (const bool recursive : {false, true}) {
+      const Trellis t = make_trellis(g, K, recursive);
+      const CodeType type = recursive ? CodeType::kRecursive : CodeType::kFeedForward;
+      const std::size_t L = 6;
+      const Oracle o = enumerate(t, type, L);
+      std::vector<float> u(L), c(o.code[0].size());
+      for (float& x : u) x = noise(rng);
+      for (float& x : c) x = noise(rng);
+      std::vector<float> out_u(L), out_c(c.size());
+      trellis_posterior(u, c, t, 4, out_u, out_c);
+      std::vector<double> metric;
+      for (std::size_t w = 0; w < o.data.size(); ++w) {
+        metric.push_back(path_metric(o.data[w], o.code[w], u, c));
+      }
+      const auto ratio = [&](auto bit_of) {
+        std::vector<double> one, zero;
+        for (std::size_t w = 0; w < metric.size(); ++w)
+          (bit_of(w) ? one : zero).push_back(metric[w]);
+        return log_sum_exp(one) - log_sum_exp(zero);
+      };
+      for (std::size_t k = 0; k < L; ++k) {
+        EXPECT_NEAR(out_u[k], ratio([&](std::size_t w) { return o.data[w][k]; }), 2e-4)
+            << "bit " << k;
+      }
+      for (std::size_t j = 0; j < c.size(); ++j) {
+        if (recursive && j % t.n == 0 && j / t.n >= L) continue;  // tail systematic bits
+        EXPECT_NEAR(out_c[j], ratio([&](std::size_t w) { return o.code[w][j]; }), 2e-4)
+            << "code bit " << j;
+      }
+    }
+  }
+}
+
+TEST(TrellisBestPath, FindsTheHighestCorrelationCodeword) {
+  std::mt19937 rng(23);
+  std::normal_distribution<float> noise(0.0f, 1.0f);
+  const Trellis t = make_trellis(std::vector<int>{13, 15}, 4, true);
+  const Oracle o = enumerate(t, CodeType::kRecursive, 8);
+  for (int trial = 0; trial < 20; ++trial) {
+    std::vector<float> c(o.code[0].size());
+    for (float& x : c) x = noise(rng);
+    std::size_t best = 0;
+    std::vector<double> metric;
+    for (std::size_t w = 0; w < o.code.size(); ++w) {
+      metric.push_back(path_metric(o.data[w], o.code[w], std::vector<float>(8, 0.0f), c));
+      if (metric[w] > metric[best]) best = w;
+    }
+    std::vector<int> out(8);
+    trellis_best_path(out, c, t);
+    EXPECT_EQ(out, o.data[best]) << "trial " << trial;
+  }
+}
+
+// ---------------------------------------------------------------------------------
+// Properties over many codes
+
+// Greatest common divisor of two polynomials over GF(2), bit i the coefficient of D^i.
+int gf2_gcd(int a, int b) {
+  while (b != 0) {
+    while (a != 0 &&
+           std::bit_width(static_cast<unsigned>(a)) >= std::bit_width(static_cast<unsigned>(b))) {
+      a ^= b << (std::bit_width(static_cast<unsigned>(a)) -
+                 std::bit_width(static_cast<unsigned>(b)));
+    }
+    std::swap(a, b);
+  }
+  return a;
+}
+
+// Feed-forward codes whose generators share no factor cannot map two data sequences
+// that differ forever onto code sequences that differ only briefly.
+bool non_catastrophic(const std::vector<int>& g) {
+  int d = 0;
+  for (const int gi : g) d = gf2_gcd(d, gi);
+  return d == 1;
+}
+
+struct RandomCode {
+  std::vector<int> g;
+  int K;
+};
+
+std::vector<RandomCode> random_codes(unsigned seed, int count) {
+  std::mt19937 rng(seed);
+  std::vector<RandomCode> codes;
+  while (static_cast<int>(codes.size()) < count) {
+    const int K = std::uniform_int_distribution<int>(1, 9)(rng);
+    const int n = std::uniform_int_distribution<int>(1, 4)(rng);
+    std::vector<int> g(n);
+    for (int& gi : g) gi = std::uniform_int_distribution<int>(0, (1 << K) - 1)(rng);
+    if (non_catastrophic(g)) codes.push_back({g, K});
+  }
+  return codes;
+}
+
+TEST(ConvProperties, NoiselessBlocksDecodeToTheirData) {
+  std::mt19937 rng(29);
+  for (const RandomCode& code : random_codes(31, 60)) {
+    for (const CodeType type :
+         {CodeType::kRecursive, CodeType::kFeedForward, CodeType::kTailBiting}) {
+      const Trellis t = make_trellis(code.g, code.K, type == CodeType::kRecursive);
+      const std::size_t L =
+          std::uniform_int_distribution<std::size_t>(std::max(code.K - 1, 1), 40)(rng);
+      std::vector<int> data(L);
+      for (int& b : data) b = std::uniform_int_distribution<int>(0, 1)(rng);
+      const std::vector<int> code_bits = encode(t, type, data);
+      const std::vector<float> c = antipodal(code_bits);
+      std::vector<int> decided(L);
+      if (type == CodeType::kTailBiting) {
+        if (L < 2 * static_cast<std::size_t>(code.K)) continue;  // short rings may alias
+        trellis_best_path_circular(decided, c, t, 6 * static_cast<std::size_t>(code.K));
+        EXPECT_EQ(decided, data) << "tail-biting K " << code.K << " n " << t.n;
+        continue;
+      }
+      trellis_best_path(decided, c, t);
+      EXPECT_EQ(decided, data) << "Viterbi K " << code.K << " n " << t.n;
+      std::vector<float> out_u(L), out_c(c.size());
+      trellis_posterior(std::vector<float>(L, 0.0f), c, t, 1, out_u, out_c);
+      for (std::size_t k = 0; k < L; ++k) {
+        EXPECT_EQ(out_u[k] > 0, data[k] == 1) << "max-log K " << code.K << " bit " << k;
+      }
+    }
+  }
+}
+
+TEST(ConvProperties, TailBitingEncoderEndsWhereItStarted) {
+  std::mt19937 rng(37);
+  for (const RandomCode& code : random_codes(41, 30)) {
+    const Trellis t = make_trellis(code.g, code.K, false);
+    const std::size_t L = std::uniform_int_distribution<std::size_t>(code.K - 1, 30)(rng);
+    std::vector<int> data(L);
+    for (int& b : data) b = std::uniform_int_distribution<int>(0, 1)(rng);
+    // Re-encode the block twice in a row: the second copy must see the same start
+    // state, so the two halves of the output agree.
+    std::vector<int> twice = data;
+    twice.insert(twice.end(), data.begin(), data.end());
+    const std::vector<int> once = encode(t, CodeType::kTailBiting, data);
+    const std::vector<int> doubled = encode(t, CodeType::kTailBiting, twice);
+    EXPECT_TRUE(std::equal(once.begin(), once.end(), doubled.begin()));
+    EXPECT_TRUE(std::equal(once.begin(), once.end(), doubled.begin() + once.size()));
+  }
+}
+
+TEST(ConvProperties, AllOperatorsAgreeInSignAtHighSnr) {
+  std::mt19937 rng(43);
+  std::normal_distribution<float> noise(0.0f, 0.5f);
+  const Trellis t = make_trellis(std::vector<int>{11, 13}, 4, true);
+  const std::size_t L = 200;
+  std::vector<int> data(L);
+  for (int& b : data) b = std::uniform_int_distribution<int>(0, 1)(rng);
+  std::vector<float> c = antipodal(encode(t, CodeType::kRecursive, data), 4.0f);
+  for (float& x : c) x += noise(rng);
+  for (int type = 0; type < kMaxStarTypes; ++type) {
+    std::vector<float> out_u(L), out_c(c.size());
+    trellis_posterior(std::vector<float>(L, 0.0f), c, t, type, out_u, out_c);
+    for (std::size_t k = 0; k < L; ++k) {
+      ASSERT_EQ(out_u[k] > 0, data[k] == 1) << "operator " << type << " bit " << k;
+    }
+  }
+}
+
+// Path metrics are renormalised every step, so a very long block neither saturates
+// nor loses the decisions.
+TEST(ConvProperties, LongBlocksStayStable) {
+  std::mt19937 rng(47);
+  const Trellis t = make_trellis(std::vector<int>{0133, 0171}, 7, false);
+  const std::size_t L = 100000;
+  std::vector<int> data(L);
+  for (int& b : data) b = std::uniform_int_distribution<int>(0, 1)(rng);
+  const std::vector<float> c = antipodal(encode(t, CodeType::kFeedForward, data), 50.0f);
+  std::vector<int> decided(L);
+  trellis_best_path(decided, c, t);
+  EXPECT_EQ(decided, data);
+  std::vector<float> out_u(L), out_c(c.size());
+  trellis_posterior(std::vector<float>(L, 0.0f), c, t, 4, out_u, out_c);
+  for (std::size_t k = 0; k < L; k += 997) EXPECT_EQ(out_u[k] > 0, data[k] == 1);
+  EXPECT_TRUE(std::isfinite(out_u[L - 1]));
+}
+
+}  // namespace
+}  // namespace linkforge
