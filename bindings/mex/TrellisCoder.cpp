@@ -1,0 +1,52 @@
+// [output] = TrellisCoder(input, g_encoder, code_type)
+//
+// Encodes a row of data bits with a binary convolutional code: recursive systematic
+// (code_type 0), feed-forward terminated (1 and below) or feed-forward tail-biting
+// (2 and above). code_type is read only when exactly three arguments are given.
+#include <cmath>
+
+#include "gateway.hpp"
+#include "generator_arg.hpp"
+#include "linkforge/checked.hpp"
+#include "linkforge/conv.hpp"
+
+namespace {
+
+using namespace linkforge;
+using namespace linkforge::mex;
+
+constexpr const char* kUsage = "Usage: [output] = TrellisCoder(input, g_encoder, code_type )";
+
+void trellis_coder(Call& call) {
+  if (call.nargin() < 2 || call.nargout() > 1) fail(kUsage);
+  const Matrix input(call.arg(0), "input");
+  const std::size_t L = input.cols();
+  const GeneratorArg code = read_generator(call.arg(1));
+  const int code_type = call.nargin() == 3 ? scalar_int(call.arg(2), "code_type") : 0;
+  const CodeType type = code_type_from_int(code_type);
+  const bool tail_biting = type == CodeType::kTailBiting;
+  const auto m = static_cast<std::size_t>(code.K - 1);
+  if (tail_biting && L < m) fail("a tail-biting block needs at least K - 1 data bits");
+
+  const std::span<const double> values = input.row();
+  std::vector<int> data(L);
+  for (std::size_t k = 0; k < L; ++k) {
+    if (std::isnan(values[k])) fail("input must not contain NaN");
+    data[k] = trunc_to_int(values[k]) != 0;
+  }
+  const std::size_t N = (tail_biting ? L : L + m) * static_cast<std::size_t>(code.n);
+  require_memory(add_sat(trellis_table_bytes(code.K), mul_sat(N, sizeof(int))), "the encoder");
+
+  Output output = Output::real(1, N);
+  const Trellis trellis = make_trellis(code.g, code.K, type == CodeType::kRecursive);
+  std::vector<int> bits(N);
+  trellis_encode(bits, data, trellis, tail_inputs(trellis, type));
+  output.assign(bits);
+  call.set_output(0, std::move(output));
+}
+
+}  // namespace
+
+void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
+  run("TrellisCoder", trellis_coder, nlhs, plhs, nrhs, prhs);
+}

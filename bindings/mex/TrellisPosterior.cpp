@@ -1,0 +1,57 @@
+// [output_u, output_c] = TrellisPosterior(input_u, input_c, g_encoder, code_type,
+//                                         decoder_type)
+//
+// Soft-in/soft-out decoding of a terminated binary convolutional code: a-posteriori
+// log-likelihood ratios of the data bits and the code bits, positive favouring 1.
+#include "gateway.hpp"
+#include "generator_arg.hpp"
+#include "linkforge/checked.hpp"
+#include "linkforge/conv.hpp"
+#include "linkforge/max_star.hpp"
+
+namespace {
+
+using namespace linkforge;
+using namespace linkforge::mex;
+
+constexpr const char* kUsage =
+    "Usage: [output_u, output_c] = TrellisPosterior(input_u, input_c, g_encoder, code_type, "
+    "decoder_type )";
+
+void trellis_posterior_gateway(Call& call) {
+  if (call.nargin() < 3) fail(kUsage);
+  const Matrix input_u(call.arg(0), "input_u");
+  const Matrix input_c(call.arg(1), "input_c");
+  const GeneratorArg code = read_generator(call.arg(2));
+  const std::size_t L = input_u.cols();
+  const std::size_t coded = (L + static_cast<std::size_t>(code.K - 1)) * code.n;
+  if (input_c.cols() != coded) fail("TrellisPosterior: Length of input_u and input_c don't agree");
+  const int code_type = call.nargin() >= 4 ? scalar_int(call.arg(3), "code_type") : 0;
+  const int decoder_type = call.nargin() >= 5 ? scalar_int(call.arg(4), "decoder_type") : 0;
+  if (!is_max_star_type(decoder_type)) fail("decoder_type must be 0 through 4");
+  if (call.nargout() > 2) fail(kUsage);
+
+  std::uint64_t bytes =
+      add_sat(trellis_table_bytes(code.K), trellis_posterior_bytes(code.K, code.n, L));
+  bytes = add_sat(bytes, mul_sat(add_sat(L, coded), 2 * sizeof(float)));
+  require_memory(bytes, "the decoder");
+
+  const std::vector<float> u = to_single(input_u.row());
+  const std::vector<float> c = to_single(input_c.row());
+  std::vector<float> out_u(L);
+  std::vector<float> out_c(coded);
+  Output output_u = Output::real(1, L);
+  Output output_c = Output::real(1, coded);
+  const Trellis trellis = make_trellis(code.g, code.K, code_type == 0);
+  trellis_posterior(u, c, trellis, decoder_type, out_u, out_c);
+  output_u.assign(out_u);
+  output_c.assign(out_c);
+  call.set_output(0, std::move(output_u));
+  call.set_output(1, std::move(output_c));
+}
+
+}  // namespace
+
+void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
+  run("TrellisPosterior", trellis_posterior_gateway, nlhs, plhs, nrhs, prhs);
+}

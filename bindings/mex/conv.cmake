@@ -1,0 +1,2 @@
+# Binary convolutional codes.
+linkforge_add_mex(TrellisCoder TrellisPosterior TrellisBestPath)

@@ -1,0 +1,232 @@
+#include "gateway.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <stdexcept>
+#include <string_view>
+
+#include "linkforge/checked.hpp"
+
+#if defined(__unix__) || defined(__APPLE__)
+#include <unistd.h>
+#endif
+
+namespace linkforge::mex {
+
+void fail(std::string message) {
+  throw Failure(std::move(message));
+}
+
+namespace {
+
+// The message outlives the body's objects in static storage, so raising the host
+// error needs no allocation and leaves nothing behind if the host never returns.
+char g_message[1024];
+char g_identifier[128];
+
+void store(char* buffer, std::size_t size, std::string_view text) noexcept {
+  const std::size_t n = text.size() < size - 1 ? text.size() : size - 1;
+  std::memcpy(buffer, text.data(), n);
+  buffer[n] = '\0';
+}
+
+template <class T>
+void widen(const void* data, std::size_t count, std::vector<double>& out) {
+  const T* p = static_cast<const T*>(data);
+  out.resize(count);
+  for (std::size_t i = 0; i < count; ++i) out[i] = static_cast<double>(p[i]);
+}
+
+// Converts the class of `array` to doubles; returns false for non-numeric classes.
+bool widen_any(mxClassID id, const void* data, std::size_t count, std::vector<double>& out) {
+  switch (id) {
+    case mxSINGLE_CLASS:
+      widen<float>(data, count, out);
+      return true;
+    case mxINT8_CLASS:
+      widen<std::int8_t>(data, count, out);
+      return true;
+    case mxUINT8_CLASS:
+      widen<std::uint8_t>(data, count, out);
+      return true;
+    case mxINT16_CLASS:
+      widen<std::int16_t>(data, count, out);
+      return true;
+    case mxUINT16_CLASS:
+      widen<std::uint16_t>(data, count, out);
+      return true;
+    case mxINT32_CLASS:
+      widen<std::int32_t>(data, count, out);
+      return true;
+    case mxUINT32_CLASS:
+      widen<std::uint32_t>(data, count, out);
+      return true;
+    case mxINT64_CLASS:
+      widen<std::int64_t>(data, count, out);
+      return true;
+    case mxUINT64_CLASS:
+      widen<std::uint64_t>(data, count, out);
+      return true;
+    case mxLOGICAL_CLASS:
+      widen<mxLogical>(data, count, out);
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::uint64_t physical_memory() noexcept {
+#if defined(_SC_PHYS_PAGES) && defined(_SC_PAGESIZE)
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long page_size = sysconf(_SC_PAGESIZE);
+  if (pages > 0 && page_size > 0) {
+    return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page_size);
+  }
+#endif
+  return std::uint64_t{16} << 30;
+}
+
+}  // namespace
+
+void run(const char* module, Body body, int nlhs, mxArray** plhs, int nrhs, const mxArray** prhs) {
+  bool failed = true;
+  try {
+    Call call(nlhs, plhs, nrhs, prhs);
+    body(call);
+    failed = false;
+  } catch (const Failure& f) {
+    store(g_message, sizeof g_message, f.message());
+  } catch (const std::bad_alloc&) {
+    store(g_message, sizeof g_message, "out of memory");
+  } catch (const std::exception& e) {
+    store(g_message, sizeof g_message, e.what());
+  } catch (...) {
+    store(g_message, sizeof g_message, "internal error");
+  }
+  if (!failed) return;
+  std::snprintf(g_identifier, sizeof g_identifier, "linkforge:%s", module);
+  mexErrMsgIdAndTxt(g_identifier, "%s", g_message);
+}
+
+void Call::set_output(int index, Output&& output) {
+  const int slots = nlhs_ > 0 ? nlhs_ : 1;
+  if (index < slots) plhs_[index] = output.release();
+  // otherwise `output` frees the array when it goes out of scope
+}
+
+Matrix::Matrix(const mxArray* array, const char* name) : name_(name) {
+  if (array == nullptr) fail(std::string(name) + " is missing");
+  if (mxIsSparse(array)) fail(std::string(name) + " must be a full matrix, not a sparse one");
+  if (!mxIsNumeric(array) && !mxIsLogical(array)) {
+    fail(std::string(name) + " must be a numeric or logical array, not " + mxGetClassName(array));
+  }
+  rows_ = mxGetM(array);
+  cols_ = mxGetN(array);
+  const std::size_t count = mxGetNumberOfElements(array);
+  complex_ = mxIsComplex(array);
+  if (count == 0) return;
+  const mxClassID id = mxGetClassID(array);
+  if (id == mxDOUBLE_CLASS) {
+    real_ = {mxGetPr(array), count};
+    if (complex_) imag_ = {mxGetPi(array), count};
+    return;
+  }
+  if (!widen_any(id, mxGetData(array), count, real_copy_)) {
+    fail(std::string(name) + " must be a numeric or logical array, not " + mxGetClassName(array));
+  }
+  real_ = real_copy_;
+  if (complex_) {
+    widen_any(id, mxGetImagData(array), count, imag_copy_);
+    imag_ = imag_copy_;
+  }
+}
+
+std::span<const double> Matrix::first(std::size_t count) const {
+  if (real_.size() >= count) return real_.first(count);
+  if (rows_ == 0)
+    fail(std::string(name_) + " has " + std::to_string(cols_) + " columns but no rows");
+  fail(std::string(name_) + " must hold at least " + std::to_string(count) + " values");
+}
+
+int trunc_to_int(double value) noexcept {
+  if (std::isnan(value)) return 0;
+  if (value >= 2147483647.0) return std::numeric_limits<int>::max();
+  if (value <= -2147483648.0) return std::numeric_limits<int>::min();
+  return static_cast<int>(value);  // in range: truncates toward zero
+}
+
+int checked_int(double value, const char* name) {
+  if (!std::isfinite(value)) fail(std::string(name) + " must be a finite number");
+  // Truncation keeps every value above -2^31 - 1 and below 2^31 inside the int range.
+  if (!(value > -2147483649.0 && value < 2147483648.0)) {
+    fail(std::string(name) + " is out of range");
+  }
+  return static_cast<int>(value);
+}
+
+int scalar_int(const mxArray* array, const char* name) {
+  const Matrix m(array, name);
+  if (m.empty()) fail(std::string(name) + " must not be empty");
+  return checked_int(m[0], name);
+}
+
+double scalar_double(const mxArray* array, const char* name) {
+  const Matrix m(array, name);
+  if (m.empty()) fail(std::string(name) + " must not be empty");
+  return m[0];
+}
+
+std::vector<float> to_single(std::span<const double> values) {
+  std::vector<float> out(values.size());
+  for (std::size_t i = 0; i < values.size(); ++i) out[i] = static_cast<float>(values[i]);
+  return out;
+}
+
+void require_memory(std::uint64_t bytes, const char* what) {
+  // Half of the physical memory: zero-filling more than that would push the host into
+  // swap or the out-of-memory killer rather than fail cleanly.
+  const std::uint64_t limit = physical_memory() / 2;
+  if (bytes <= limit) return;
+  const std::uint64_t mib = bytes / (std::uint64_t{1} << 20);
+  fail(std::string(what) + " would need " +
+       (mib > (std::uint64_t{1} << 40) ? std::string("more than 2^40") : std::to_string(mib)) +
+       " MiB of memory, more than this machine can provide");
+}
+
+Output Output::real(std::size_t rows, std::size_t cols) {
+  require_memory(mul_sat(mul_sat(rows, cols), sizeof(double)), "the output");
+  mxArray* array = mxCreateDoubleMatrix(rows, cols, mxREAL);
+  if (array == nullptr) throw std::bad_alloc();
+  return Output(array);
+}
+
+Output Output::complex(std::size_t rows, std::size_t cols) {
+  require_memory(mul_sat(mul_sat(rows, cols), 2 * sizeof(double)), "the output");
+  mxArray* array = mxCreateDoubleMatrix(rows, cols, mxCOMPLEX);
+  if (array == nullptr) throw std::bad_alloc();
+  return Output(array);
+}
+
+Output::~Output() {
+  if (array_ != nullptr) mxDestroyArray(array_);
+}
+
+std::span<double> Output::real() noexcept {
+  return {mxGetPr(array_), mxGetNumberOfElements(array_)};
+}
+
+std::span<double> Output::imag() noexcept {
+  if (!mxIsComplex(array_)) return {};
+  return {mxGetPi(array_), mxGetNumberOfElements(array_)};
+}
+
+mxArray* Output::release() noexcept {
+  mxArray* array = array_;
+  array_ = nullptr;
+  return array;
+}
+
+}  // namespace linkforge::mex

@@ -1,0 +1,177 @@
+// Shared gateway layer between the MEX host interface and the kernels.
+//
+// Every module's mexFunction is one call of run(), which hands a Call to the module's
+// body. A body reads and checks its arguments through the helpers below, converts
+// them, calls its kernel and hands the results to Call::set_output. Problems are
+// reported by throwing (fail(), std::bad_alloc, std::invalid_argument from a kernel);
+// run() catches them once every object of the body has been destroyed and only then
+// raises the host error, so nothing the gateway allocated outlives an error whether
+// the host's error service unwinds or jumps.
+//
+// Conventions for host values:
+// - Matrices are column-major; a vector's length is its column count unless a module
+//   says otherwise, and a scalar argument is the first element of its matrix.
+// - Every real numeric or logical class is accepted and read as double; sparse, cell,
+//   struct, char and function-handle arguments are refused where a matrix is expected.
+// - Doubles become integers by truncation toward zero. trunc_to_int is defined for
+//   every double; the checked readers refuse NaN, infinities and values outside the
+//   int range wherever the value names a size, count, index or type.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "mex.h"
+
+namespace linkforge::mex {
+
+// An argument problem: the one-line message the host shows.
+class Failure {
+ public:
+  explicit Failure(std::string message) : message_(std::move(message)) {}
+  const std::string& message() const noexcept { return message_; }
+
+ private:
+  std::string message_;
+};
+
+[[noreturn]] void fail(std::string message);
+
+class Output;
+
+// Inputs and output slots of one call. The host provides max(nlhs, 1) output slots.
+class Call {
+ public:
+  Call(int nlhs, mxArray** plhs, int nrhs, const mxArray** prhs)
+      : nlhs_(nlhs), plhs_(plhs), nrhs_(nrhs), prhs_(prhs) {}
+
+  int nargin() const noexcept { return nrhs_; }
+  int nargout() const noexcept { return nlhs_; }
+  const mxArray* arg(int i) const noexcept { return prhs_[i]; }
+
+  // Hands an output to the host if a slot exists for it; otherwise the array is freed.
+  void set_output(int index, Output&& output);
+
+ private:
+  int nlhs_;
+  mxArray** plhs_;
+  int nrhs_;
+  const mxArray** prhs_;
+};
+
+using Body = void (*)(Call&);
+
+// Runs a module body and turns every failure into one host error with identifier
+// "linkforge:<module>". No exception of the body reaches the host; the host's own error
+// service may unwind through run() (GNU Octave throws from it), so run() must not be
+// noexcept.
+void run(const char* module, Body body, int nlhs, mxArray** plhs, int nrhs, const mxArray** prhs);
+
+// ---------------------------------------------------------------------------------
+// Reading arguments
+
+// Real (and, for complex arguments, imaginary) parts of a numeric or logical argument
+// as doubles. Double arrays are viewed in place; other classes are converted.
+class Matrix {
+ public:
+  // Refuses sparse and non-numeric arguments with a message naming `name`.
+  Matrix(const mxArray* array, const char* name);
+  Matrix(const Matrix&) = delete;
+  Matrix& operator=(const Matrix&) = delete;
+  Matrix(Matrix&&) = default;
+
+  std::size_t rows() const noexcept { return rows_; }
+  std::size_t cols() const noexcept { return cols_; }
+  std::size_t size() const noexcept { return real_.size(); }
+  bool empty() const noexcept { return real_.empty(); }
+  bool is_complex() const noexcept { return complex_; }
+  // All elements in column-major order.
+  std::span<const double> real() const noexcept { return real_; }
+  // Imaginary parts; empty for a real argument.
+  std::span<const double> imag() const noexcept { return imag_; }
+  double operator[](std::size_t i) const noexcept { return real_[i]; }
+
+  // The first `count` elements; refuses an argument holding fewer.
+  std::span<const double> first(std::size_t count) const;
+  // A vector whose length is its column count: the first cols() elements. A matrix with
+  // columns but no rows holds none of them and is refused.
+  std::span<const double> row() const { return first(cols_); }
+  // Imaginary parts of the first `count` elements: empty for a real argument; refuses a
+  // complex argument holding fewer.
+  std::span<const double> imag_first(std::size_t count) const {
+    if (!complex_) return {};
+    first(count);
+    return imag_.first(count);
+  }
+
+ private:
+  const char* name_;
+  std::size_t rows_ = 0;
+  std::size_t cols_ = 0;
+  bool complex_ = false;
+  std::span<const double> real_;
+  std::span<const double> imag_;
+  std::vector<double> real_copy_;
+  std::vector<double> imag_copy_;
+};
+
+// Truncation toward zero defined for every double: NaN gives 0 and values beyond the
+// int range saturate at its ends.
+int trunc_to_int(double value) noexcept;
+
+// Truncation toward zero for values that name a size, count, index or type: refuses
+// NaN, infinities and values outside the int range with a message naming `name`.
+int checked_int(double value, const char* name);
+
+// First element of an argument, truncated toward zero as checked_int does; refuses an
+// empty argument.
+int scalar_int(const mxArray* array, const char* name);
+
+// First element of an argument as a double; refuses an empty argument.
+double scalar_double(const mxArray* array, const char* name);
+
+// Rounds doubles to single precision, as the soft kernels take them.
+std::vector<float> to_single(std::span<const double> values);
+
+// Refuses a request for more working memory than the machine can provide.
+void require_memory(std::uint64_t bytes, const char* what);
+
+// ---------------------------------------------------------------------------------
+// Creating outputs
+
+// A host double matrix owned by the gateway until Call::set_output hands it over;
+// destroyed with the gateway's other objects when an error unwinds the body.
+class Output {
+ public:
+  static Output real(std::size_t rows, std::size_t cols);
+  static Output complex(std::size_t rows, std::size_t cols);
+
+  Output(Output&& other) noexcept : array_(other.array_) { other.array_ = nullptr; }
+  Output& operator=(Output&&) = delete;
+  Output(const Output&) = delete;
+  ~Output();
+
+  std::span<double> real() noexcept;
+  std::span<double> imag() noexcept;
+  mxArray* release() noexcept;
+
+  // Copies numbers of any arithmetic type into the real part, widening to double.
+  template <class Range>
+  void assign(const Range& values) {
+    const std::span<double> out = real();
+    std::size_t i = 0;
+    for (const auto& v : values) {
+      if (i == out.size()) break;
+      out[i++] = static_cast<double>(v);
+    }
+  }
+
+ private:
+  explicit Output(mxArray* array) noexcept : array_(array) {}
+  mxArray* array_;
+};
+
+}  // namespace linkforge::mex

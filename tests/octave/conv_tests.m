@@ -1,0 +1,136 @@
+## Binary convolutional codes through the host: TrellisCoder, TrellisPosterior and
+## TrellisBestPath on the (7, 5) code, messages, argument conventions and a noisy link.
+
+%!shared g, data, rsc, ff, tb
+%! g = [1 1 1; 1 0 1];
+%! data = [1 0 1 1];
+%! rsc = [1 1 0 1 1 0 1 0 0 1 1 1];
+%! ff = [1 1 1 0 0 0 0 1 0 1 1 1];
+%! tb = [1 0 0 1 0 0 0 1];
+
+## TrellisCoder
+%!assert (TrellisCoder (data, g, 0), rsc)
+%!assert (TrellisCoder (data, g, 1), ff)
+%!assert (TrellisCoder (data, g, 2), tb)
+%!assert (TrellisCoder (data, g), rsc)
+%!assert (TrellisCoder (data, g, 1, 7), rsc)        # a fourth argument resets code_type
+%!assert (TrellisCoder (data, g, -1), ff)
+%!assert (TrellisCoder (data, g, 5), tb)
+%!assert (TrellisCoder (data, g, 1.9), ff)
+%!assert (TrellisCoder ([], g, 0), zeros (1, 4))
+%!assert (TrellisCoder ([], g, 1), zeros (1, 4))
+%!assert (TrellisCoder ([0.7 -2], g, 1), TrellisCoder ([0 1], g, 1))
+%!assert (TrellisCoder (int8 (data), logical (g), single (1)), ff)
+%!assert (TrellisCoder (data, [1 0 1]), [1 0 1 1 0 1])  # n = 1, recursive: systematic only
+%!assert (TrellisCoder (data, [1; 0; 1], 1), [1 0 1 0 0 0 1 0 1 1 0 1])  # K = 1
+%!test
+%! out = TrellisCoder (data, g);
+%! assert (isreal (out) && isa (out, "double") && rows (out) == 1);
+
+%!test
+%! usage = "Usage: [output] = TrellisCoder(input, g_encoder, code_type )";
+%! expect_error (@() TrellisCoder (data), usage);
+%! expect_error (@() TrellisCoder (), usage, 0);
+%! expect_error (@() TrellisCoder (data, g), usage, 2);
+%! expect_error (@() TrellisCoder (1, g, 2), "a tail-biting block needs at least K - 1 data bits");
+%! expect_error (@() TrellisCoder ([1 NaN], g), "input must not contain NaN");
+%! expect_error (@() TrellisCoder (data, zeros (2, 0)), "g_encoder must have at least one row and one column");
+%! expect_error (@() TrellisCoder (data, ones (2, 32)), "g_encoder is too large: K - 1 and n must both be below 31");
+%! expect_error (@() TrellisCoder (data, ones (31, 3)), "g_encoder is too large: K - 1 and n must both be below 31");
+%! expect_error (@() TrellisCoder (data, {g}), "g_encoder must be a numeric or logical array, not cell");
+%! expect_error (@() TrellisCoder ("1011", g), "input must be a numeric or logical array, not char");
+%! expect_error (@() TrellisCoder (data, g, NaN), "code_type must be a finite number");
+%! expect_error (@() TrellisCoder (data, g, 1e10), "code_type is out of range");
+%! expect_error (@() TrellisCoder (data, g, []), "code_type must not be empty");
+
+## TrellisPosterior: worked values of max-log and the constant-correction operator
+%!test
+%! c = [2 2 2 -2 -2 -2 -2 2 -2 2 2 2];
+%! [u, cc] = TrellisPosterior (zeros (1, 4), c, g, 1, 1);
+%! assert (u, [10 -10 10 10]);
+%! assert (cc, [10 10 10 -10 -10 -10 -10 10 -10 10 10 10]);
+%! [u, cc] = TrellisPosterior (zeros (1, 4), [2 2 -2 -2 -2 -2 -2 2 -2 2 2 2], g, 1, 1);
+%! assert (u, [6 -6 8 8]);
+%! assert (cc, [6 6 6 -6 -6 -6 -6 6 -8 8 8 8]);
+%! [u, cc] = TrellisPosterior (zeros (1, 4), c, g, 1, 2);
+%! assert (u, [10 -10 10 10]);
+%! assert (cc, [10 10 9.5 -10 -9 -9.5 -9 9 -9.5 10 10 10]);
+%! [u, cc] = TrellisPosterior ([1 0 -3 0], c, g, 1, 1);
+%! assert (u, [10 -9 7 9]);
+%! assert (cc, [10 10 9 -9 -7 -7 -7 9 -7 7 9 9]);
+%! assert (TrellisPosterior (zeros (1, 4), [2 2 -2 2 2 -2 2 -2 -2 2 2 2], g, 0, 1), [10 -10 10 10]);
+%! [u, cc] = TrellisPosterior (zeros (1, 4), zeros (1, 12), g, 1, 1);
+%! assert (u, zeros (1, 4));
+%! assert (cc, zeros (1, 12));
+%! [u, cc] = TrellisPosterior ([], [1 -1 2 -2], g, 1, 4);
+%! assert (size (u), [1 0]);
+%! assert (size (cc), [1 4]);
+
+## Defaults: code_type 0 and decoder_type 0; fractional types truncate.
+%!test
+%! c = [2 2 -2 2 2 -2 2 -2 -2 2 2 2];
+%! [u0, c0] = TrellisPosterior (zeros (1, 4), c, g, 0, 0);
+%! [u, cc] = TrellisPosterior (zeros (1, 4), c, g);
+%! assert (u, u0);
+%! assert (cc, c0);
+%! assert (TrellisPosterior (zeros (1, 4), c, g, 0.4, 4.9), TrellisPosterior (zeros (1, 4), c, g, 0, 4));
+
+%!test
+%! usage = "Usage: [output_u, output_c] = TrellisPosterior(input_u, input_c, g_encoder, code_type, decoder_type )";
+%! expect_error (@() TrellisPosterior (zeros (1, 4), zeros (1, 12)), usage);
+%! expect_error (@() TrellisPosterior (zeros (1, 4), zeros (1, 12), g), usage, 3);
+%! expect_error (@() TrellisPosterior (zeros (1, 4), zeros (1, 11), g), "TrellisPosterior: Length of input_u and input_c don't agree");
+%! ## the length is tested before the output count
+%! expect_error (@() TrellisPosterior (zeros (1, 4), zeros (1, 11), g), "TrellisPosterior: Length of input_u and input_c don't agree", 3);
+%! expect_error (@() TrellisPosterior (zeros (1, 4), zeros (1, 12), g, 1, 5), "decoder_type must be 0 through 4");
+%! expect_error (@() TrellisPosterior (zeros (1, 4), zeros (1, 12), g, 1, -1), "decoder_type must be 0 through 4");
+%! expect_error (@() TrellisPosterior (zeros (1, 4), zeros (1, 12), g, 1, NaN), "decoder_type must be a finite number");
+%! try
+%!   TrellisPosterior (zeros (1, 10), zeros (1, 2 * 40), ones (2, 31));
+%!   error ("a code of 2^30 states was decoded");
+%! catch err
+%!   assert (regexp (err.message, '^TrellisPosterior: the (decoder|trellis of g_encoder) would need \d+ MiB of memory, more than this machine can provide$'), 1);
+%! end_try_catch
+
+## TrellisBestPath
+%!assert (TrellisBestPath ([2 2 -2 -2 -2 -2 -2 2 -2 2 2 2], g, 1), data)
+%!assert (TrellisBestPath ([2 2 -2 2 2 -2 2 -2 -2 2 2 2], g, 0), data)
+%!assert (TrellisBestPath ([2 2 -2 2 2 -2 2 -2 -2 2 2 2], g), data)
+%!assert (TrellisBestPath ([2 -2 -2 2 -2 -2 -2 2], g, 2), data)
+%!assert (TrellisBestPath ([2 -2 -2 2 -2 -2 -2 2], g, 2, 0), data)
+%!assert (TrellisBestPath ([2 -2 -2 2 -2 -2 -2 2], g, 2, 1), data)
+%!assert (TrellisBestPath ([-2 -2 -2 2 -2 -2 -2 2], g, 2), data)
+%!assert (TrellisBestPath ([2 -2 -2 2 -2 -2 -2 2], g, 2, 40), data)   # ring many times round
+%!assert (TrellisBestPath (zeros (1, 12), g, 1), zeros (1, 4))
+%!assert (TrellisBestPath ([2 2 -2 -2 -2 -2 -2 2 -2 2 2 2], g, 1, -5), data)  # depth ignored
+%!assert (TrellisBestPath (zeros (1, 4), g, 1), zeros (1, 0))
+
+%!test
+%! usage = "Usage: [output_u] = TrellisBestPath( input_c, g_encoder, [code_type], [depth] )";
+%! expect_error (@() TrellisBestPath (ones (1, 12)), usage);
+%! expect_error (@() TrellisBestPath (ones (1, 12), g), usage, 2);
+%! expect_error (@() TrellisBestPath (ones (1, 7), g), "Length of input_c must be a multiple of n, the number of rows in g");
+%! expect_error (@() TrellisBestPath (ones (1, 7), g), "Length of input_c must be a multiple of n, the number of rows in g", 2);
+%! expect_error (@() TrellisBestPath (ones (1, 2), g, 1), "input_c is shorter than the K - 1 tail steps of a terminated code");
+%! expect_error (@() TrellisBestPath ([], g, 2), "a tail-biting block needs at least one trellis step");
+%! expect_error (@() TrellisBestPath (ones (1, 8), g, 2, -1), "depth must not be negative");
+
+## A noisy link: Viterbi and max-log decisions agree on every noiseless block, and
+## both beat uncoded decisions at 3 dB.
+%!test
+%! randn ("seed", 1); rand ("seed", 1);
+%! G = [1 0 1 1 0 1 1; 1 1 1 1 0 0 1];
+%! L = 2000;
+%! bits = double (rand (1, L) > 0.5);
+%! c = TrellisCoder (bits, G, 1);
+%! assert (TrellisBestPath (4 * (2 * c - 1), G, 1), bits);
+%! EbN0 = 10 ^ (3 / 10);
+%! sigma = sqrt (1 / (2 * 0.5 * EbN0));
+%! y = (2 * c - 1) + sigma * randn (size (c));
+%! llr = 2 * y / sigma ^ 2;
+%! viterbi = TrellisBestPath (llr, G, 1);
+%! [u, ~] = TrellisPosterior (zeros (1, L), llr, G, 1, 4);
+%! assert (mean (viterbi != bits) < 5e-3);
+%! assert (mean ((u > 0) != bits) < 5e-3);
+%! [u1, ~] = TrellisPosterior (zeros (1, L), 4 * (2 * c - 1), G, 1, 1);
+%! assert (u1 > 0, logical (bits));
