@@ -8,79 +8,76 @@ namespace linkforge {
 
 namespace {
 
+// Survivor choice of a state in one recorded step: no candidate beat the start value
+// (the entry keeps previous state 0 and bit 0, as a zero-filled table would), or the
+// first or second incoming branch in the trellis's visiting order won.
+enum Choice : std::uint8_t { kNone = 0, kFirst = 1, kSecond = 2 };
+
 // Path metrics and survivor memory of one Viterbi run.
 //
 //   metric       S path metrics entering the current step
-//   next_metric  S metrics being formed; -1e7 between steps
 //   gamma        O branch metrics of the current step
-//   prev, bit    per recorded step and state: the survivor's previous state and its
-//                data bit, zero for states no path reached
+//   choice       per recorded step and state, which incoming branch survived
+//
+// Each state takes the better of its two incoming branches, first then second in the
+// order a loop over states (bit 0 before bit 1) meets them, each compared strictly
+// against the best so far starting from -1e7. Ties therefore keep the lower previous
+// state, and bit 0 before bit 1 from the same state, exactly as that loop would.
 class ViterbiRun {
  public:
   ViterbiRun(const Trellis& t, std::size_t recorded_steps)
       : t_(t),
         S_(static_cast<std::size_t>(t.num_states)),
         metric_(S_, kTrellisMinusInfinity),
-        next_metric_(S_, kTrellisMinusInfinity),
+        next_metric_(S_),
         gamma_(static_cast<std::size_t>(t.num_words)),
-        prev_(recorded_steps * S_, 0),
-        bit_(recorded_steps * S_, 0) {}
+        choice_(recorded_steps * S_, kNone) {}
 
   std::span<float> metric() { return metric_; }
 
-  // One add-compare-select step on the n channel values at `values`; records survivors
-  // in row `row` unless row is negative. A candidate replaces the stored one only when
-  // strictly greater, so ties keep the lower previous state and bit 0 before bit 1.
+  // One add-compare-select step on the n channel values at `values`, recording the
+  // survivors in row `row` unless row is negative.
   void step(const float* values, std::ptrdiff_t row) {
     branch_metrics({values, static_cast<std::size_t>(t_.n)}, gamma_.data());
-    const int* out0 = t_.out0.data();
-    const int* out1 = t_.out1.data();
-    const int* next0 = t_.next0.data();
-    const int* next1 = t_.next1.data();
-    float* next_metric = next_metric_.data();
+    const int* in_state = t_.in_state.data();
+    const int* in_word = t_.in_word.data();
     const float* metric = metric_.data();
     const float* gamma = gamma_.data();
-    int* prev = row >= 0 ? prev_.data() + static_cast<std::size_t>(row) * S_ : nullptr;
-    std::uint8_t* bit = row >= 0 ? bit_.data() + static_cast<std::size_t>(row) * S_ : nullptr;
-    for (std::size_t s = 0; s < S_; ++s) {
-      const float c0 = metric[s] + gamma[out0[s]];
-      const int to0 = next0[s];
-      if (c0 > next_metric[to0]) {
-        next_metric[to0] = c0;
-        if (prev) {
-          prev[to0] = static_cast<int>(s);
-          bit[to0] = 0;
-        }
+    float* next_metric = next_metric_.data();
+    std::uint8_t* choice =
+        row >= 0 ? choice_.data() + static_cast<std::size_t>(row) * S_ : nullptr;
+    for (std::size_t to = 0; to < S_; ++to) {
+      const float c0 = metric[in_state[2 * to]] + gamma[in_word[2 * to]];
+      const float c1 = metric[in_state[2 * to + 1]] + gamma[in_word[2 * to + 1]];
+      float best = kTrellisMinusInfinity;
+      std::uint8_t won = kNone;
+      if (c0 > best) {
+        best = c0;
+        won = kFirst;
       }
-      const float c1 = metric[s] + gamma[out1[s]];
-      const int to1 = next1[s];
-      if (c1 > next_metric[to1]) {
-        next_metric[to1] = c1;
-        if (prev) {
-          prev[to1] = static_cast<int>(s);
-          bit[to1] = 1;
-        }
+      if (c1 > best) {
+        best = c1;
+        won = kSecond;
       }
+      next_metric[to] = best;
+      if (choice != nullptr) choice[to] = won;
     }
     // Renormalise by the larger of 0 and the best metric.
-    float best = 0.0f;
-    for (std::size_t s = 0; s < S_; ++s) {
-      if (next_metric[s] > best) best = next_metric[s];
-    }
-    for (std::size_t s = 0; s < S_; ++s) {
-      metric_[s] = next_metric[s] - best;
-      next_metric[s] = kTrellisMinusInfinity;
-    }
+    float top = 0.0f;
+    for (std::size_t s = 0; s < S_; ++s) top = next_metric[s] > top ? next_metric[s] : top;
+    for (std::size_t s = 0; s < S_; ++s) metric_[s] = next_metric[s] - top;
   }
 
-  // Follows survivors from `state` back through rows last..first+1 without output, then
-  // writes the decisions of rows first..0 into out.
+  // Follows survivors from `state` back through rows last..L without output, then
+  // writes the decisions of rows L-1..0 into out (L = out.size()).
   void traceback(int state, std::size_t last_row, std::span<int> out) const {
     const std::size_t L = out.size();
-    for (std::size_t row = last_row + 1; row-- > L;) state = prev_[row * S_ + state];
-    for (std::size_t row = L; row-- > 0;) {
-      out[row] = bit_[row * S_ + state];
-      state = prev_[row * S_ + state];
+    for (std::size_t row = last_row + 1; row-- > 0;) {
+      const std::uint8_t won = choice_[row * S_ + static_cast<std::size_t>(state)];
+      const std::size_t branch = 2 * static_cast<std::size_t>(state) + (won == kSecond ? 1 : 0);
+      const int bit = won == kNone ? 0 : t_.in_bit[branch];
+      if (row < L) out[row] = bit;
+      state = won == kNone ? 0 : t_.in_state[branch];
     }
   }
 
@@ -90,8 +87,7 @@ class ViterbiRun {
   std::vector<float> metric_;
   std::vector<float> next_metric_;
   std::vector<float> gamma_;
-  std::vector<int> prev_;
-  std::vector<std::uint8_t> bit_;
+  std::vector<std::uint8_t> choice_;
 };
 
 }  // namespace
@@ -141,7 +137,7 @@ void trellis_best_path_circular(std::span<int> output_u, std::span<const float> 
 std::uint64_t trellis_best_path_bytes(int K, int n, std::size_t steps) noexcept {
   if (!trellis_fits(K, n)) return kSizeSaturated;
   const std::uint64_t S = std::uint64_t{1} << (K - 1);
-  const std::uint64_t survivors = mul_sat(mul_sat(steps, S), sizeof(int) + sizeof(std::uint8_t));
+  const std::uint64_t survivors = mul_sat(steps, S);  // one choice byte per state and step
   const std::uint64_t metrics = mul_sat(add_sat(2 * S, std::uint64_t{1} << n), sizeof(float));
   return add_sat(survivors, metrics);
 }

@@ -10,6 +10,7 @@
 
 #include "linkforge/conv.hpp"
 #include "linkforge/max_star.hpp"
+#include "reference_conv.hpp"
 
 namespace linkforge {
 namespace {
@@ -250,6 +251,54 @@ TEST(TrellisBestPath, FindsTheHighestCorrelationCodeword) {
     std::vector<int> out(8);
     trellis_best_path(out, c, t);
     EXPECT_EQ(out, o.data[best]) << "trial " << trial;
+  }
+}
+
+// ---------------------------------------------------------------------------------
+// The kernels reproduce the literal branch-by-branch recursions bit for bit, for every
+// operator, code type and many codes, with noisy channel and a-priori values.
+
+TEST(ConvKernels, BitIdenticalToTheLiteralRecursions) {
+  std::mt19937 rng(53);
+  std::normal_distribution<float> noise(0.0f, 3.0f);
+  for (int K = 1; K <= 8; ++K) {
+    for (int n = 1; n <= 4; ++n) {
+      std::vector<int> g(n);
+      for (int& gi : g) gi = std::uniform_int_distribution<int>(0, (1 << K) - 1)(rng);
+      for (const bool recursive : {false, true}) {
+        const Trellis t = make_trellis(g, K, recursive);
+        const std::size_t L = std::uniform_int_distribution<std::size_t>(1, 30)(rng);
+        std::vector<float> u(L), c((L + t.m) * n);
+        for (float& x : u) x = noise(rng);
+        for (float& x : c) x = noise(rng);
+        for (int type = 0; type < kMaxStarTypes; ++type) {
+          std::vector<float> out_u(L), out_c(c.size()), ref_u, ref_c;
+          trellis_posterior(u, c, t, type, out_u, out_c);
+          reference::posterior(u, c, t, type, ref_u, ref_c);
+          for (std::size_t k = 0; k < L; ++k) {
+            ASSERT_EQ(std::bit_cast<std::uint32_t>(out_u[k]),
+                      std::bit_cast<std::uint32_t>(ref_u[k]))
+                << "K " << K << " n " << n << " type " << type << " bit " << k;
+          }
+          for (std::size_t j = 0; j < c.size(); ++j) {
+            ASSERT_EQ(std::bit_cast<std::uint32_t>(out_c[j]),
+                      std::bit_cast<std::uint32_t>(ref_c[j]))
+                << "K " << K << " n " << n << " type " << type << " code bit " << j;
+          }
+        }
+        std::vector<int> decided(L);
+        trellis_best_path(decided, c, t);
+        ASSERT_EQ(decided, reference::best_path(c, t)) << "K " << K << " n " << n;
+        if (!recursive) {
+          const std::vector<float> ring(c.begin(), c.begin() + static_cast<std::ptrdiff_t>(L * n));
+          for (const std::size_t D : {std::size_t{0}, std::size_t{3}, 2 * L + 1}) {
+            trellis_best_path_circular(decided, ring, t, D);
+            ASSERT_EQ(decided, reference::best_path_circular(ring, t, D))
+                << "K " << K << " D " << D;
+          }
+        }
+      }
+    }
   }
 }
 

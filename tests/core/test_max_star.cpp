@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <ostream>
 #include <random>
 
@@ -72,6 +75,62 @@ TEST(MaxStar, ApproximationsStayCloseToTheExactValue) {
       EXPECT_NEAR(max_star_table[t](0.0f, d), exact, bound[t]) << "type " << t << " d " << d;
     }
   }
+}
+
+// The literal exact operator: the exponential and logarithm are always evaluated.
+float max_star4_literal(float a, float b) {
+  if (a > b) return static_cast<float>(a + std::log(std::exp(static_cast<double>(b - a)) + 1.0));
+  return static_cast<float>(b + std::log(std::exp(static_cast<double>(a - b)) + 1.0));
+}
+
+// max_star4 skips the correction only where it cannot change the rounded result; check
+// that bit for bit on pairs concentrated around every skipping threshold, over the
+// whole range of magnitudes.
+TEST(MaxStar, ExactOperatorShortcutIsBitIdentical) {
+  std::mt19937 rng(19);
+  std::uniform_int_distribution<int> exponent(-40, 40);
+  std::uniform_real_distribution<float> mantissa(1.0f, 2.0f);
+  std::uniform_real_distribution<float> jitter(-0.5f, 0.5f);
+  std::bernoulli_distribution negative(0.5);
+  for (int i = 0; i < 2000000; ++i) {
+    const int e = exponent(rng);
+    float a = std::ldexp(mantissa(rng), e);
+    if (negative(rng)) a = -a;
+    // Differences near (e - 27) ln 2, near -37.5, near 0, and spread in between.
+    float d;
+    switch (i % 4) {
+      case 0: d = (e - 27) * 0.6931472f + jitter(rng); break;
+      case 1: d = -37.5f + jitter(rng); break;
+      case 2: d = jitter(rng) * 1e-3f; break;
+      default: d = -40.0f * mantissa(rng) + 40.0f; break;
+    }
+    if (d > 0) d = -d;
+    const float b = a + d;
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(max_star4(a, b)),
+              std::bit_cast<std::uint32_t>(max_star4_literal(a, b)))
+        << "a " << a << " b " << b;
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(max_star4(b, a)),
+              std::bit_cast<std::uint32_t>(max_star4_literal(b, a)))
+        << "a " << b << " b " << a;
+  }
+  for (const float special : {0.0f, -0.0f, 1e-40f, -1e-40f, 1e30f, -10000000.0f}) {
+    for (const float other : {0.0f, -1.0f, -40.0f, 1e-38f, -1e30f}) {
+      EXPECT_EQ(std::bit_cast<std::uint32_t>(max_star4(special, other)),
+                std::bit_cast<std::uint32_t>(max_star4_literal(special, other)));
+    }
+  }
+}
+
+// The polynomial correction stays within the error budget that the rounding proof of
+// max_star4 assumes.
+TEST(MaxStar, SoftplusPolynomialsAreAccurate) {
+  long double worst = 0;
+  for (int q = 0; q <= 600000; ++q) {
+    const double d = -37.5 * q / 600000.0;
+    const long double exact = std::log1p(std::exp(static_cast<long double>(d)));
+    worst = std::max(worst, std::fabs(static_cast<long double>(detail::softplus(d)) - exact));
+  }
+  EXPECT_LT(worst, detail::kSoftplusError);
 }
 
 TEST(MaxStar, NanFallsThroughWithoutTrapping) {
