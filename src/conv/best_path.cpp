@@ -1,3 +1,4 @@
+#include <bit>
 #include <cstdint>
 #include <stdexcept>
 
@@ -8,15 +9,18 @@ namespace linkforge {
 
 namespace {
 
-// Survivor choice of a state in one recorded step: no candidate beat the start value
-// (the entry keeps previous state 0 and bit 0, as a zero-filled table would), or the
-// first or second incoming branch in the trellis's visiting order won.
-enum Choice : std::uint8_t { kNone = 0, kFirst = 1, kSecond = 2 };
+// Survivor choice of a state in one recorded step, as two flags: bit 0 set when the
+// first incoming branch (in the trellis's visiting order) beat the start value, bit 1
+// when the second beat what was stored. Bit 1 means the second survived, bit 0 alone
+// the first, neither that no path reached the state (it keeps previous state 0 and bit
+// 0, as a zero-filled table would).
+constexpr std::uint8_t kFirstTaken = 1;
+constexpr std::uint8_t kSecondTaken = 2;
 
 // Path metrics and survivor memory of one Viterbi run.
 //
 //   metric       S path metrics entering the current step
-//   gamma        O branch metrics of the current step
+//   branch       2S branch metrics of the current step, by incoming branch
 //   choice       per recorded step and state, which incoming branch survived
 //
 // Each state takes the better of its two incoming branches, first then second in the
@@ -30,42 +34,82 @@ class ViterbiRun {
         S_(static_cast<std::size_t>(t.num_states)),
         metric_(S_, kTrellisMinusInfinity),
         next_metric_(S_),
-        gamma_(static_cast<std::size_t>(t.num_words)),
-        choice_(recorded_steps * S_, kNone) {}
+        branch_(2 * S_),
+        word_bit_(static_cast<std::size_t>(t.n) * 2 * S_),
+        choice_(recorded_steps * S_, 0),
+        scratch_(S_) {
+    // word_bit_[b][j]: all ones when bit b of the output word of incoming branch j is set.
+    for (std::size_t b = 0; b < static_cast<std::size_t>(t.n); ++b) {
+      for (std::size_t j = 0; j < 2 * S_; ++j) {
+        word_bit_[b * 2 * S_ + j] = (t.in_word[j] >> b) & 1 ? ~std::uint32_t{0} : 0;
+      }
+    }
+  }
 
   std::span<float> metric() { return metric_; }
 
   // One add-compare-select step on the n channel values at `values`, recording the
   // survivors in row `row` unless row is negative.
+  //
+  // Branch metrics are formed per incoming branch (index 2 * state + slot) by adding,
+  // bit 0 of the word first, each channel value where the word has a 1 and +0.0 where
+  // it has a 0 (the value masked to zero bits, which holds for infinities too); Gamma's
+  // sums never reach -0.0, so the +0.0 terms change nothing.
   void step(const float* values, std::ptrdiff_t row) {
-    branch_metrics({values, static_cast<std::size_t>(t_.n)}, gamma_.data());
-    const int* in_state = t_.in_state.data();
-    const int* in_word = t_.in_word.data();
+    const auto n = static_cast<std::size_t>(t_.n);
+    float* branch = branch_.data();
+    for (std::size_t j = 0; j < 2 * S_; ++j) branch[j] = 0.0f;
+    for (std::size_t b = 0; b < n; ++b) {
+      const std::uint32_t v = std::bit_cast<std::uint32_t>(values[n - 1 - b]);
+      const std::uint32_t* mask = word_bit_.data() + b * 2 * S_;
+      for (std::size_t j = 0; j < 2 * S_; ++j) branch[j] += std::bit_cast<float>(v & mask[j]);
+    }
     const float* metric = metric_.data();
-    const float* gamma = gamma_.data();
     float* next_metric = next_metric_.data();
     std::uint8_t* choice =
-        row >= 0 ? choice_.data() + static_cast<std::size_t>(row) * S_ : nullptr;
-    for (std::size_t to = 0; to < S_; ++to) {
-      const float c0 = metric[in_state[2 * to]] + gamma[in_word[2 * to]];
-      const float c1 = metric[in_state[2 * to + 1]] + gamma[in_word[2 * to + 1]];
-      float best = kTrellisMinusInfinity;
-      std::uint8_t won = kNone;
-      if (c0 > best) {
-        best = c0;
-        won = kFirst;
+        row >= 0 ? choice_.data() + static_cast<std::size_t>(row) * S_ : scratch_.data();
+    // States p and p + S/2 both come from states 2p (first) and 2p + 1 (second); with
+    // one state, state 0 reaches itself twice.
+    const std::size_t half = S_ / 2;
+    if (half == 0) {
+      add_compare_select(metric[0], metric[0], branch, next_metric, choice, 0);
+    } else {
+      for (std::size_t base = 0; base < S_; base += half) {
+        for (std::size_t p = 0; p < half; ++p) {
+          add_compare_select(metric[2 * p], metric[2 * p + 1], branch, next_metric, choice,
+                             base + p);
+        }
       }
-      if (c1 > best) {
-        best = c1;
-        won = kSecond;
-      }
-      next_metric[to] = best;
-      if (choice != nullptr) choice[to] = won;
     }
-    // Renormalise by the larger of 0 and the best metric.
+    // Renormalise by the larger of 0 and the best metric. Starting from +0.0, the
+    // maximum does not depend on the order of the comparisons (NaN never wins, -0.0
+    // never beats +0.0), so it is taken in independent lanes.
+    constexpr std::size_t kLanes = 8;
+    float lane[kLanes] = {};
+    std::size_t s = 0;
+    for (; s + kLanes <= S_; s += kLanes) {
+      for (std::size_t k = 0; k < kLanes; ++k) {
+        lane[k] = next_metric[s + k] > lane[k] ? next_metric[s + k] : lane[k];
+      }
+    }
     float top = 0.0f;
-    for (std::size_t s = 0; s < S_; ++s) top = next_metric[s] > top ? next_metric[s] : top;
-    for (std::size_t s = 0; s < S_; ++s) metric_[s] = next_metric[s] - top;
+    for (; s < S_; ++s) top = next_metric[s] > top ? next_metric[s] : top;
+    for (const float v : lane) top = v > top ? v : top;
+    for (std::size_t k = 0; k < S_; ++k) metric_[k] = next_metric[k] - top;
+  }
+
+  // Survivor of state `to` from its two candidates: the first is stored when it beats
+  // the start value -1e7, the second when it beats what is stored.
+  static void add_compare_select(float first_metric, float second_metric, const float* branch,
+                                 float* next_metric, std::uint8_t* choice, std::size_t to) {
+    const float c0 = first_metric + branch[2 * to];
+    const float c1 = second_metric + branch[2 * to + 1];
+    const bool take0 = c0 > kTrellisMinusInfinity;
+    float best = take0 ? c0 : kTrellisMinusInfinity;
+    const bool take1 = c1 > best;
+    best = take1 ? c1 : best;
+    next_metric[to] = best;
+    choice[to] = static_cast<std::uint8_t>(take0 * kFirstTaken + take1 * kSecondTaken);
   }
 
   // Follows survivors from `state` back through rows last..L without output, then
@@ -74,10 +118,11 @@ class ViterbiRun {
     const std::size_t L = out.size();
     for (std::size_t row = last_row + 1; row-- > 0;) {
       const std::uint8_t won = choice_[row * S_ + static_cast<std::size_t>(state)];
-      const std::size_t branch = 2 * static_cast<std::size_t>(state) + (won == kSecond ? 1 : 0);
-      const int bit = won == kNone ? 0 : t_.in_bit[branch];
-      if (row < L) out[row] = bit;
-      state = won == kNone ? 0 : t_.in_state[branch];
+      const bool second = (won & kSecondTaken) != 0;
+      const std::size_t branch = 2 * static_cast<std::size_t>(state) + (second ? 1 : 0);
+      const bool reached = won != 0;
+      if (row < L) out[row] = reached ? t_.in_bit[branch] : 0;
+      state = reached ? t_.in_state[branch] : 0;
     }
   }
 
@@ -86,8 +131,10 @@ class ViterbiRun {
   std::size_t S_;
   std::vector<float> metric_;
   std::vector<float> next_metric_;
-  std::vector<float> gamma_;
+  std::vector<float> branch_;
+  std::vector<std::uint32_t> word_bit_;
   std::vector<std::uint8_t> choice_;
+  std::vector<std::uint8_t> scratch_;  // choices of unrecorded steps
 };
 
 }  // namespace
