@@ -8,31 +8,14 @@ namespace linkforge {
 
 namespace {
 
-// For every code bit i, the branches (index 2s + data bit) whose output word has bit i
-// set, then those where it is clear, each group in increasing branch order: the order in
-// which a loop over states, branch 0 before branch 1, meets them.
-struct CodeBitPlan {
-  std::size_t branches;          // 2S
-  std::vector<int> ones_count;   // per code bit
-  std::vector<int> order;        // n rows of 2S branch indices
-};
-
-CodeBitPlan plan_code_bits(const Trellis& t) {
-  const auto S = static_cast<std::size_t>(t.num_states);
-  const auto n = static_cast<std::size_t>(t.n);
-  CodeBitPlan plan{2 * S, std::vector<int>(n, 0), std::vector<int>(n * 2 * S)};
+// Folds a branch metric into the code-bit accumulators: num[i] for the code bits its
+// output word sets, den[i] for the others (bit n-1-i of the word is code bit i).
+template <class Op>
+inline void fold_code_bits(int word, float metric, std::size_t n, float* num, float* den) {
   for (std::size_t i = 0; i < n; ++i) {
-    int* row = plan.order.data() + i * 2 * S;
-    std::size_t ones = 0;
-    for (const bool want_one : {true, false}) {
-      for (std::size_t branch = 0; branch < 2 * S; ++branch) {
-        const int word = branch & 1 ? t.out1[branch / 2] : t.out0[branch / 2];
-        if ((((word >> (n - 1 - i)) & 1) != 0) == want_one) row[ones++] = static_cast<int>(branch);
-      }
-      if (want_one) plan.ones_count[i] = static_cast<int>(ones);
-    }
+    float& acc = (word >> (n - 1 - i)) & 1 ? num[i] : den[i];
+    acc = Op::apply(metric, acc);
   }
-  return plan;
 }
 
 // Forward-backward recursion over a terminated trellis in the log domain.
@@ -41,21 +24,23 @@ CodeBitPlan plan_code_bits(const Trellis& t) {
 //   alpha       S forward metrics of the current step; alpha_next of the next step
 //   gamma       O branch metrics of the current step, by output word
 //   metric      2S branch metrics of the step, by branch 2s + data bit
-//   branch      2S sums alpha + gamma + beta of the step's branches
+//   num/den     per code bit, max* over branches whose word has that bit 1 / 0
 //
 // Every state's forward metric folds its two incoming branches in the order of the
 // per-branch loop, Op(second, Op(first, -1e7)); the data and code-bit accumulators fold
-// their branches in increasing branch order, Op(new, accumulator). With the sums
-// formed in the same order this reproduces the branch-by-branch recursion bit for bit
-// while reading each table once per state. Metrics are renormalised every step (state 0
-// set to 0). The a-priori value `a` of a data bit enters only branches of data bit 1.
-template <class Op>
-void forward_backward(const float* input_u, const float* input_c, const Trellis& t,
-                      std::size_t L, float* output_u, float* output_c) {
-  const auto S = static_cast<std::size_t>(t.num_states);
-  const auto n = static_cast<std::size_t>(t.n);
+// the branches state by state, bit 0 before bit 1, Op(new, accumulator). With the sums
+// formed in the same order this reproduces the branch-by-branch recursion bit for bit. Metrics are
+// renormalised every step (state 0 set to 0). The a-priori value `a` of a data bit enters only
+// branches of data bit 1.
+//
+// kStates and kBits, when not 0, fix S and n at compile time for the common codes, so
+// that the per-state loops unroll; the arithmetic is the same either way.
+template <class Op, std::size_t kStates, std::size_t kBits>
+void forward_backward(const float* input_u, const float* input_c, const Trellis& t, std::size_t L,
+                      float* output_u, float* output_c) {
+  const std::size_t S = kStates != 0 ? kStates : static_cast<std::size_t>(t.num_states);
+  const std::size_t n = kBits != 0 ? kBits : static_cast<std::size_t>(t.n);
   const std::size_t steps = L + static_cast<std::size_t>(t.m);
-  const CodeBitPlan plan = plan_code_bits(t);
 
   // Per-branch tables (index 2s + bit): output word and successor; per-state incoming
   // branch indices in visiting order.
@@ -73,7 +58,8 @@ void forward_backward(const float* input_u, const float* input_c, const Trellis&
   std::vector<float> metric(2 * S);
   std::vector<float> alpha(S, kTrellisMinusInfinity);
   std::vector<float> alpha_next(S);
-  std::vector<float> branch(2 * S);
+  std::vector<float> num(n);
+  std::vector<float> den(n);
   float* g = metric.data();
 
   float* b = beta.data() + steps * S;
@@ -109,27 +95,19 @@ void forward_backward(const float* input_u, const float* input_c, const Trellis&
     }
 
     const float* bk1 = beta.data() + (k + 1) * S;
-    float* p = branch.data();
-    for (std::size_t s = 0; s < S; ++s) {
-      p[2 * s] = g[2 * s] + alpha[s] + bk1[next[2 * s]];
-      p[2 * s + 1] = g[2 * s + 1] + alpha[s] + bk1[next[2 * s + 1]] + a;
-    }
     float den_u = kTrellisMinusInfinity;
     float num_u = kTrellisMinusInfinity;
+    for (std::size_t i = 0; i < n; ++i) num[i] = den[i] = kTrellisMinusInfinity;
     for (std::size_t s = 0; s < S; ++s) {
-      den_u = Op::apply(p[2 * s], den_u);
-      num_u = Op::apply(p[2 * s + 1], num_u);
+      const float p0 = g[2 * s] + alpha[s] + bk1[next[2 * s]];
+      den_u = Op::apply(p0, den_u);
+      fold_code_bits<Op>(word[2 * s], p0, n, num.data(), den.data());
+      const float p1 = g[2 * s + 1] + alpha[s] + bk1[next[2 * s + 1]] + a;
+      num_u = Op::apply(p1, num_u);
+      fold_code_bits<Op>(word[2 * s + 1], p1, n, num.data(), den.data());
     }
     if (k < L) output_u[k] = num_u - den_u;
-    for (std::size_t i = 0; i < n; ++i) {
-      const int* order = plan.order.data() + i * plan.branches;
-      const auto ones = static_cast<std::size_t>(plan.ones_count[i]);
-      float num = kTrellisMinusInfinity;
-      float den = kTrellisMinusInfinity;
-      for (std::size_t j = 0; j < ones; ++j) num = Op::apply(p[order[j]], num);
-      for (std::size_t j = ones; j < plan.branches; ++j) den = Op::apply(p[order[j]], den);
-      output_c[k * n + i] = num - den;
-    }
+    for (std::size_t i = 0; i < n; ++i) output_c[k * n + i] = num[i] - den[i];
     for (std::size_t s = 0; s < S; ++s) alpha[s] = alpha_next[s] - alpha_next[0];
   }
 }
@@ -145,8 +123,17 @@ void trellis_posterior(std::span<const float> input_u, std::span<const float> in
     throw std::invalid_argument("trellis_posterior: lengths of data and code values disagree");
   }
   with_max_star(decoder_type, [&]<class Op>(Op) {
-    forward_backward<Op>(input_u.data(), input_c.data(), trellis, L, output_u.data(),
-                         output_c.data());
+    const auto run = [&]<std::size_t kStates, std::size_t kBits>() {
+      forward_backward<Op, kStates, kBits>(input_u.data(), input_c.data(), trellis, L,
+                                           output_u.data(), output_c.data());
+    };
+    // Rate-1/2 codes of 4, 8 (turbo constituents), 16 and 64 (K = 7) states.
+    const int S = trellis.num_states;
+    if (trellis.n == 2 && S == 8) return run.template operator()<8, 2>();
+    if (trellis.n == 2 && S == 4) return run.template operator()<4, 2>();
+    if (trellis.n == 2 && S == 16) return run.template operator()<16, 2>();
+    if (trellis.n == 2 && S == 64) return run.template operator()<64, 2>();
+    return run.template operator()<0, 0>();
   });
 }
 
@@ -154,10 +141,10 @@ std::uint64_t trellis_posterior_bytes(int K, int n, std::size_t L) noexcept {
   if (!trellis_fits(K, n)) return kSizeSaturated;
   const std::uint64_t S = std::uint64_t{1} << (K - 1);
   const std::uint64_t rows = add_sat(L, static_cast<std::uint64_t>(K));  // L + m + 1
-  std::uint64_t words = mul_sat(rows, S);                                 // beta
-  words = add_sat(words, std::uint64_t{1} << n);                          // gamma
-  words = add_sat(words, 4 * S);                                          // alpha, branches
-  words = add_sat(words, mul_sat(2 * S + 1, static_cast<std::uint64_t>(n)));  // code-bit plan
+  std::uint64_t words = mul_sat(rows, S);                                // beta
+  words = add_sat(words, std::uint64_t{1} << n);                         // gamma
+  words = add_sat(words, 4 * S);                                         // alpha, branches
+  words = add_sat(words, 2 * static_cast<std::uint64_t>(n));             // num, den
   return mul_sat(words, sizeof(float));
 }
 
