@@ -1,0 +1,164 @@
+// Modulation onto arbitrary signal sets, soft demodulation of complex-plane and
+// frequency-shift-keyed signals (also at a two-way relay), and symbol-to-bit soft
+// demapping.
+//
+// Labels: the m bits of a symbol, most significant first, are m consecutive code bits;
+// label k names point k of a signal set (or tone k) and row k of a symbol
+// log-likelihood matrix. Bit k of a label (k = 0 first) has weight 2^(m-1-k).
+//
+// Symbol log-likelihood matrix: M rows (labels) by N columns (symbols), column-major,
+// natural-log likelihoods up to a per-column constant, larger meaning more likely. The
+// relay form holds M*M values per symbol: pair (p, q), user one's label p and user
+// two's label q, at offset p*M + q of the symbol's block.
+//
+// Soft values are log-likelihood ratios ln(P(bit = 1) / P(bit = 0)): positive favours 1.
+// Soft arithmetic is single precision in a fixed operation order (built with
+// -ffp-contract=off), so results are reproducible bit for bit; the demappers' "minus
+// infinity" is the finite value -1e6.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace linkforge {
+
+inline constexpr float kDemapMinusInfinity = -1000000.0f;
+
+// Real and imaginary parts of a run of complex values. An empty `im` stands for all
+// imaginary parts 0; otherwise it has the size of `re`.
+template <class T>
+struct ComplexSpan {
+  std::span<const T> re;
+  std::span<const T> im;
+};
+
+// Bits per label of a set of M labels: the number of halvings of M (integer division)
+// down to 1, that is floor(log2 M); 0 for M <= 1.
+constexpr int compute_bits_per_symbol(std::uint64_t M) noexcept {
+  int m = 0;
+  while (M > 1) {
+    M /= 2;
+    ++m;
+  }
+  return m;
+}
+
+// Soft values of N symbols of m bits each.
+constexpr std::uint64_t compute_total_number_of_bits(std::uint64_t N, int m) noexcept {
+  return N * static_cast<std::uint64_t>(m);
+}
+
+// ---------------------------------------------------------------------------------
+// Modulation
+
+// Symbols for K bits at m bits per symbol: ceil(K/m). m must be at least 1.
+std::size_t modulate_length(std::size_t K, int m);
+
+// Maps bits (each 0 or 1) onto the points of a signal set of `count` points of
+// dimension `dim`: point l has coordinates points.re[l*dim .. l*dim + dim - 1] (and
+// the same of points.im). Groups of m = compute_bits_per_symbol(count) bits, the first
+// most significant, name the points; the last group is padded with 0 bits at its least
+// significant end. Fills dim x modulate_length(K, m) column-major coordinates, copied
+// unchanged. Throws std::invalid_argument for fewer than 2 points, a bit other than
+// 0 or 1, or wrong sizes.
+void modulate(std::span<const int> bits, ComplexSpan<double> points, std::size_t count,
+              std::size_t dim, std::span<double> out_re, std::span<double> out_im);
+
+// ---------------------------------------------------------------------------------
+// Soft demodulation in the complex plane
+
+// Symbol log-likelihoods of N samples y against M points s_k under complex fading a_i
+// (empty `fade.re`: every a_i is 1):
+//   out[i*M + k] = -es_no * |y_i - a_i*s_k|^2,
+// formed in double precision from the single-precision es_no. For points of unit
+// average energy and complex noise of variance 1/es_no this is the Gaussian
+// log-likelihood up to a per-sample constant.
+void plane_metrics(ComplexSpan<double> y, ComplexSpan<double> points, float es_no,
+                   ComplexSpan<double> fade, std::span<double> out);
+
+// ---------------------------------------------------------------------------------
+// Soft demodulation of M-ary orthogonal frequency-shift keying
+
+// Receiver models of tone_metrics, by csi_flag.
+enum class ToneCsi : int { kFull = 0, kAmplitude = 1, kNone = 2 };
+
+// Approximation of ln I0(x) used by tone_metrics: a*x*x + b*x - c on five ranges with
+// breaks at 1, 2, 5 and 20, evaluated in double and rounded to single precision. NaN
+// and x >= 20 take the last range; a negative x takes the first. For x >= 0 it lies
+// within 1.4% of max(1, ln I0(x)).
+float tone_log_i0(float x);
+
+// Symbol log-likelihoods from the matched-filter outputs of M tones for N symbols
+// (y: M*N column-major; fade: N coefficients, empty `fade.re` for all ones):
+//   csi_flag 0: 2*es_no*Re(conj(a)*y)
+//   csi_flag 1: tone_log_i0(2*es_no*|a|*|y|)
+//   csi_flag 2: |y|^2 * es_no^2/(es_no + 1)
+//   other:      0
+// Every operation is single precision.
+void tone_metrics(ComplexSpan<float> y, std::size_t M, float es_no, int csi_flag,
+                  ComplexSpan<float> fade, std::span<float> out);
+
+// ---------------------------------------------------------------------------------
+// Soft demodulation of two superimposed frequency-shift-keyed users at a relay
+
+// Approximation of ln I0(x) for the relay: a*x*x + b*x - c on nine ranges with breaks
+// at 1, 2, 5, 15, 30, 60, 120 and 500, evaluated in double and rounded to single
+// precision. NaN and x >= 500 take the last range; a negative x takes the first. For
+// x >= 0 it lies within 1.1% of max(1, ln I0(x)).
+float logbesseli0(float x);
+
+struct RelayToneParams {
+  float es_no = 0;     // linear Es/N0
+  int csi_flag = 1;    // 1: fading coefficients used; 2: energy parameters only; else 0
+  float e1 = 0;        // energy parameter of user one (csi_flag 2)
+  float e2 = 0;        // energy parameter of user two (csi_flag 2)
+  int csi1switch = 0;  // csi_flag 1, both users on one tone: 0 adds the coefficients,
+                       // otherwise the energies
+};
+
+// Pair log-likelihoods in the relay form, M*M values per symbol, from the M tone
+// outputs of N symbols (y: M*N column-major) and both users' coefficients (N each).
+// Single precision throughout, each value widened on output. csi_flag 0 (full channel
+// knowledge) has no model and throws std::invalid_argument when N > 0.
+void relay_frequency_metrics(ComplexSpan<float> y, std::size_t M, ComplexSpan<float> a1,
+                             ComplexSpan<float> a2, const RelayToneParams& params,
+                             std::span<double> out);
+
+// ---------------------------------------------------------------------------------
+// Symbol-to-bit soft demapping
+
+// Extrinsic bit log-likelihood ratios of N symbols from an M x N symbol log-likelihood
+// matrix (M a power of two, m = log2 M bits per symbol) and m*N a-priori ratios (or
+// none: all 0). For every symbol and label i, q = L(i) in single precision plus the
+// a-priori values of the bits label i sets (k = 0 first); bit k folds q - A_k over the
+// labels that set it and q over the others, in increasing label order, each fold
+// acc = max*(acc, metric) from -1e6 with the operator of type demod_type (0..4);
+// out[j*m + k] = acc1 - acc0. A bit's own a-priori value never reaches its output.
+// Throws std::invalid_argument on wrong sizes, M not a power of two or an unknown type.
+void symbol_bit_metrics(std::span<const double> input, std::size_t M, int demod_type,
+                        std::span<const float> apriori, std::span<double> out);
+
+// Network-coded label of a pair of user labels.
+constexpr std::uint64_t gen_nc_bits(std::uint64_t p, std::uint64_t q) noexcept {
+  return p ^ q;
+}
+
+// A-priori sum of label f for symbol i: the single-precision sum, least significant bit
+// first (t = 0..m-1), of (bit t of f) * apriori[i*m + m-1-t].
+float compute_extrinsic_info(std::span<const float> apriori, std::uint64_t f, std::size_t i, int m);
+
+// Bytes of working memory relay_label_metrics takes at most for M labels and N symbols
+// (saturating); the pair metrics are needed only when there is a symbol.
+std::uint64_t relay_label_metrics_bytes(std::uint64_t M, std::uint64_t N) noexcept;
+
+// Extrinsic log-likelihood ratios of the m = compute_bits_per_symbol(M) bits of the
+// network-coded label p XOR q of N relay symbols, from the M*M*N values of `input`
+// (pair (p, q) of symbol i at i*M*M + p*M + q) and m*N a-priori ratios (or
+// none: all 0). The fold of bit k runs over all pairs, p outer and q inner, as in
+// symbol_bit_metrics. With M not a power of two only the low m bits of each label are
+// demapped. Throws std::invalid_argument on wrong sizes, M = 0 or an unknown type.
+void relay_label_metrics(std::span<const double> input, std::size_t M, int demod_type,
+                         std::span<const float> apriori, std::span<double> out);
+
+}  // namespace linkforge
