@@ -1,0 +1,2 @@
+# Capacity.
+linkforge_add_mex(Capacity InfoRateTable)
