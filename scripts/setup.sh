@@ -9,6 +9,7 @@ packages=(
   octave liboctave-dev           # the host and its MEX headers
   libgtest-dev libbenchmark-dev  # unit tests and benchmarks
   valgrind                       # memory checks of the bad-input sweeps
+  gnuplot-nox fonts-freefont-otf # plots of the example simulations without a display
 )
 missing=()
 for package in "${packages[@]}"; do
