@@ -3,6 +3,7 @@
 // Removes bits of a row of X_i values at the positions the rate-matching error
 // accumulator picks (e = e - e_minus per position; removed when e <= 0, then
 // e = e + e_plus), keeping the others in order.
+#include "adapt_args.hpp"
 #include "gateway.hpp"
 #include "linkforge/adapt.hpp"
 
@@ -16,11 +17,7 @@ constexpr const char* kUsage = "Usage: y = BitCountAdapt( x, X_i, e_ini, e_plus,
 void bit_count_adapt_gateway(Call& call) {
   if (call.nargin() < 5 || call.nargout() > 1) fail(kUsage);
   const Matrix x(call.arg(0), "x");
-  BitCountPattern pattern;
-  pattern.X_i = scalar_int(call.arg(1), "X_i");
-  pattern.e_ini = scalar_int(call.arg(2), "e_ini");
-  pattern.e_plus = scalar_int(call.arg(3), "e_plus");
-  pattern.e_minus = scalar_int(call.arg(4), "e_minus");
+  const BitCountPattern pattern = read_bit_count_pattern(call);
   if (pattern.X_i < 0 || x.cols() != static_cast<std::size_t>(pattern.X_i)) {
     fail("Input length is not consistent with X_i");
   }

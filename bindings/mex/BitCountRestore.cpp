@@ -2,6 +2,7 @@
 //
 // Puts the Y received values of x back at the positions BitCountAdapt kept from a block
 // of X_i, and 0 (no information) at the removed ones.
+#include "adapt_args.hpp"
 #include "gateway.hpp"
 #include "linkforge/adapt.hpp"
 
@@ -15,11 +16,7 @@ constexpr const char* kUsage = "Usage: y = BitCountRestore( x, X_i, e_ini, e_plu
 void bit_count_restore_gateway(Call& call) {
   if (call.nargin() < 5 || call.nargout() > 1) fail(kUsage);
   const Matrix x(call.arg(0), "x");
-  BitCountPattern pattern;
-  pattern.X_i = scalar_int(call.arg(1), "X_i");
-  pattern.e_ini = scalar_int(call.arg(2), "e_ini");
-  pattern.e_plus = scalar_int(call.arg(3), "e_plus");
-  pattern.e_minus = scalar_int(call.arg(4), "e_minus");
+  const BitCountPattern pattern = read_bit_count_pattern(call);
   if (pattern.X_i < 0) fail("X_i must not be negative");
   if (x.cols() != bit_count_kept(pattern)) fail("Input length is invalid");
   const std::span<const double> values = x.row();

@@ -25,4 +25,13 @@ long long count_sum(const std::vector<int>& counts) {
   return total;
 }
 
+BitCountPattern read_bit_count_pattern(const Call& call) {
+  BitCountPattern pattern;
+  pattern.X_i = scalar_int(call.arg(1), "X_i");
+  pattern.e_ini = scalar_int(call.arg(2), "e_ini");
+  pattern.e_plus = scalar_int(call.arg(3), "e_plus");
+  pattern.e_minus = scalar_int(call.arg(4), "e_minus");
+  return pattern;
+}
+
 }  // namespace linkforge::mex
