@@ -1,0 +1,103 @@
+// [output, errors] = SparseGraphSolve(input, H_rows, H_cols, max_iter, dec_type,
+//                                     r_scale_factor, q_scale_factor, data)
+//
+// Flooding message-passing decoder of LDPC codes: sum-product in the phi domain, or
+// scaled min-sum (dec_type 1). input holds log-likelihood ratios ln(P(0) / P(1)),
+// positive favouring 0. Row t of output holds the decisions after iteration t and
+// errors(t) the data bits they get wrong; decoding stops at the first iteration without
+// such an error (the reference is the all-zero word when data is absent).
+#include <climits>
+#include <cmath>
+#include <stdexcept>
+
+#include "gateway.hpp"
+#include "ldpc_args.hpp"
+#include "linkforge/checked.hpp"
+#include "linkforge/ldpc.hpp"
+
+namespace {
+
+using namespace linkforge;
+using namespace linkforge::mex;
+
+constexpr const char* kUsage =
+    "Usage: [output, errors] = SparseGraphSolve(input, H_rows, H_cols, max_iter, dec_type, "
+    "r_scale_factor, q_scale_factor, data )";
+
+float scale_factor(const mxArray* array, const char* name) {
+  const auto value = static_cast<float>(scalar_double(array, name));
+  if (!std::isfinite(value)) fail(std::string(name) + " must be a finite number");
+  return value;
+}
+
+void sparse_graph_solve(Call& call) {
+  if (call.nargin() < 3 || call.nargout() > 2) fail(kUsage);
+  const Matrix input(call.arg(0), "input");
+  const Matrix h_rows(call.arg(1), "H_rows");
+  const Matrix h_cols(call.arg(2), "H_cols");
+  const std::span<const double> received = input.row();
+  refuse_nan(received, "input");
+  if (received.size() > static_cast<std::size_t>(INT_MAX)) fail("input is too long");
+  const int n = static_cast<int>(received.size());
+
+  ldpc::DecodeParams params;
+  if (call.nargin() >= 4) params.max_iter = scalar_int(call.arg(3), "max_iter");
+  if (params.max_iter < 0) fail("Error: max_iter must not be negative");
+  const int dec_type = call.nargin() >= 5 ? scalar_int(call.arg(4), "dec_type") : 0;
+  if (call.nargin() >= 6) params.r_scale = scale_factor(call.arg(5), "r_scale_factor");
+  if (call.nargin() >= 7) params.q_scale = scale_factor(call.arg(6), "q_scale_factor");
+
+  const std::vector<int> row_cells = position_cells(h_rows);
+  const std::vector<int> col_cells = position_cells(h_cols);
+  ldpc::SparseGraph graph;
+  try {
+    graph = ldpc::make_sparse_graph(n, {row_cells, h_rows.rows(), h_rows.cols()},
+                                    {col_cells, h_cols.rows(), h_cols.cols()});
+  } catch (const std::invalid_argument& e) {
+    fail(std::string("Error: ") + e.what());
+  }
+
+  const auto k = static_cast<std::size_t>(graph.k);
+  std::vector<int> data(k, 0);
+  if (call.nargin() >= 8) {
+    const Matrix reference(call.arg(7), "data");
+    if (reference.cols() != k) fail("Error: Incorrect number of data bits");
+    const std::span<const double> bits = reference.row();
+    refuse_nan(bits, "data");
+    for (std::size_t v = 0; v < k; ++v) data[v] = trunc_to_int(bits[v]);
+  }
+
+  const auto iterations = static_cast<std::size_t>(params.max_iter);
+  const std::uint64_t cells = mul_sat(iterations, received.size());
+  std::uint64_t bytes = mul_sat(cells, sizeof(double) + sizeof(std::uint8_t));
+  bytes = add_sat(bytes, ldpc::decode_bytes(received.size(), graph.edges()));
+  require_memory(bytes, "the decoder");
+  Output output = Output::real(iterations, received.size());
+  if (dec_type == 2) fail("dec_type = 2 not currently supported");
+  params.kind = dec_type == 1 ? ldpc::DecoderKind::kMinSum : ldpc::DecoderKind::kSumProduct;
+
+  const std::vector<float> channel = to_single(received);
+  std::vector<std::uint8_t> decisions(iterations * received.size());
+  std::vector<int> errors(iterations);
+  ldpc::decode(graph, channel, params, data, decisions, errors);
+
+  // Decisions are iteration-major; output row t holds iteration t + 1.
+  const std::span<double> out = output.real();
+  for (std::size_t t = 0; t < iterations; ++t) {
+    for (std::size_t v = 0; v < received.size(); ++v) {
+      out[t + v * iterations] = decisions[t * received.size() + v];
+    }
+  }
+  call.set_output(0, std::move(output));
+  if (call.nargout() >= 2) {
+    Output error_counts = Output::real(iterations, 1);
+    error_counts.assign(errors);
+    call.set_output(1, std::move(error_counts));
+  }
+}
+
+}  // namespace
+
+void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
+  run("SparseGraphSolve", sparse_graph_solve, nlhs, plhs, nrhs, prhs);
+}

@@ -1,0 +1,45 @@
+// Reading the arguments of the sparse-graph code modules: index matrices and the
+// caller-held decoder state (two structure arrays written in place).
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <vector>
+
+#include "gateway.hpp"
+#include "linkforge/ldpc_graph_state.hpp"
+
+namespace linkforge::mex {
+
+// Cells of a parity-check index matrix in the 1-based, zero-padded convention: a cell
+// v > 0 becomes the 0-based position obtained by truncating v - 1 toward zero (so values
+// in (0, 2) name position 0), any other cell (0, negative, NaN) becomes -1, empty.
+std::vector<int> position_cells(const Matrix& matrix);
+
+// Cells of a 0-based index matrix, truncated toward zero; NaN becomes -1, which no
+// index check accepts, and values beyond the int range saturate.
+std::vector<int> index_cells(const Matrix& matrix);
+
+// Refuses NaN among `values` with "<name> must not contain NaN".
+void refuse_nan(std::span<const double> values, const char* name);
+
+// Which fields a module reads and writes: the set-up writes every list, the channel
+// value and the q messages; a step reads the lists and writes the q and r messages.
+enum class StateUse { kSetup, kStep };
+
+struct GraphStateArgs {
+  std::vector<ldpc::VnPtrs> vn;
+  std::vector<ldpc::CnPtrs> cn;
+};
+
+// Reads the variable-node state (n elements, at least 6 fields) and the check-node state
+// (m elements, at least 4 fields) by field number, through GetVnPtrs and GetCnPtrs.
+// Refuses, before anything is written: other classes than structure arrays, other
+// element counts, too few fields, fields the call uses that are unset, of another class,
+// complex, or holding fewer values than the node's degree (one for the scalars), negative
+// degrees, and fields the call writes whose data overlaps the data of any other field
+// the call uses (arrays copied from one value share their storage in the host).
+GraphStateArgs read_graph_state(const mxArray* vn_state, std::size_t n, const mxArray* cn_state,
+                                std::size_t m, StateUse use);
+
+}  // namespace linkforge::mex

@@ -1,0 +1,119 @@
+#include <cmath>
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "linkforge/ldpc.hpp"
+
+namespace linkforge::ldpc {
+
+namespace {
+
+[[noreturn]] void refuse(const std::string& message) {
+  throw std::invalid_argument(message);
+}
+
+std::string num(std::size_t value) {
+  return std::to_string(value);
+}
+
+std::string shown(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
+
+void validate(std::span<const double> data, MatrixView<const double> h_rows,
+              MatrixView<const double> p, std::span<double> codeword) {
+  const std::size_t k = data.size();
+  const std::size_t m = h_rows.rows;
+  const std::size_t z = p.rows;
+  if (h_rows.values.size() != m * h_rows.cols || p.values.size() != z * p.cols) {
+    refuse("matrix sizes do not match their values");
+  }
+  if (codeword.size() != k + m) refuse("the codeword must hold k + m values");
+  if (p.cols != z) refuse("P must be square, z x z (it is " + num(z) + " x " + num(p.cols) + ")");
+  for (std::size_t i = 0; i < k; ++i) {
+    if (data[i] != 0.0 && data[i] != 1.0) {
+      refuse("data must hold only 0 and 1 (data(" + num(i + 1) + ") is " + shown(data[i]) + ")");
+    }
+  }
+  // Every non-zero cell is listed; truncated toward zero it must name a codeword position.
+  const double limit = static_cast<double>(k + m) + 1.0;
+  for (std::size_t col = 0; col < h_rows.cols; ++col) {
+    for (std::size_t row = 0; row < m; ++row) {
+      const double v = h_rows(row, col);
+      if (v != 0.0 && !(v >= 1.0 && v < limit)) {
+        refuse("H_rows(" + num(row + 1) + "," + num(col + 1) + ") = " + shown(v) +
+               " is not a position in 1.." + num(k + m));
+      }
+    }
+  }
+  if (z > 0 && (k % z != 0 || m % z != 0 || m < z)) {
+    refuse("z = " + num(z) + " (the rows of P) must divide both k = " + num(k) +
+           " and m = " + num(m) + ", with m >= z");
+  }
+  for (const double v : p.values) {
+    if (!(v > -1.0 && v < 2.0)) refuse("P must hold only 0 and 1 (" + shown(v) + " found)");
+  }
+}
+
+}  // namespace
+
+void encode(std::span<const double> data, MatrixView<const double> h_rows,
+            MatrixView<const double> p, std::span<double> codeword) {
+  validate(data, h_rows, p, codeword);
+  const std::size_t k = data.size();
+  const std::size_t m = h_rows.rows;
+  const std::size_t z = p.rows;
+
+  for (std::size_t i = 0; i < k; ++i) codeword[i] = data[i];
+  for (std::size_t i = k; i < k + m; ++i) codeword[i] = 0.0;
+
+  // Exclusive-or of the codeword bits at the listed positions of row i, cells in column
+  // order; a parity position not yet computed reads 0.
+  const auto row_sum = [&](std::size_t row) {
+    int sum = 0;
+    for (std::size_t col = 0; col < h_rows.cols; ++col) {
+      const double v = h_rows(row, col);
+      if (v != 0.0) sum ^= static_cast<int>(codeword[static_cast<std::size_t>(v) - 1]);
+    }
+    return sum;
+  };
+
+  if (z == 0) {
+    int previous = 0;
+    for (std::size_t i = 0; i < m; ++i) {
+      previous ^= row_sum(i);
+      codeword[k + i] = previous;
+    }
+    return;
+  }
+
+  // lambda_t: data bits of the rows of residue t (the sum of all row blocks, in which the
+  // staircase blocks cancel); parity columns and other positions above k add nothing.
+  std::vector<int> lambda(z, 0);
+  for (std::size_t row = 0; row < m; ++row) {
+    for (std::size_t col = 0; col < h_rows.cols; ++col) {
+      const double v = h_rows(row, col);
+      if (v != 0.0 && static_cast<std::size_t>(v) <= k) {
+        lambda[row % z] ^= static_cast<int>(codeword[static_cast<std::size_t>(v) - 1]);
+      }
+    }
+  }
+  for (std::size_t i = 0; i < z; ++i) {
+    int bit = 0;
+    for (std::size_t j = 0; j < z; ++j) bit ^= static_cast<int>(p(i, j)) & lambda[j];
+    codeword[k + i] = bit;
+  }
+  // The remaining blocks by back-substitution: p_(z+i) = row sum of row i XOR p_i.
+  std::vector<int> last(z, 0);
+  for (std::size_t i = 0; i + z < m; ++i) {
+    const int bit = row_sum(i) ^ last[i % z];
+    codeword[k + z + i] = bit;
+    last[i % z] = bit;
+  }
+}
+
+}  // namespace linkforge::ldpc

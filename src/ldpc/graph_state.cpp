@@ -1,0 +1,332 @@
+#include <cmath>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "linkforge/ldpc_graph_state.hpp"
+#include "sockets.hpp"
+
+namespace linkforge::ldpc {
+
+namespace {
+
+[[noreturn]] void refuse(const std::string& message) {
+  throw std::invalid_argument(message);
+}
+
+std::string num(long long value) {
+  return std::to_string(value);
+}
+
+std::string node(const char* state, std::size_t index) {
+  return std::string(state) + "(" + num(static_cast<long long>(index) + 1) + ")";
+}
+
+template <class Records>
+void check_degrees(Records records, const char* state) {
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    if (*records[i].degree < 0) {
+      refuse(node(state, i) + ": degree " + num(*records[i].degree) + " is negative");
+    }
+  }
+}
+
+// Rows of an index matrix read up to each node's degree: every cell read must lie in
+// 0..limit-1.
+template <class Records>
+void check_index_matrix(Records records, MatrixView<const int> index, const char* index_name,
+                        const char* state, int limit, const char* what) {
+  if (index.values.size() != index.rows * index.cols) refuse("index matrix size mismatch");
+  if (index.rows < records.size()) {
+    refuse(std::string(index_name) + " has " + num(static_cast<long long>(index.rows)) +
+           " rows, fewer than the " + num(static_cast<long long>(records.size())) +
+           " elements of " + state);
+  }
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    const auto d = static_cast<std::size_t>(*records[i].degree);
+    if (d > index.cols) {
+      refuse(std::string(index_name) + " has " + num(static_cast<long long>(index.cols)) +
+             " columns, fewer than the degree " + num(static_cast<long long>(d)) + " of " +
+             node(state, i));
+    }
+    for (std::size_t j = 0; j < d; ++j) {
+      const int cell = index(i, j);
+      if (cell < 0 || cell >= limit) {
+        refuse(std::string(index_name) + "(" + num(static_cast<long long>(i) + 1) + "," +
+               num(static_cast<long long>(j) + 1) + ") is not " + what + " in 0.." +
+               num(static_cast<long long>(limit) - 1));
+      }
+    }
+  }
+}
+
+// Offsets of the lists of the given records (degrees already checked).
+template <class Records>
+std::vector<int> list_offsets(Records records) {
+  std::vector<int> offset(records.size() + 1, 0);
+  long long total = 0;
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    total += *records[i].degree;
+    if (total > 0x7fffffff) refuse("the graph state has too many edges");
+    offset[i + 1] = static_cast<int>(total);
+  }
+  return offset;
+}
+
+std::vector<int> check_lists(std::span<const CnPtrs> cn, const std::vector<int>& offset) {
+  std::vector<int> lists(static_cast<std::size_t>(offset.back()));
+  for (std::size_t i = 0; i < cn.size(); ++i) {
+    for (int j = 0; j < *cn[i].degree; ++j) {
+      lists[static_cast<std::size_t>(offset[i] + j)] = cn[i].bits[j];
+    }
+  }
+  return lists;
+}
+
+std::vector<int> bit_lists(std::span<const VnPtrs> vn, const std::vector<int>& offset) {
+  std::vector<int> lists(static_cast<std::size_t>(offset.back()));
+  for (std::size_t v = 0; v < vn.size(); ++v) {
+    for (int j = 0; j < *vn[v].degree; ++j) {
+      lists[static_cast<std::size_t>(offset[v] + j)] = vn[v].checks[j];
+    }
+  }
+  return lists;
+}
+
+void validate_set_cn_ind(std::span<const CnPtrs> cn, MatrixView<const int> check_index, int n) {
+  check_degrees(cn, "cn_state");
+  if (check_index.rows != cn.size()) {
+    refuse("check_index must have one row per element of cn_state");
+  }
+  check_index_matrix(cn, check_index, "check_index", "cn_state", n, "a bit index");
+}
+
+void validate_set_vn_st(std::span<const VnPtrs> vn, std::span<const CnPtrs> cn,
+                        MatrixView<const int> var_index, std::span<const double> input) {
+  check_degrees(vn, "vn_state");
+  check_degrees(cn, "cn_state");
+  if (input.size() != vn.size()) refuse("input must hold one value per element of vn_state");
+  check_index_matrix(vn, var_index, "var_index", "vn_state", static_cast<int>(cn.size()),
+                     "a check index");
+}
+
+std::string edge_name(const char* state, std::size_t node_index, int edge) {
+  return node(state, node_index) + ": edge " + num(edge + 1);
+}
+
+// Every index and socket a step follows must name an existing node and edge.
+void validate_step(std::span<const VnPtrs> vn, std::span<const CnPtrs> cn) {
+  check_degrees(vn, "vn_state");
+  check_degrees(cn, "cn_state");
+  const auto n = static_cast<long long>(vn.size());
+  const auto m = static_cast<long long>(cn.size());
+  for (std::size_t v = 0; v < vn.size(); ++v) {
+    for (int j = 0; j < *vn[v].degree; ++j) {
+      const int c = vn[v].checks[j];
+      if (c < 0 || c >= m) {
+        refuse(edge_name("vn_state", v, j) + " leads to check index " + num(c) + ", outside 0.." +
+               num(m - 1));
+      }
+      const int s = vn[v].sockets[j];
+      const int d = *cn[static_cast<std::size_t>(c)].degree;
+      if (s < 0 || s >= d) {
+        refuse(edge_name("vn_state", v, j) + " has socket " + num(s) + ", but check index " +
+               num(c) + " has " + num(d) + " edges");
+      }
+    }
+  }
+  for (std::size_t i = 0; i < cn.size(); ++i) {
+    for (int j = 0; j < *cn[i].degree; ++j) {
+      const int v = cn[i].bits[j];
+      if (v < 0 || v >= n) {
+        refuse(edge_name("cn_state", i, j) + " leads to bit index " + num(v) + ", outside 0.." +
+               num(n - 1));
+      }
+      const int s = cn[i].sockets[j];
+      const int d = *vn[static_cast<std::size_t>(v)].degree;
+      if (s < 0 || s >= d) {
+        refuse(edge_name("cn_state", i, j) + " has socket " + num(s) + ", but bit index " + num(v) +
+               " has " + num(d) + " edges");
+      }
+    }
+  }
+}
+
+}  // namespace
+
+std::vector<VnState> make_vn_state(std::span<const int> degrees) {
+  std::vector<VnState> state(degrees.size());
+  for (std::size_t v = 0; v < degrees.size(); ++v) {
+    if (degrees[v] < 0) refuse("degrees must not be negative");
+    const auto d = static_cast<std::size_t>(degrees[v]);
+    state[v].degree = degrees[v];
+    state[v].checks.assign(d, 0);
+    state[v].sockets.assign(d, 0);
+    state[v].q_magnitude.assign(d, 0.0f);
+    state[v].q_sign.assign(d, 0);
+  }
+  return state;
+}
+
+std::vector<CnState> make_cn_state(std::span<const int> degrees) {
+  std::vector<CnState> state(degrees.size());
+  for (std::size_t i = 0; i < degrees.size(); ++i) {
+    if (degrees[i] < 0) refuse("degrees must not be negative");
+    const auto d = static_cast<std::size_t>(degrees[i]);
+    state[i].degree = degrees[i];
+    state[i].bits.assign(d, 0);
+    state[i].r.assign(d, 0.0f);
+    state[i].sockets.assign(d, 0);
+  }
+  return state;
+}
+
+void GetVnPtrs(std::span<VnState> state, std::span<VnPtrs> records) {
+  if (records.size() != state.size()) refuse("one record per variable node is needed");
+  for (std::size_t v = 0; v < state.size(); ++v) {
+    VnState& s = state[v];
+    const std::size_t d = s.degree < 0 ? 0 : static_cast<std::size_t>(s.degree);
+    if (s.checks.size() < d || s.sockets.size() < d || s.q_magnitude.size() < d ||
+        s.q_sign.size() < d) {
+      refuse(node("vn_state", v) + ": an array is shorter than the degree");
+    }
+    records[v] = {&s.degree,        &s.channel,           s.checks.data(),
+                  s.sockets.data(), s.q_magnitude.data(), s.q_sign.data()};
+  }
+}
+
+void GetCnPtrs(std::span<CnState> state, std::span<CnPtrs> records) {
+  if (records.size() != state.size()) refuse("one record per check node is needed");
+  for (std::size_t i = 0; i < state.size(); ++i) {
+    CnState& s = state[i];
+    const std::size_t d = s.degree < 0 ? 0 : static_cast<std::size_t>(s.degree);
+    if (s.bits.size() < d || s.r.size() < d || s.sockets.size() < d) {
+      refuse(node("cn_state", i) + ": an array is shorter than the degree");
+    }
+    records[i] = {&s.degree, s.bits.data(), s.r.data(), s.sockets.data()};
+  }
+}
+
+void SetCnInd(std::span<const CnPtrs> cn, MatrixView<const int> check_index, int n) {
+  validate_set_cn_ind(cn, check_index, n);
+  for (std::size_t i = 0; i < cn.size(); ++i) {
+    for (int j = 0; j < *cn[i].degree; ++j) {
+      cn[i].bits[j] = check_index(i, static_cast<std::size_t>(j));
+    }
+  }
+}
+
+void SetVnSt(std::span<const VnPtrs> vn, std::span<const CnPtrs> cn,
+             MatrixView<const int> var_index, std::span<const double> input) {
+  validate_set_vn_st(vn, cn, var_index, input);
+  const std::vector<int> bit_offset = list_offsets(vn);
+  std::vector<int> bit_list(static_cast<std::size_t>(bit_offset.back()));
+  for (std::size_t v = 0; v < vn.size(); ++v) {
+    for (int j = 0; j < *vn[v].degree; ++j) {
+      bit_list[static_cast<std::size_t>(bit_offset[v] + j)] =
+          var_index(v, static_cast<std::size_t>(j));
+    }
+  }
+  const std::vector<int> check_offset = list_offsets(cn);
+  std::vector<int> socket(bit_list.size());
+  detail::first_positions(bit_offset, bit_list, check_offset, check_lists(cn, check_offset),
+                          socket);
+
+  for (std::size_t v = 0; v < vn.size(); ++v) {
+    const auto channel = static_cast<float>(input[v]);
+    const float magnitude = phi0(std::fabs(channel));
+    const std::int32_t negative = input[v] < 0.0 ? 1 : 0;
+    const VnPtrs& r = vn[v];
+    *r.channel = channel;
+    for (int j = 0; j < *r.degree; ++j) {
+      const auto e = static_cast<std::size_t>(bit_offset[v] + j);
+      r.checks[j] = bit_list[e];
+      if (socket[e] >= 0) r.sockets[j] = socket[e];
+      r.q_magnitude[j] = magnitude;
+      r.q_sign[j] = negative;
+    }
+  }
+}
+
+void SetCnSock(std::span<const CnPtrs> cn, std::span<const VnPtrs> vn) {
+  check_degrees(cn, "cn_state");
+  check_degrees(vn, "vn_state");
+  const auto n = static_cast<int>(vn.size());
+  for (std::size_t i = 0; i < cn.size(); ++i) {
+    for (int j = 0; j < *cn[i].degree; ++j) {
+      if (cn[i].bits[j] < 0 || cn[i].bits[j] >= n) {
+        refuse(edge_name("cn_state", i, j) + " leads to bit index " + num(cn[i].bits[j]) +
+               ", outside 0.." + num(n - 1));
+      }
+    }
+  }
+  const std::vector<int> check_offset = list_offsets(cn);
+  const std::vector<int> check_list = check_lists(cn, check_offset);
+  const std::vector<int> bit_offset = list_offsets(vn);
+  std::vector<int> socket(check_list.size());
+  detail::first_positions(check_offset, check_list, bit_offset, bit_lists(vn, bit_offset), socket);
+  for (std::size_t i = 0; i < cn.size(); ++i) {
+    for (int j = 0; j < *cn[i].degree; ++j) {
+      const int found = socket[static_cast<std::size_t>(check_offset[i] + j)];
+      if (found >= 0) cn[i].sockets[j] = found;
+    }
+  }
+}
+
+void graph_state_setup(std::span<const double> input, MatrixView<const int> check_index,
+                       MatrixView<const int> var_index, std::span<const VnPtrs> vn,
+                       std::span<const CnPtrs> cn) {
+  // Everything is checked before the first write; the helpers' own checks then pass.
+  validate_set_cn_ind(cn, check_index, static_cast<int>(vn.size()));
+  validate_set_vn_st(vn, cn, var_index, input);
+  SetCnInd(cn, check_index, static_cast<int>(vn.size()));
+  SetVnSt(vn, cn, var_index, input);
+  SetCnSock(cn, vn);
+}
+
+void graph_state_step(std::span<const double> input, std::span<const VnPtrs> vn,
+                      std::span<const CnPtrs> cn, std::span<double> output,
+                      std::span<int> decisions) {
+  if (input.size() != vn.size() || output.size() != vn.size() || decisions.size() != vn.size()) {
+    refuse("input, output and decisions must hold one value per element of vn_state");
+  }
+  validate_step(vn, cn);
+
+  for (const CnPtrs& check : cn) {
+    const int d = *check.degree;
+    float S = 0.0f;
+    std::int32_t X = 0;
+    for (int j = 0; j < d; ++j) {
+      const VnPtrs& bit = vn[static_cast<std::size_t>(check.bits[j])];
+      S += bit.q_magnitude[check.sockets[j]];
+      X ^= bit.q_sign[check.sockets[j]];
+    }
+    for (int j = 0; j < d; ++j) {
+      const VnPtrs& bit = vn[static_cast<std::size_t>(check.bits[j])];
+      const float magnitude = phi0(S - bit.q_magnitude[check.sockets[j]]);
+      check.r[j] = bit.q_sign[check.sockets[j]] == X ? magnitude : -magnitude;
+    }
+  }
+
+  // The bit pass reads only r messages, so each bit's new q messages can follow its
+  // output at once.
+  for (std::size_t v = 0; v < vn.size(); ++v) {
+    const VnPtrs& bit = vn[v];
+    const int d = *bit.degree;
+    float R = 0.0f;
+    for (int j = 0; j < d; ++j) {
+      R += cn[static_cast<std::size_t>(bit.checks[j])].r[bit.sockets[j]];
+    }
+    const double out = input[v] - static_cast<double>(R);
+    output[v] = out;
+    decisions[v] = out > 0.0 ? 1 : 0;
+    for (int j = 0; j < d; ++j) {
+      const float r = cn[static_cast<std::size_t>(bit.checks[j])].r[bit.sockets[j]];
+      const auto E = static_cast<float>(-out - static_cast<double>(r));
+      bit.q_magnitude[j] = phi0(std::fabs(E));
+      bit.q_sign[j] = E > 0.0f ? 0 : 1;
+    }
+  }
+}
+
+}  // namespace linkforge::ldpc

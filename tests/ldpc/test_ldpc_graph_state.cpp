@@ -1,0 +1,254 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "ldpc/ldpc_codes.hpp"
+#include "linkforge/ldpc_graph_state.hpp"
+
+namespace linkforge::ldpc {
+namespace {
+
+using testing::Cells;
+using testing::TestCode;
+
+// A state pair with its records, sized from the lists of an index matrix pair.
+struct State {
+  std::vector<VnState> vn;
+  std::vector<CnState> cn;
+  std::vector<VnPtrs> vn_ptrs;
+  std::vector<CnPtrs> cn_ptrs;
+
+  State(const std::vector<std::vector<int>>& check_lists,
+        const std::vector<std::vector<int>>& bit_lists) {
+    std::vector<int> dv, dc;
+    for (const auto& l : bit_lists) dv.push_back(static_cast<int>(l.size()));
+    for (const auto& l : check_lists) dc.push_back(static_cast<int>(l.size()));
+    vn = make_vn_state(dv);
+    cn = make_cn_state(dc);
+    vn_ptrs.resize(vn.size());
+    cn_ptrs.resize(cn.size());
+    GetVnPtrs(vn, vn_ptrs);
+    GetCnPtrs(cn, cn_ptrs);
+  }
+};
+
+// Bits 0..5 on checks {0, 1, 2}, {2, 3, 4}, {0, 4, 5}.
+const std::vector<std::vector<int>> kChecks = {{0, 1, 2}, {2, 3, 4}, {0, 4, 5}};
+const std::vector<std::vector<int>> kBits = {{0, 2}, {0}, {0, 1}, {1}, {1, 2}, {2}};
+
+void setup(State& s, const std::vector<double>& input,
+           const std::vector<std::vector<int>>& checks = kChecks,
+           const std::vector<std::vector<int>>& bits = kBits) {
+  const Cells ci = testing::to_cells(checks);
+  const Cells vi = testing::to_cells(bits);
+  graph_state_setup(input, ci.view(), vi.view(), s.vn_ptrs, s.cn_ptrs);
+}
+
+TEST(GraphStateSetup, ChannelValuesAndStartingMessages) {
+  State s(kChecks, kBits);
+  setup(s, {0.0, -3.5, 10.0, 10.5, 5.0, 5.5});
+  EXPECT_EQ(s.vn[0].channel, 0.0f);
+  EXPECT_EQ(s.vn[0].q_magnitude, (std::vector<float>{10.0f, 10.0f}));
+  EXPECT_EQ(s.vn[0].q_sign, (std::vector<std::int32_t>{0, 0}));
+  EXPECT_EQ(s.vn[1].channel, -3.5f);
+  EXPECT_EQ(s.vn[1].q_magnitude, (std::vector<float>{phi0(3.5f)}));
+  EXPECT_EQ(s.vn[1].q_sign, (std::vector<std::int32_t>{1}));
+  EXPECT_EQ(s.vn[2].q_magnitude[0], 0.00016881f);
+  EXPECT_EQ(s.vn[3].q_magnitude[0], 0.0f);
+  EXPECT_NEAR(s.vn[4].q_magnitude[0], 0.013476, 1e-6);
+  EXPECT_EQ(s.vn[5].q_magnitude[0], 0.0092168f);
+  EXPECT_EQ(s.cn[1].bits, (std::vector<std::int32_t>{2, 3, 4}));
+  EXPECT_EQ(s.vn[4].checks, (std::vector<std::int32_t>{1, 2}));
+  EXPECT_EQ(s.cn[2].r, std::vector<float>(3, 0.0f));  // r messages untouched
+}
+
+TEST(GraphStateSetup, SocketsLeadBackToTheSameEdge) {
+  const TestCode code = testing::as_full(testing::random_code(40, 30, 0, 3, 5));
+  State s(code.rows, code.cols);
+  setup(s, std::vector<double>(static_cast<std::size_t>(code.n), 1.0), code.rows, code.cols);
+  for (std::size_t i = 0; i < s.cn.size(); ++i) {
+    for (int j = 0; j < s.cn[i].degree; ++j) {
+      const VnState& bit = s.vn[static_cast<std::size_t>(s.cn[i].bits[j])];
+      const int socket = s.cn[i].sockets[j];
+      ASSERT_EQ(bit.checks[socket], static_cast<int>(i));
+      ASSERT_EQ(bit.sockets[socket], j);
+    }
+  }
+}
+
+TEST(GraphStateSetup, SocketsWithoutAPartnerKeepTheirContents) {
+  // Check 0 lists bit 1 but bit 1 lists check 1; bit 0 lists check 0, which does not list
+  // it; check 1 (degree 0) is listed by bit 1 only.
+  const std::vector<std::vector<int>> checks = {{1}, {}};
+  const std::vector<std::vector<int>> bits = {{0}, {1}};
+  State s(checks, bits);
+  s.vn[0].sockets = {77};
+  s.vn[1].sockets = {78};
+  s.cn[0].sockets = {79};
+  setup(s, {1.0, 2.0}, checks, bits);
+  EXPECT_EQ(s.vn[0].sockets[0], 77);
+  EXPECT_EQ(s.vn[1].sockets[0], 78);
+  EXPECT_EQ(s.cn[0].sockets[0], 79);
+  // A bit listing a check twice finds the check's first position for both edges.
+  State d({{0, 0}}, {{0, 0}});
+  setup(d, {1.0}, {{0, 0}}, {{0, 0}});
+  EXPECT_EQ(d.vn[0].sockets, (std::vector<std::int32_t>{0, 0}));
+  EXPECT_EQ(d.cn[0].sockets, (std::vector<std::int32_t>{0, 0}));
+}
+
+TEST(GraphStateSetup, RefusesBadIndicesBeforeWritingAnything) {
+  State s(kChecks, kBits);
+  const std::vector<VnState> vn_before = s.vn;
+  const std::vector<CnState> cn_before = s.cn;
+  const std::vector<double> input(6, 1.0);
+  const auto expect_refusal = [&](const std::vector<std::vector<int>>& checks,
+                                  const std::vector<std::vector<int>>& bits,
+                                  const std::string& message) {
+    try {
+      setup(s, input, checks, bits);
+      ADD_FAILURE() << "accepted: " << message;
+    } catch (const std::invalid_argument& e) {
+      EXPECT_EQ(std::string(e.what()), message);
+    }
+    EXPECT_TRUE(s.vn == vn_before && s.cn == cn_before) << message;
+  };
+  expect_refusal({{0, 1, 2}, {2, 3, 6}, {0, 4, 5}}, kBits,
+                 "check_index(2,3) is not a bit index in 0..5");
+  expect_refusal(kChecks, {{0, 2}, {0}, {0, 3}, {1}, {1, 2}, {2}},
+                 "var_index(3,2) is not a check index in 0..2");
+  expect_refusal({{0, 1}, {2, 3}, {0, 4}}, kBits,
+                 "check_index has 2 columns, fewer than the degree 3 of cn_state(1)");
+  expect_refusal(kChecks, {{0, 2}, {0}, {0, 1}, {1}, {1, 2}},
+                 "var_index has 5 rows, fewer than the 6 elements of vn_state");
+  s.vn[3].degree = -1;
+  try {
+    setup(s, input);
+    ADD_FAILURE() << "accepted a negative degree";
+  } catch (const std::invalid_argument& e) {
+    EXPECT_EQ(std::string(e.what()), "vn_state(4): degree -1 is negative");
+  }
+}
+
+// The step with the negated values is one sum-product iteration of the flooding decoder:
+// the r messages are the same bit for bit, the q messages agree up to the rounding of the
+// differing sums, and so do the decisions.
+TEST(GraphStateStep, AfterSetupEqualsTheFirstFloodingIteration) {
+  const TestCode code = testing::as_full(testing::random_code(60, 60, 0, 3, 9));
+  const SparseGraph g = testing::graph_of(code);
+  const std::vector<double> word =
+      testing::codeword_of(testing::random_code(60, 60, 0, 3, 9), testing::random_bits(60, 3));
+  const std::vector<float> llr = testing::noisy_llr(word, 0.8, 4);
+  const std::vector<double> input(llr.begin(), llr.end());
+  std::vector<double> negated(input.size());
+  for (std::size_t v = 0; v < input.size(); ++v) negated[v] = -input[v];
+
+  State s(code.rows, code.cols);
+  setup(s, input, code.rows, code.cols);
+  GraphMessages messages;
+  init_messages(g, llr, DecoderKind::kSumProduct, messages);
+  const DecodeParams params{1, DecoderKind::kSumProduct, 1.0f, 1.0f, false};
+  std::vector<std::uint8_t> flooding(input.size());
+  std::vector<double> output(input.size());
+  std::vector<int> bits(input.size());
+  for (int t = 0; t < 8; ++t) {
+    iterate(g, params, messages, flooding);
+    graph_state_step(negated, s.vn_ptrs, s.cn_ptrs, output, bits);
+    for (int i = 0; i < g.m; ++i) {
+      for (int c = g.check_offset[i]; c < g.check_offset[i + 1]; ++c) {
+        const float r = s.cn[i].r[c - g.check_offset[i]];
+        if (t == 0) {
+          ASSERT_EQ(r, messages.r[c]);
+        } else {
+          ASSERT_NEAR(r, messages.r[c], 1e-3 * (1 + std::fabs(r)));
+        }
+      }
+    }
+    for (int v = 0; v < g.n; ++v) {
+      float T = messages.channel[v];
+      for (int b = g.bit_offset[v]; b < g.bit_offset[v + 1]; ++b) T += messages.r[g.bit_r_edge[b]];
+      ASSERT_NEAR(output[v], -T, 1e-3 * (1 + std::fabs(T)));
+      if (std::fabs(T) > 1e-3) {
+        ASSERT_EQ(bits[v], flooding[v]) << "bit " << v;
+      }
+      for (int b = g.bit_offset[v]; b < g.bit_offset[v + 1]; ++b) {
+        const int j = b - g.bit_offset[v];
+        const float D = T - messages.r[g.bit_r_edge[b]];
+        if (std::fabs(D) < 1e-2) continue;  // phi0 is steep near 0
+        ASSERT_EQ(s.vn[v].q_sign[j], messages.q_sign[b]);
+        ASSERT_NEAR(s.vn[v].q_magnitude[j], messages.q_magnitude[b],
+                    1e-3 * messages.q_magnitude[b] + 1e-6);
+      }
+    }
+  }
+}
+
+TEST(GraphStateStep, EdgeCases) {
+  // Bit 0 on check 0 alone; bit 1 on no check; check 1 of degree 0.
+  State s({{0}, {}}, {{0}, {}});
+  setup(s, {1.0, 3.0}, {{0}, {}}, {{0}, {}});
+  std::vector<double> output(2);
+  std::vector<int> bits(2);
+  graph_state_step(std::vector<double>{0.0, -2.5}, s.vn_ptrs, s.cn_ptrs, output, bits);
+  EXPECT_EQ(s.cn[0].r[0], 10.0f);  // phi0(S - q_0) = phi0(0)
+  EXPECT_EQ(output, (std::vector<double>{-10.0, -2.5}));
+  EXPECT_EQ(bits, (std::vector<int>{0, 0}));
+  // E = -output - r = 10 - 10 is exactly 0: sign bit 1, magnitude phi0(0).
+  EXPECT_EQ(s.vn[0].q_sign[0], 1);
+  EXPECT_EQ(s.vn[0].q_magnitude[0], 10.0f);
+
+  // No bits: the checks (all of degree 0) still run.
+  State empty({{}, {}}, {});
+  graph_state_step({}, empty.vn_ptrs, empty.cn_ptrs, {}, {});
+}
+
+TEST(GraphStateStep, RefusesIndicesAndSocketsOutsideTheState) {
+  State s(kChecks, kBits);
+  setup(s, {1, -1, 2, -2, 3, -3});
+  std::vector<double> output(6);
+  std::vector<int> bits(6);
+  const std::vector<double> input(6, 0.5);
+  const auto expect_refusal = [&](const std::string& message) {
+    const std::vector<VnState> vn_before = s.vn;
+    const std::vector<CnState> cn_before = s.cn;
+    try {
+      graph_state_step(input, s.vn_ptrs, s.cn_ptrs, output, bits);
+      ADD_FAILURE() << "accepted: " << message;
+    } catch (const std::invalid_argument& e) {
+      EXPECT_EQ(std::string(e.what()), message);
+    }
+    EXPECT_TRUE(s.vn == vn_before && s.cn == cn_before) << message;
+  };
+  s.vn[2].checks[1] = 3;
+  expect_refusal("vn_state(3): edge 2 leads to check index 3, outside 0..2");
+  s.vn[2].checks[1] = 1;
+  s.vn[2].sockets[1] = 3;
+  expect_refusal("vn_state(3): edge 2 has socket 3, but check index 1 has 3 edges");
+  s.vn[2].sockets[1] = 0;
+  s.cn[1].bits[0] = -1;
+  expect_refusal("cn_state(2): edge 1 leads to bit index -1, outside 0..5");
+  s.cn[1].bits[0] = 1;
+  expect_refusal("cn_state(2): edge 1 has socket 1, but bit index 1 has 1 edges");
+  s.cn[1].bits[0] = 2;
+  s.cn[1].sockets[0] = 2;
+  expect_refusal("cn_state(2): edge 1 has socket 2, but bit index 2 has 2 edges");
+  s.cn[1].sockets[0] = 1;
+  graph_state_step(input, s.vn_ptrs, s.cn_ptrs, output, bits);
+  EXPECT_THROW(graph_state_step(std::vector<double>(5), s.vn_ptrs, s.cn_ptrs, output, bits),
+               std::invalid_argument);
+}
+
+TEST(GraphState, RecordsRefuseArraysShorterThanTheDegree) {
+  std::vector<VnState> vn = make_vn_state(std::vector<int>{2});
+  vn[0].q_sign.resize(1);
+  std::vector<VnPtrs> records(1);
+  EXPECT_THROW(GetVnPtrs(vn, records), std::invalid_argument);
+  std::vector<CnState> cn = make_cn_state(std::vector<int>{1});
+  std::vector<CnPtrs> cn_records(2);
+  EXPECT_THROW(GetCnPtrs(cn, cn_records), std::invalid_argument);
+  EXPECT_THROW(make_vn_state(std::vector<int>{-1}), std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace linkforge::ldpc
