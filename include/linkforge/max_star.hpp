@@ -24,15 +24,20 @@
 
 namespace linkforge {
 
-// Type 0: linear correction, zero beyond |b - a| > T.
+// The approximations are written without branches on the data (both candidates are
+// formed and one is selected), which keeps the decoders' loops free of mispredicted
+// jumps; every selected value is the one the case-by-case definition returns.
+
+// Type 0: linear correction, zero beyond |b - a| > T:
+//   d = b - a; d > T: b; d < -T: a; d > 0: b + S (T - d); otherwise a + S (T + d).
 inline float max_star0(float a, float b) {
   constexpr double T = 2.50681740420944;
   constexpr double S = 0.24904163195436;
   const float d = b - a;
-  if (d > T) return b;
-  if (d < -T) return a;
-  if (d > 0) return static_cast<float>(b + S * (T - d));
-  return static_cast<float>(a + S * (T + d));
+  const float m = d > 0 ? b : a;
+  const float x = std::fabs(d);  // T + d for d <= 0 is exactly T - x
+  const auto corrected = static_cast<float>(m + S * (T - x));
+  return x > T ? m : corrected;
 }
 
 // Type 1: max-log, no correction. Equal arguments (and NaN) give b.
@@ -40,40 +45,44 @@ inline float max_star1(float a, float b) {
   return a > b ? a : b;
 }
 
-// Type 2: constant correction 0.5 for |b - a| <= 1.5.
+// Type 2: constant correction 0.5 for |b - a| <= 1.5:
+//   d = b - a; d > 1.5: b; d < -1.5: a; d > 0: b + 0.5; otherwise a + 0.5.
 inline float max_star2(float a, float b) {
   const float d = b - a;
-  if (d > 1.5) return b;
-  if (d < -1.5) return a;
-  if (d > 0) return static_cast<float>(b + 0.5);
-  return static_cast<float>(a + 0.5);
+  const float m = d > 0 ? b : a;
+  // m + 0.5 is exact in double for every |m| < 2^52 and rounds to m beyond, so adding
+  // in single precision gives the same float.
+  const float corrected = m + 0.5f;
+  return std::fabs(d) > 1.5f ? m : corrected;
 }
 
-// Type 3: eight-segment piecewise-linear correction, zero beyond |b - a| > 5.6.
-// Each segment is closed at its upper end.
+// Type 3: eight-segment piecewise-linear correction of x = |b - a|, zero beyond
+// x > 5.6; each segment is closed at its upper end, and its index is the number of
+// upper ends below x. A NaN difference lies in no segment and gives the larger argument.
 inline float max_star3(float a, float b) {
   struct Segment {
-    double end, start, offset, slope;
+    double start, offset, slope;
   };
   // clang-format off
+  static constexpr double kEnds[7] = {0.42, 0.85, 1.31, 1.83, 2.41, 3.13, 4.08};
   static constexpr Segment kSegments[8] = {
-      {0.42, 0.00, 0.68954718055995, -0.44788139700522},
-      {0.85, 0.42, 0.50153699381775, -0.34691145436176},
-      {1.31, 0.85, 0.35256506844219, -0.25432579542705},
-      {1.83, 1.31, 0.23567520254575, -0.17326680196715},
-      {2.41, 1.83, 0.14607646552283, -0.10822110027877},
-      {3.13, 2.41, 0.08360822736113, -0.06002650498009},
-      {4.08, 3.13, 0.04088914377547, -0.02739265095522},
-      {5.60, 4.08, 0.01516612536801, -0.0086020275928},
+      {0.00, 0.68954718055995, -0.44788139700522},
+      {0.42, 0.50153699381775, -0.34691145436176},
+      {0.85, 0.35256506844219, -0.25432579542705},
+      {1.31, 0.23567520254575, -0.17326680196715},
+      {1.83, 0.14607646552283, -0.10822110027877},
+      {2.41, 0.08360822736113, -0.06002650498009},
+      {3.13, 0.04088914377547, -0.02739265095522},
+      {4.08, 0.01516612536801, -0.0086020275928},
   };
   // clang-format on
   const float x = std::fabs(b - a);
   const float m = a > b ? a : b;
-  if (x > 5.6) return m;
-  for (const Segment& s : kSegments) {
-    if (x <= s.end) return static_cast<float>(m + s.offset + s.slope * (x - s.start));
-  }
-  return m;  // NaN difference: no segment holds it
+  int segment = 0;
+  for (const double end : kEnds) segment += x > end;
+  const Segment& s = kSegments[segment];
+  const auto corrected = static_cast<float>(m + s.offset + s.slope * (x - s.start));
+  return x <= 5.6 ? corrected : m;
 }
 
 namespace detail {

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <ostream>
 #include <random>
+#include <vector>
 
 #include "linkforge/max_star.hpp"
 
@@ -77,6 +79,78 @@ TEST(MaxStar, ApproximationsStayCloseToTheExactValue) {
   }
 }
 
+// The case-by-case definitions of the approximations, as oracles of the branch-free
+// forms.
+float max_star0_literal(float a, float b) {
+  constexpr double T = 2.50681740420944, S = 0.24904163195436;
+  const float d = b - a;
+  if (d > T) return b;
+  if (d < -T) return a;
+  if (d > 0) return static_cast<float>(b + S * (T - d));
+  return static_cast<float>(a + S * (T + d));
+}
+
+float max_star2_literal(float a, float b) {
+  const float d = b - a;
+  if (d > 1.5) return b;
+  if (d < -1.5) return a;
+  if (d > 0) return static_cast<float>(b + 0.5);
+  return static_cast<float>(a + 0.5);
+}
+
+float max_star3_literal(float a, float b) {
+  static const double rows[8][4] = {{0.42, 0.00, 0.68954718055995, -0.44788139700522},
+                                    {0.85, 0.42, 0.50153699381775, -0.34691145436176},
+                                    {1.31, 0.85, 0.35256506844219, -0.25432579542705},
+                                    {1.83, 1.31, 0.23567520254575, -0.17326680196715},
+                                    {2.41, 1.83, 0.14607646552283, -0.10822110027877},
+                                    {3.13, 2.41, 0.08360822736113, -0.06002650498009},
+                                    {4.08, 3.13, 0.04088914377547, -0.02739265095522},
+                                    {5.60, 4.08, 0.01516612536801, -0.0086020275928}};
+  const float x = std::fabs(b - a);
+  const float m = a > b ? a : b;
+  if (x > 5.6) return m;
+  for (const auto& r : rows) {
+    if (x <= r[0]) return static_cast<float>(m + r[2] + r[3] * (x - r[1]));
+  }
+  return m;
+}
+
+TEST(MaxStar, BranchFreeApproximationsAreBitIdentical) {
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<float> value(-8.0f, 8.0f);
+  std::vector<float> special = {0.0f,
+                                -0.0f,
+                                1.5f,
+                                -1.5f,
+                                0.42f,
+                                5.6f,
+                                2.50681740420944f,
+                                std::numeric_limits<float>::infinity(),
+                                -std::numeric_limits<float>::infinity(),
+                                std::nanf("")};
+  // Pairs whose difference sits exactly on every threshold, in both orders.
+  for (const double edge : {0.42, 0.85, 1.31, 1.83, 2.41, 3.13, 4.08, 5.6, 1.5, 2.50681740420944}) {
+    special.push_back(static_cast<float>(edge));
+    special.push_back(std::nextafter(static_cast<float>(edge), 10.0f));
+  }
+  const auto same = [](float x, float y) {
+    return std::bit_cast<std::uint32_t>(x) == std::bit_cast<std::uint32_t>(y) ||
+           (std::isnan(x) && std::isnan(y));
+  };
+  const auto check = [&](float a, float b) {
+    ASSERT_TRUE(same(max_star0(a, b), max_star0_literal(a, b))) << a << " " << b;
+    ASSERT_TRUE(same(max_star2(a, b), max_star2_literal(a, b))) << a << " " << b;
+    ASSERT_TRUE(same(max_star3(a, b), max_star3_literal(a, b))) << a << " " << b;
+  };
+  for (const float a : special) {
+    for (const float b : special) check(a, b);
+    check(a, 0.0f);
+    check(0.0f, a);
+  }
+  for (int i = 0; i < 1000000; ++i) check(value(rng), value(rng));
+}
+
 // The literal exact operator: the exponential and logarithm are always evaluated.
 float max_star4_literal(float a, float b) {
   if (a > b) return static_cast<float>(a + std::log(std::exp(static_cast<double>(b - a)) + 1.0));
@@ -99,10 +173,18 @@ TEST(MaxStar, ExactOperatorShortcutIsBitIdentical) {
     // Differences near (e - 27) ln 2, near -37.5, near 0, and spread in between.
     float d;
     switch (i % 4) {
-      case 0: d = (e - 27) * 0.6931472f + jitter(rng); break;
-      case 1: d = -37.5f + jitter(rng); break;
-      case 2: d = jitter(rng) * 1e-3f; break;
-      default: d = -40.0f * mantissa(rng) + 40.0f; break;
+      case 0:
+        d = (e - 27) * 0.6931472f + jitter(rng);
+        break;
+      case 1:
+        d = -37.5f + jitter(rng);
+        break;
+      case 2:
+        d = jitter(rng) * 1e-3f;
+        break;
+      default:
+        d = -40.0f * mantissa(rng) + 40.0f;
+        break;
     }
     if (d > 0) d = -d;
     const float b = a + d;
