@@ -55,67 +55,44 @@ function files = lf_report (results, opts, reference = "bpsk", reference_label =
 
   if (opts.plot && any (run))
     png = [stem ".png"];
-    if (lf_plot (results, run, reference, reference_label, png))
+    if (lf_plot_png (png, @() draw_error_rates (results, run, reference, reference_label)))
       files{end+1} = png;
       printf ("plot written to %s\n", png);
     endif
   endif
 endfunction
 
-function ok = lf_plot (results, run, reference, reference_label, png)
-  ok = false;
-  toolkits = available_graphics_toolkits ();
-  if (isempty (toolkits))
-    warning ("no graphics toolkit available: plot skipped");
-    return;
+function draw_error_rates (results, run, reference, reference_label)
+  EbN0 = results.EbN0_dB(run);
+  colours = lines (numel (results.labels));
+  names = {};
+  for c = 1:numel (results.labels)
+    ber = results.ber(run, c);
+    fer = results.fer(run, c);
+    ber(ber == 0) = NaN;   # zero counts have no place on a log axis
+    fer(fer == 0) = NaN;
+    semilogy (EbN0, ber, "-o", "color", colours(c, :), "linewidth", 1.5);
+    hold on;
+    semilogy (EbN0, fer, "--s", "color", colours(c, :));
+    names(end+1:end+2) = {["BER " results.labels{c}], ["FER " results.labels{c}]};
+  endfor
+  span = [min(EbN0) - 0.25, max(EbN0) + 0.25];
+  if (ischar (reference) && strcmp (reference, "bpsk"))
+    x = linspace (span(1), span(2), 100);
+    semilogy (x, lf_bpsk_ber (x), "k:", "linewidth", 1.5);
+    names{end+1} = "uncoded BPSK";
+  elseif (isnumeric (reference) && ! isempty (reference))
+    semilogy ([1 1] * reference, [1e-7 1], "k:", "linewidth", 1.5);
+    names{end+1} = reference_label;
+    span = [min(span(1), reference - 0.25), span(2)];
   endif
-  if (any (strcmp (toolkits, "gnuplot")) && isempty (getenv ("DISPLAY")))
-    warning ("off", "Octave:gnuplot-graphics");
-    graphics_toolkit ("gnuplot");
-  endif
-  h = figure ("visible", "off", "paperunits", "inches", "paperposition", [0 0 8 5]);
-  state = warning ();
-  unwind_protect
-    EbN0 = results.EbN0_dB(run);
-    colours = lines (numel (results.labels));
-    names = {};
-    for c = 1:numel (results.labels)
-      ber = results.ber(run, c);
-      fer = results.fer(run, c);
-      ber(ber == 0) = NaN;   # zero counts have no place on a log axis
-      fer(fer == 0) = NaN;
-      semilogy (EbN0, ber, "-o", "color", colours(c, :), "linewidth", 1.5);
-      hold on;
-      semilogy (EbN0, fer, "--s", "color", colours(c, :));
-      names(end+1:end+2) = {["BER " results.labels{c}], ["FER " results.labels{c}]};
-    endfor
-    span = [min(EbN0) - 0.25, max(EbN0) + 0.25];
-    if (ischar (reference) && strcmp (reference, "bpsk"))
-      x = linspace (span(1), span(2), 100);
-      semilogy (x, lf_bpsk_ber (x), "k:", "linewidth", 1.5);
-      names{end+1} = "uncoded BPSK";
-    elseif (isnumeric (reference) && ! isempty (reference))
-      semilogy ([1 1] * reference, [1e-7 1], "k:", "linewidth", 1.5);
-      names{end+1} = reference_label;
-      span = [min(span(1), reference - 0.25), span(2)];
-    endif
-    grid on;
-    xlim (span);
-    ylim ([1e-7 1]);
-    xlabel ("E_b/N_0 (dB)");
-    ylabel ("error rate");
-    title (results.title, "fontsize", 9);
-    legend (names, "location", "eastoutside");
-    warning ("off", "all");   # print's notes about optional converters
-    ## gnuplot renders PNG itself through cairo; the other toolkits print PNG directly.
-    if (strcmp (graphics_toolkit (h), "gnuplot"))
-      print (h, "-dpngcairo", "-r100", png);
-    else
-      print (h, "-dpng", "-r100", png);
-    endif
-    ok = true;
-  unwind_protect_cleanup
-    warning (state);
-    close (h);
-  end_unwind_protect
+  grid on;
+  xlim (span);
+  ylim ([1e-7 1]);
+  xlabel ("E_b/N_0 (dB)");
+  ylabel ("error rate");
+  title (results.title, "fontsize", 10);
+  ## Error-rate curves fall from the top left to the bottom right, which leaves the
+  ## bottom left free for the legend.
+  legend (names, "location", "southwest", "fontsize", 8);
 endfunction
