@@ -31,6 +31,11 @@ template <class T>
 struct ComplexSpan {
   std::span<const T> re;
   std::span<const T> im;
+
+  // True when im is empty or as long as re.
+  bool well_formed() const noexcept { return im.empty() || im.size() == re.size(); }
+  // Imaginary part of element i, 0 when im is empty.
+  T imag(std::size_t i) const noexcept { return im.empty() ? T{} : im[i]; }
 };
 
 // Bits per label of a set of M labels: the number of halvings of M (integer division)

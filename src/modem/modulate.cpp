@@ -38,7 +38,7 @@ void modulate(std::span<const int> bits, ComplexSpan<double> points, std::size_t
     const std::size_t from = label * dim;
     for (std::size_t d = 0; d < dim; ++d) {
       out_re[j * dim + d] = points.re[from + d];
-      out_im[j * dim + d] = points.im.empty() ? 0.0 : points.im[from + d];
+      out_im[j * dim + d] = points.imag(from + d);
     }
   }
 }

@@ -5,35 +5,27 @@
 
 namespace linkforge {
 
-namespace {
-
-bool well_formed(const ComplexSpan<double>& v) {
-  return v.im.empty() || v.im.size() == v.re.size();
-}
-
-}  // namespace
-
 void plane_metrics(ComplexSpan<double> y, ComplexSpan<double> points, float es_no,
                    ComplexSpan<double> fade, std::span<double> out) {
   const std::size_t N = y.re.size();
   const std::size_t M = points.re.size();
   const bool faded = !fade.re.empty();
-  if (!well_formed(y) || !well_formed(points) || !well_formed(fade) ||
+  if (!y.well_formed() || !points.well_formed() || !fade.well_formed() ||
       (faded && fade.re.size() != N) || out.size() != mul_sat(M, N)) {
     throw std::invalid_argument("plane_metrics: sizes of samples, points and output disagree");
   }
   const double scale = es_no;
   for (std::size_t i = 0; i < N; ++i) {
     const double y_re = y.re[i];
-    const double y_im = y.im.empty() ? 0.0 : y.im[i];
+    const double y_im = y.imag(i);
     const double a_re = faded ? fade.re[i] : 1.0;
-    const double a_im = faded && !fade.im.empty() ? fade.im[i] : 0.0;
+    const double a_im = faded ? fade.imag(i) : 0.0;
     double* column = out.data() + i * M;
     // The faded point is formed in full, also for a = 1, so that a point with a
     // non-finite imaginary part gives the same value with and without fading.
     for (std::size_t k = 0; k < M; ++k) {
       const double s_re = points.re[k];
-      const double s_im = points.im.empty() ? 0.0 : points.im[k];
+      const double s_im = points.imag(k);
       const double e_re = y_re - (a_re * s_re - a_im * s_im);
       const double e_im = y_im - (s_re * a_im + a_re * s_im);
       column[k] = -scale * (e_re * e_re + e_im * e_im);

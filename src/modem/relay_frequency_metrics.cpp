@@ -9,14 +9,6 @@ namespace linkforge {
 
 namespace {
 
-bool well_formed(const ComplexSpan<float>& v) {
-  return v.im.empty() || v.im.size() == v.re.size();
-}
-
-float part(std::span<const float> values, std::size_t i) {
-  return values.empty() ? 0.0f : values[i];
-}
-
 float magnitude_squared(float re, float im) {
   return re * re + im * im;
 }
@@ -70,7 +62,7 @@ void relay_frequency_metrics(ComplexSpan<float> y, std::size_t M, ComplexSpan<fl
                              std::span<double> out) {
   const std::size_t N = M == 0 ? a1.re.size() : y.re.size() / M;
   const std::uint64_t pairs = mul_sat(M, M);
-  if (!well_formed(y) || !well_formed(a1) || !well_formed(a2) ||
+  if (!y.well_formed() || !a1.well_formed() || !a2.well_formed() ||
       (M == 0 ? !y.re.empty() : y.re.size() % M != 0) || a1.re.size() != N || a2.re.size() != N ||
       out.size() != mul_sat(pairs, N)) {
     throw std::invalid_argument(
@@ -102,11 +94,11 @@ void relay_frequency_metrics(ComplexSpan<float> y, std::size_t M, ComplexSpan<fl
       continue;
     }
     for (std::size_t k = 0; k < M; ++k) {
-      energy[k] = magnitude_squared(y.re[i * M + k], part(y.im, i * M + k));
+      energy[k] = magnitude_squared(y.re[i * M + k], y.imag(i * M + k));
     }
     if (params.csi_flag == 1) {
-      const float a1_re = a1.re[i], a1_im = part(a1.im, i);
-      const float a2_re = a2.re[i], a2_im = part(a2.im, i);
+      const float a1_re = a1.re[i], a1_im = a1.imag(i);
+      const float a2_re = a2.re[i], a2_im = a2.imag(i);
       const float e = magnitude_squared(a1_re, a1_im);
       const float c = magnitude_squared(a2_re, a2_im);
       const float f =

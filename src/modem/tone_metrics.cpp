@@ -8,10 +8,6 @@ namespace linkforge {
 
 namespace {
 
-bool well_formed(const ComplexSpan<float>& v) {
-  return v.im.empty() || v.im.size() == v.re.size();
-}
-
 float magnitude_squared(float re, float im) {
   return re * re + im * im;
 }
@@ -55,7 +51,7 @@ void tone_metrics(ComplexSpan<float> y, std::size_t M, float es_no, int csi_flag
     return;
   }
   const std::size_t N = y.re.size() / M;
-  if (!well_formed(y) || !well_formed(fade) || y.re.size() % M != 0 ||
+  if (!y.well_formed() || !fade.well_formed() || y.re.size() % M != 0 ||
       (faded && fade.re.size() != N) || out.size() != y.re.size()) {
     throw std::invalid_argument("tone_metrics: sizes of tone outputs, fading and output disagree");
   }
@@ -63,7 +59,7 @@ void tone_metrics(ComplexSpan<float> y, std::size_t M, float es_no, int csi_flag
   const float energy_weight = es_no * es_no / (es_no + 1.0f);
   for (std::size_t i = 0; i < N; ++i) {
     const float a_re = faded ? fade.re[i] : 1.0f;
-    const float a_im = faded && !fade.im.empty() ? fade.im[i] : 0.0f;
+    const float a_im = faded ? fade.imag(i) : 0.0f;
     const float* y_re = y.re.data() + i * M;
     const float* y_im = y.im.empty() ? nullptr : y.im.data() + i * M;
     float* column = out.data() + i * M;
