@@ -108,65 +108,11 @@ inline bool log_correction_vanishes(float m, float d) {
 
 }  // namespace detail
 
-namespace detail {
-
-// ln(1 + e^d) on [-37.5, 0] by piecewise degree-7 Taylor polynomials on 150 intervals
-// of width 1/4, centred at -(i + 1/2)/4, evaluated by Estrin's scheme. Absolute error
-// below 2e-12. The coefficients are computed in extended precision at first use.
-inline constexpr int kSoftplusDegree = 7;
-inline constexpr int kSoftplusIntervals = 150;
-inline constexpr double kSoftplusError = 2e-12;
-using SoftplusCoefficients =
-    std::array<std::array<double, kSoftplusDegree + 1>, kSoftplusIntervals>;
-const SoftplusCoefficients& build_softplus_table();
-
-inline const SoftplusCoefficients& softplus_table() {
-  static const SoftplusCoefficients& table = build_softplus_table();
-  return table;
-}
-
-inline double softplus(double d) {
-  int i = static_cast<int>(-d * 4.0);
-  if (i >= kSoftplusIntervals) i = kSoftplusIntervals - 1;
-  const double t = d + (i + 0.5) * 0.25;
-  const auto& c = softplus_table()[static_cast<std::size_t>(i)];
-  const double t2 = t * t;
-  const double low = (c[0] + c[1] * t) + t2 * (c[2] + c[3] * t);
-  const double high = (c[4] + c[5] * t) + t2 * (c[6] + c[7] * t);
-  return low + (t2 * t2) * high;
-}
-
-// Rounds m + ln(1 + e^d) to single precision without the exponential and logarithm when
-// that provably gives the float that the double-precision m + log(exp(d) + 1) rounds
-// to: the polynomial sum v is within delta of the library-based sum (the corrections
-// within kSoftplusError + 1e-15 of each other, plus one rounding of each sum), so when v
-// lies more than delta inside the rounding interval of its nearest float f, both round
-// to f. Returns false (the caller evaluates exp and log) otherwise, and for d outside
-// [-37.5, 0], NaN, and results that are zero, subnormal or not finite.
-inline bool round_softplus_sum(float m, float d, float& out) {
-  if (!(d >= -37.5f && d <= 0.0f)) return false;
-  const double p = softplus(d);
-  const double v = static_cast<double>(m) + p;
-  const float f = static_cast<float>(v);
-  const std::uint32_t bits = std::bit_cast<std::uint32_t>(f);
-  const auto biased = static_cast<int>((bits >> 23) & 0xFF);
-  if (biased == 0 || biased == 255) return false;
-  const double ulp = std::bit_cast<double>(static_cast<std::uint64_t>(biased - 150 + 1023) << 52);
-  const double e = v - static_cast<double>(f);  // exact: v and f are within a factor 2
-  const double delta = 2 * kSoftplusError + std::fabs(v) * 0x1p-51;
-  // The spacing halves below a power of two, on the side towards zero.
-  const bool toward_zero = (e < 0) == (f > 0);
-  const double half = toward_zero && (bits & 0x7FFFFF) == 0 ? 0.25 * ulp : 0.5 * ulp;
-  if (std::fabs(e) + delta >= half) return false;
-  out = f;
-  return true;
-}
-
-}  // namespace detail
+namespace detail {}  // namespace detail
 
 // Type 4: exact log-MAP, max + log(exp(-|a - b|) + 1) with the double-precision
-// exponential and logarithm, rounded to single precision. The result is that float bit
-// for bit; the library calls are only made where a cheaper evaluation cannot prove it.
+// exponential and logarithm, rounded to single precision. The library calls are skipped
+// where they provably cannot change that float.
 inline float max_star4(float a, float b) {
   // -|a - b| equals b - a when a > b and a - b otherwise, bit for bit (negation is exact
   // and rounding is symmetric), NaN included.
@@ -174,8 +120,6 @@ inline float max_star4(float a, float b) {
   const float d = -std::fabs(a - b);
   // A vanishing correction still adds +0.0, which turns -0.0 into +0.0.
   if (detail::log_correction_vanishes(m, d)) return m + 0.0f;
-  float rounded;
-  if (detail::round_softplus_sum(m, d, rounded)) return rounded;
   return static_cast<float>(m + std::log(std::exp(static_cast<double>(d)) + 1.0));
 }
 
