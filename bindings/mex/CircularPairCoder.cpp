@@ -28,7 +28,7 @@ void circular_pair_coder(Call& call) {
         "the number of pairs in x is a multiple of 7 (or 0): such a block has no circulation "
         "state");
   }
-  require_finite(x.real(), "x");
+  refuse_non_finite(x.real(), "x");  // no lowest bit
   const std::array<int, kDuobinaryGenerators> g = parity_generators(poly);
 
   Output outz = Output::real(2, N);

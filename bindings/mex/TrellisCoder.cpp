@@ -3,8 +3,6 @@
 // Encodes a row of data bits with a binary convolutional code: recursive systematic
 // (code_type 0), feed-forward terminated (1 and below) or feed-forward tail-biting
 // (2 and above). code_type is read only when exactly three arguments are given.
-#include <cmath>
-
 #include "gateway.hpp"
 #include "generator_arg.hpp"
 #include "linkforge/checked.hpp"
@@ -29,11 +27,9 @@ void trellis_coder(Call& call) {
   if (tail_biting && L < m) fail("a tail-biting block needs at least K - 1 data bits");
 
   const std::span<const double> values = input.row();
+  refuse_nan(values, "input");
   std::vector<int> data(L);
-  for (std::size_t k = 0; k < L; ++k) {
-    if (std::isnan(values[k])) fail("input must not contain NaN");
-    data[k] = trunc_to_int(values[k]) != 0;
-  }
+  for (std::size_t k = 0; k < L; ++k) data[k] = trunc_to_int(values[k]) != 0;
   const std::size_t N = (tail_biting ? L : L + m) * static_cast<std::size_t>(code.n);
   require_memory(add_sat(trellis_table_bytes(code.K), mul_sat(N, sizeof(int))), "the encoder");
 

@@ -1,8 +1,5 @@
 #include "duobinary_args.hpp"
 
-#include <cmath>
-#include <string>
-
 namespace linkforge::mex {
 
 void require_poly_shape(const Matrix& poly) {
@@ -14,14 +11,8 @@ void require_poly_shape(const Matrix& poly) {
 std::array<int, kDuobinaryGenerators> parity_generators(const Matrix& poly) {
   require_poly_shape(poly);
   const std::span<const double> entries = poly.first(8);
-  require_finite(entries, "poly");
+  refuse_non_finite(entries, "poly");
   return duobinary_generators(entries);
-}
-
-void require_finite(std::span<const double> values, const char* name) {
-  for (const double v : values) {
-    if (!std::isfinite(v)) fail(std::string(name) + " must not contain NaN or Inf");
-  }
 }
 
 }  // namespace linkforge::mex

@@ -16,7 +16,4 @@ void require_poly_shape(const Matrix& poly);
 // (bit 0 of each truncated entry is a tap).
 std::array<int, kDuobinaryGenerators> parity_generators(const Matrix& poly);
 
-// Refuses values that have no lowest bit (NaN, Inf), naming the argument.
-void require_finite(std::span<const double> values, const char* name);
-
 }  // namespace linkforge::mex

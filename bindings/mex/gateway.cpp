@@ -179,6 +179,18 @@ double scalar_double(const mxArray* array, const char* name) {
   return m[0];
 }
 
+void refuse_nan(std::span<const double> values, const char* name) {
+  for (const double v : values) {
+    if (std::isnan(v)) fail(std::string(name) + " must not contain NaN");
+  }
+}
+
+void refuse_non_finite(std::span<const double> values, const char* name) {
+  for (const double v : values) {
+    if (!std::isfinite(v)) fail(std::string(name) + " must not contain NaN or Inf");
+  }
+}
+
 std::vector<float> to_single(std::span<const double> values) {
   std::vector<float> out(values.size());
   for (std::size_t i = 0; i < values.size(); ++i) out[i] = static_cast<float>(values[i]);

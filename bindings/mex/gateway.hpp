@@ -133,6 +133,11 @@ int scalar_int(const mxArray* array, const char* name);
 // First element of an argument as a double; refuses an empty argument.
 double scalar_double(const mxArray* array, const char* name);
 
+// Refuse NaN ("<name> must not contain NaN") or any non-finite value ("<name> must not
+// contain NaN or Inf") among `values`.
+void refuse_nan(std::span<const double> values, const char* name);
+void refuse_non_finite(std::span<const double> values, const char* name);
+
 // Rounds doubles to single precision, as the soft kernels take them.
 std::vector<float> to_single(std::span<const double> values);
 

@@ -30,12 +30,6 @@ std::vector<int> index_cells(const Matrix& matrix) {
   return cells;
 }
 
-void refuse_nan(std::span<const double> values, const char* name) {
-  for (const double v : values) {
-    if (std::isnan(v)) fail(std::string(name) + " must not contain NaN");
-  }
-}
-
 namespace {
 
 enum class Access { kUnused, kRead, kWritten };

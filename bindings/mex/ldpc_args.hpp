@@ -20,9 +20,6 @@ std::vector<int> position_cells(const Matrix& matrix);
 // index check accepts, and values beyond the int range saturate.
 std::vector<int> index_cells(const Matrix& matrix);
 
-// Refuses NaN among `values` with "<name> must not contain NaN".
-void refuse_nan(std::span<const double> values, const char* name);
-
 // Which fields a module reads and writes: the set-up writes every list, the channel
 // value and the q messages; a step reads the lists and writes the q and r messages.
 enum class StateUse { kSetup, kStep };
