@@ -82,7 +82,6 @@ struct Trellis {
   int m = 0;           // memory, K - 1
   int num_states = 1;  // S = 2^m
   int num_words = 2;   // O = 2^n
-  bool recursive = false;
   std::vector<int> g;  // generator polynomials, row 0 first
   std::vector<int> out0, next0, out1, next1;
   // Incoming branches, two per state, in the order a loop over states s = 0..S-1 with

@@ -90,7 +90,6 @@ Trellis make_trellis(std::span<const int> g, int K, bool recursive) {
   t.m = K - 1;
   t.num_states = 1 << t.m;
   t.num_words = 1 << n;
-  t.recursive = recursive;
   t.g.assign(g.begin(), g.end());
   const auto states = static_cast<std::size_t>(t.num_states);
   t.out0.assign(states, 0);
