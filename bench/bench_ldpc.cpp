@@ -182,7 +182,7 @@ void BM_GraphStateStep(benchmark::State& state) {
   std::vector<double> output(kN);
   std::vector<int> decisions(kN);
   for (auto _ : state) {
-    graph_state_step(negated, vn_ptrs, cn_ptrs, output, decisions);
+    graph_state_step(negated, vn_ptrs, cn_ptrs, cn_ptrs.size(), output, decisions);
     benchmark::DoNotOptimize(output.data());
   }
   state.SetItemsProcessed(state.iterations() * kK);

@@ -21,15 +21,21 @@ void graph_state_step(Call& call) {
   if (call.nargin() != 4 || call.nargout() > 2) fail(kUsage);
   const Matrix input(call.arg(0), "input");
   const std::span<const double> received = input.row();
-  refuse_nan(received, "input");
+  refuse_bad_soft_values(received, "input");
   const int m = scalar_int(call.arg(3), "m");
   if (m < 0) fail("m must not be negative");
   const GraphStateArgs state = read_graph_state(call.arg(1), received.size(), call.arg(2),
                                                 static_cast<std::size_t>(m), StateUse::kStep);
+  MemoryEstimate()
+      .values<int>(received.size())  // decisions
+      .output(1, received.size())
+      .output(1, received.size())
+      .require("the step");
   Output output = Output::real(1, received.size());
   Output bits = Output::real(1, received.size());
   std::vector<int> decisions(received.size());
-  ldpc::graph_state_step(received, state.vn, state.cn, output.real(), decisions);
+  ldpc::graph_state_step(received, state.vn, state.cn, static_cast<std::size_t>(m),
+                         output.real(), decisions, host_interrupt());
   bits.assign(decisions);
   call.set_output(0, std::move(output));
   call.set_output(1, std::move(bits));

@@ -178,20 +178,28 @@ class StateReader {
   std::vector<Extent> extents_;
 };
 
-void check_struct(const mxArray* state, const char* state_name, std::size_t count,
-                  const char* node_kind, int fields) {
+// The element count of a state: exactly one element per node for a set-up, at least
+// one per processed node for a step (the others are read where processed nodes name
+// them).
+std::size_t check_struct(const mxArray* state, const char* state_name, std::size_t count,
+                         const char* node_kind, int fields, StateUse use) {
   if (!mxIsStruct(state)) {
     fail(std::string(state_name) + " must be a structure array, not " + mxGetClassName(state));
   }
   const std::size_t held = mxGetNumberOfElements(state);
-  if (held != count) {
+  if (use == StateUse::kSetup && held != count) {
     fail(std::string(state_name) + " must have " + std::to_string(count) + " elements, one per " +
          node_kind + " (it has " + std::to_string(held) + ")");
+  }
+  if (held < count) {
+    fail(std::string(state_name) + " has " + std::to_string(held) + " elements, fewer than the " +
+         std::to_string(count) + " " + node_kind + "s to process");
   }
   if (mxGetNumberOfFields(state) < fields) {
     fail(std::string(state_name) + " must have at least " + std::to_string(fields) +
          " fields (it has " + std::to_string(mxGetNumberOfFields(state)) + ")");
   }
+  return held;
 }
 
 // Records of the variable nodes: the data pointers of fields 0..5 of every element.
@@ -219,11 +227,16 @@ void GetCnPtrs(const mxArray* cn_state, std::span<CnPtrs> records, StateReader& 
 
 GraphStateArgs read_graph_state(const mxArray* vn_state, std::size_t n, const mxArray* cn_state,
                                 std::size_t m, StateUse use) {
-  check_struct(vn_state, "vn_state", n, "bit", 6);
-  check_struct(cn_state, "cn_state", m, "check", 4);
+  const std::size_t bits = check_struct(vn_state, "vn_state", n, "bit", 6, use);
+  const std::size_t checks = check_struct(cn_state, "cn_state", m, "check", 4, use);
+  MemoryEstimate()
+      .values<ldpc::VnPtrs>(bits)
+      .values<ldpc::CnPtrs>(checks)
+      .values<Extent>(add_sat(mul_sat(bits, 6), mul_sat(checks, 4)))
+      .require("the records of the decoder state");
   GraphStateArgs args;
-  args.vn.resize(n);
-  args.cn.resize(m);
+  args.vn.resize(bits);
+  args.cn.resize(checks);
   StateReader reader(use);
   GetVnPtrs(vn_state, args.vn, reader);
   GetCnPtrs(cn_state, args.cn, reader);

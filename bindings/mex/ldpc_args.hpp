@@ -29,10 +29,11 @@ struct GraphStateArgs {
   std::vector<ldpc::CnPtrs> cn;
 };
 
-// Reads the variable-node state (n elements, at least 6 fields) and the check-node state
-// (m elements, at least 4 fields) by field number, through GetVnPtrs and GetCnPtrs.
-// Refuses, before anything is written: other classes than structure arrays, other
-// element counts, too few fields, fields the call uses that are unset, of another class,
+// Reads the variable-node state (at least 6 fields) and the check-node state (at least 4
+// fields) by field number, through GetVnPtrs and GetCnPtrs: one record per element. A
+// set-up needs exactly n and m elements; a step at least n and m, the first n bits and m
+// checks being the ones it processes. Refuses, before anything is written: other classes
+// than structure arrays, other element counts, too few fields, fields the call uses that are unset, of another class,
 // complex, or holding fewer values than the node's degree (one for the scalars), negative
 // degrees, and fields the call writes whose data overlaps the data of any other field
 // the call uses (arrays copied from one value share their storage in the host).

@@ -3,11 +3,14 @@
 //
 // Likelihoods follow the modulation kernels (modem.hpp): bit log-likelihood ratios are
 // ln(P(bit = 1) / P(bit = 0)), and row l of a symbol log-likelihood matrix belongs to the
-// label whose bits, most significant first, are the symbol's data bits.
+// label whose bits, most significant first, are the symbol's data bits. The kernels
+// whose work grows with their inputs poll an Interrupt (interrupt.hpp).
 #pragma once
 
 #include <cstddef>
 #include <span>
+
+#include "linkforge/interrupt.hpp"
 
 namespace linkforge {
 
@@ -19,7 +22,8 @@ namespace linkforge {
 // with L_j rounded to single precision, each term max_star4(0, h_j) in single
 // precision and the sum in double. N = 0 gives NaN (0/0). Throws std::invalid_argument
 // when the sizes differ.
-double capacity_binary(std::span<const double> llr, std::span<const double> bits);
+double capacity_binary(std::span<const double> llr, std::span<const double> bits,
+                       const Interrupt& interrupt = {});
 
 // Label of a symbol from its bits in double arithmetic, the first most significant:
 // g = 0, then g = trunc(2*g + bit) for each bit. Bits of 0 and 1 give 0..2^m - 1; other
@@ -33,7 +37,8 @@ double capacity_label(std::span<const double> bits);
 // rounded to single) over l = 0..M-1 with max_star4 from -1e6 in single precision; the
 // sum is a double. N = 0 gives NaN. Throws std::invalid_argument on wrong sizes or a
 // label outside 0..M-1.
-double capacity_symbol(std::span<const double> input, std::size_t M, std::span<const double> bits);
+double capacity_symbol(std::span<const double> input, std::size_t M, std::span<const double> bits,
+                       const Interrupt& interrupt = {});
 
 // ---------------------------------------------------------------------------------
 // Capacity of faded channels from a table of the unfaded channel
@@ -54,6 +59,6 @@ double info_rate_lookup(std::span<const double> E, std::span<const double> C,
 // bisection, with the results of the scan.
 void info_rate_table(std::span<const double> E, std::span<const double> C,
                      std::span<const double> D, std::span<const double> gamma,
-                     std::span<double> out);
+                     std::span<double> out, const Interrupt& interrupt = {});
 
 }  // namespace linkforge

@@ -3,7 +3,8 @@
 // Code-bit streams are step-major (element k*n + i is code bit i of step k) and soft
 // values are log-likelihood ratios ln(P(bit = 1) / P(bit = 0)): positive favours 1.
 // All soft arithmetic is single precision in a fixed order, so results are
-// reproducible bit for bit; "minus infinity" is the finite value -1e7.
+// reproducible bit for bit; "minus infinity" is the finite value -1e7. The decoders
+// poll their Interrupt (interrupt.hpp) every few milliseconds.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +12,7 @@
 #include <span>
 #include <vector>
 
+#include "linkforge/interrupt.hpp"
 #include "linkforge/trellis.hpp"
 
 namespace linkforge {
@@ -47,7 +49,7 @@ void trellis_encode(std::span<int> output, std::span<const int> data, const Trel
 // Throws std::invalid_argument on wrong sizes or a type outside 0..4.
 void trellis_posterior(std::span<const float> input_u, std::span<const float> input_c,
                        const Trellis& trellis, int decoder_type, std::span<float> output_u,
-                       std::span<float> output_c);
+                       std::span<float> output_c, const Interrupt& interrupt = {});
 
 // Bytes of working memory trellis_posterior takes for a code of constraint length K
 // with n code bits per step and L data bits, tables excluded (saturating).
@@ -59,13 +61,14 @@ std::uint64_t trellis_posterior_bytes(int K, int n, std::size_t L) noexcept;
 // Terminated block: input_c holds (L + m)*n values, output_u receives L decisions of
 // the best path from state 0 to state 0. Ties keep the lower previous state and bit 0.
 void trellis_best_path(std::span<int> output_u, std::span<const float> input_c,
-                       const Trellis& trellis);
+                       const Trellis& trellis, const Interrupt& interrupt = {});
 
 // Tail-biting block: input_c holds L*n values (L >= 1); the block is decoded as a ring
 // with `depth_steps` (D >= 0) steps of wrap-around before and after it. The start of
 // the traceback is the best state after the lead-out, the lowest on ties.
 void trellis_best_path_circular(std::span<int> output_u, std::span<const float> input_c,
-                                const Trellis& trellis, std::size_t depth_steps);
+                                const Trellis& trellis, std::size_t depth_steps,
+                                const Interrupt& interrupt = {});
 
 // Bytes of working memory of a Viterbi run over `steps` recorded trellis steps, tables
 // excluded (saturating).

@@ -21,6 +21,8 @@
 #include <cstdint>
 #include <span>
 
+#include "linkforge/interrupt.hpp"
+
 namespace linkforge {
 
 inline constexpr int kDuobinaryStates = 8;
@@ -82,12 +84,14 @@ struct DuobinaryRecursionSteps {
 // renormalised metrics all repeat those of the previous lap within 1e-7. The backward
 // recursion runs first, then the forward one, then the outputs. Allocates its state
 // metrics, 16 (N + 1) floats. Throws std::invalid_argument on sizes that disagree,
-// tables with entries out of range or a dec_type outside 0..4.
+// tables with entries out of range or a dec_type outside 0..4; polls `interrupt` every
+// few milliseconds.
 DuobinaryRecursionSteps Duobinary_SISO_wtrellis(std::span<const float> inx,
                                                 std::span<const float> inz, std::span<float> outx,
                                                 std::span<float> outz, std::span<float> soft,
                                                 std::span<const int> next,
-                                                std::span<const int> word, int dec_type);
+                                                std::span<const int> word, int dec_type,
+                                                const Interrupt& interrupt = {});
 
 // Bytes of working memory Duobinary_SISO_wtrellis takes for N pairs (saturating).
 std::uint64_t duobinary_siso_bytes(std::size_t pairs) noexcept;

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <span>
 
+#include "linkforge/interrupt.hpp"
+
 namespace linkforge {
 
 // ---------------------------------------------------------------------------------
@@ -68,29 +70,28 @@ std::int32_t clock_seed();
 // Next number of the generator; a state with `first` set is seeded from clock_seed().
 double genrand(Ran2State& state);
 
-// Largest Length SpreadPermutation accepts.
-inline constexpr int kMaxSpreadLength = 65536;
-
 // Draws (pairs of positions) the transposition loop may make for a block of `Length`:
-// 10000 per transposition it needs (10*Length of them), at most 2^29 in all. Spread
+// 10000 per transposition it needs (10*Length of them), at most 2^29 in all, but never
+// fewer than 100 per transposition, so that very long blocks can still finish. Spread
 // permutations at the edge of what this construction reaches need up to about 6000
 // draws per transposition (Length 5114 with S = 47, Length 1000 with S = 21, Length 100
 // with S = 8). An S beyond that edge is given up after the bound: about a minute for
-// Length 5114, a few minutes at most for the largest blocks, whose windows are longer.
+// Length 5114, a few minutes at most for the longer blocks, whose windows are longer.
 inline constexpr std::int64_t kMaxSpreadDraws = std::int64_t{1} << 29;
 std::int64_t spread_draw_limit(int Length) noexcept;
 
-// Fills out (Length entries, 0 <= Length <= kMaxSpreadLength) with a spread permutation:
-// the row-column permutation with e = floor(sqrt(Length)) columns, then random
-// transpositions of positions i1 != i2 drawn with genrand, each accepted only when both
-// moved values differ by at least S from every value at positions j with
-// i - S <= j < i + S around their new place i. Stops after 10*Length accepted
-// transpositions or `max_draws` drawn pairs, whichever comes first, and returns the
-// number accepted; out is a permutation of 0..Length-1 either way. With S <= 0 every
-// pair of distinct positions is accepted. Throws std::invalid_argument on a Length out
-// of range or a span of another size.
+// Fills out (Length >= 0 entries) with a spread permutation: the row-column
+// permutation with e = floor(sqrt(Length)) columns, then random transpositions of
+// positions i1 != i2 drawn with genrand, each accepted only when both moved values
+// differ by at least S from every value at positions j with i - S <= j < i + S around
+// their new place i. Stops after 10*Length accepted transpositions or `max_draws` drawn
+// pairs, whichever comes first, and returns the number accepted; out is a permutation
+// of 0..Length-1 either way. With S <= 0 every pair of distinct positions is accepted.
+// Polls `interrupt` every few milliseconds (the generator has then advanced by the
+// draws made). Throws std::invalid_argument on a negative Length or a span of another
+// size.
 std::int64_t SpreadPermutation(int Length, int S, std::span<int> out, Ran2State& state,
-                               std::int64_t max_draws);
+                               std::int64_t max_draws, const Interrupt& interrupt = {});
 
 // ---------------------------------------------------------------------------------
 // Permuters. alpha holds N indices in 0..N-1 (repeats allowed); every span holds N

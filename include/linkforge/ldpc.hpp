@@ -13,6 +13,8 @@
 #include <span>
 #include <vector>
 
+#include "linkforge/interrupt.hpp"
+
 namespace linkforge::ldpc {
 
 // A column-major rows x cols view of a matrix.
@@ -145,9 +147,11 @@ void iterate(const SparseGraph& graph, const DecodeParams& params, GraphMessages
 // Decodes one block of n channel values. decisions: max_iter rows of n (row t after
 // iteration t + 1, rows of iterations not run set to 0); errors: max_iter counts of
 // data bits 0..k-1 whose decision differs from data (k values), 0 for iterations not run.
-// Returns the number of iterations run.
+// Returns the number of iterations run. Polls `interrupt` between iterations once every
+// few milliseconds of work.
 int decode(const SparseGraph& graph, std::span<const float> channel, const DecodeParams& params,
-           std::span<const int> data, std::span<std::uint8_t> decisions, std::span<int> errors);
+           std::span<const int> data, std::span<std::uint8_t> decisions, std::span<int> errors,
+           const Interrupt& interrupt = {});
 
 // Bytes decode takes besides the graph and its outputs (saturating).
 std::uint64_t decode_bytes(std::size_t n, std::size_t edges) noexcept;

@@ -26,6 +26,7 @@
 #include <span>
 #include <vector>
 
+#include "linkforge/interrupt.hpp"
 #include "linkforge/ldpc.hpp"
 
 namespace linkforge::ldpc {
@@ -106,16 +107,21 @@ void graph_state_setup(std::span<const double> input, MatrixView<const int> chec
                        std::span<const CnPtrs> cn);
 
 // ---------------------------------------------------------------------------------
-// One iteration. Checks every index and socket first (a node's lists must point at
-// existing nodes and edges), then:
+// One iteration over the first `checks` check nodes and the first n = input.size() bits.
+// The records may describe more nodes than are processed: a processed node's lists may
+// name any record, whose messages are then read but not updated. Checks every index and
+// socket of the processed nodes first (they must point at existing records and edges),
+// then:
 //   checks (degree 0 skipped): S = sum of the q magnitudes in edge order, X = exclusive-or
 //     of the sign bits; r_j = phi0(S - q_j), negated when sign bit j differs from X;
 //   bits: R = sum of the r messages in edge order from 0 (single precision);
 //     output[v] = input[v] - R (double); decisions[v] = output[v] > 0;
 //     per edge E = -output[v] - r_j rounded to single; q = phi0(|E|), sign bit E <= 0.
-// input, output and decisions hold n values; the channel field is not read.
+// input, output and decisions hold n <= vn.size() values, checks <= cn.size(); the
+// channel field is not read. Polls `interrupt` every few milliseconds (an interrupted
+// step leaves the messages part updated).
 void graph_state_step(std::span<const double> input, std::span<const VnPtrs> vn,
-                      std::span<const CnPtrs> cn, std::span<double> output,
-                      std::span<int> decisions);
+                      std::span<const CnPtrs> cn, std::size_t checks, std::span<double> output,
+                      std::span<int> decisions, const Interrupt& interrupt = {});
 
 }  // namespace linkforge::ldpc

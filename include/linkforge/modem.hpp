@@ -14,12 +14,15 @@
 // Soft values are log-likelihood ratios ln(P(bit = 1) / P(bit = 0)): positive favours 1.
 // Soft arithmetic is single precision in a fixed operation order (built with
 // -ffp-contract=off), so results are reproducible bit for bit; the demappers' "minus
-// infinity" is the finite value -1e6.
+// infinity" is the finite value -1e6. The kernels whose work grows with their inputs poll
+// an Interrupt (interrupt.hpp) every few milliseconds.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
+
+#include "linkforge/interrupt.hpp"
 
 namespace linkforge {
 
@@ -80,7 +83,8 @@ void modulate(std::span<const int> bits, ComplexSpan<double> points, std::size_t
 // average energy and complex noise of variance 1/es_no this is the Gaussian
 // log-likelihood up to a per-sample constant.
 void plane_metrics(ComplexSpan<double> y, ComplexSpan<double> points, float es_no,
-                   ComplexSpan<double> fade, std::span<double> out);
+                   ComplexSpan<double> fade, std::span<double> out,
+                   const Interrupt& interrupt = {});
 
 // ---------------------------------------------------------------------------------
 // Soft demodulation of M-ary orthogonal frequency-shift keying
@@ -102,7 +106,7 @@ float tone_log_i0(float x);
 //   other:      0
 // Every operation is single precision.
 void tone_metrics(ComplexSpan<float> y, std::size_t M, float es_no, int csi_flag,
-                  ComplexSpan<float> fade, std::span<float> out);
+                  ComplexSpan<float> fade, std::span<float> out, const Interrupt& interrupt = {});
 
 // ---------------------------------------------------------------------------------
 // Soft demodulation of two superimposed frequency-shift-keyed users at a relay
@@ -128,7 +132,7 @@ struct RelayToneParams {
 // knowledge) has no model and throws std::invalid_argument when N > 0.
 void relay_frequency_metrics(ComplexSpan<float> y, std::size_t M, ComplexSpan<float> a1,
                              ComplexSpan<float> a2, const RelayToneParams& params,
-                             std::span<double> out);
+                             std::span<double> out, const Interrupt& interrupt = {});
 
 // ---------------------------------------------------------------------------------
 // Symbol-to-bit soft demapping
@@ -142,7 +146,12 @@ void relay_frequency_metrics(ComplexSpan<float> y, std::size_t M, ComplexSpan<fl
 // out[j*m + k] = acc1 - acc0. A bit's own a-priori value never reaches its output.
 // Throws std::invalid_argument on wrong sizes, M not a power of two or an unknown type.
 void symbol_bit_metrics(std::span<const double> input, std::size_t M, int demod_type,
-                        std::span<const float> apriori, std::span<double> out);
+                        std::span<const float> apriori, std::span<double> out,
+                        const Interrupt& interrupt = {});
+
+// Bytes of working memory symbol_bit_metrics takes for M labels and N symbols
+// (saturating).
+std::uint64_t symbol_bit_metrics_bytes(std::uint64_t M, std::uint64_t N) noexcept;
 
 // Network-coded label of a pair of user labels.
 constexpr std::uint64_t gen_nc_bits(std::uint64_t p, std::uint64_t q) noexcept {
@@ -164,6 +173,7 @@ std::uint64_t relay_label_metrics_bytes(std::uint64_t M, std::uint64_t N) noexce
 // symbol_bit_metrics. With M not a power of two only the low m bits of each label are
 // demapped. Throws std::invalid_argument on wrong sizes, M = 0 or an unknown type.
 void relay_label_metrics(std::span<const double> input, std::size_t M, int demod_type,
-                         std::span<const float> apriori, std::span<double> out);
+                         std::span<const float> apriori, std::span<double> out,
+                         const Interrupt& interrupt = {});
 
 }  // namespace linkforge

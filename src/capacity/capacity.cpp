@@ -9,13 +9,16 @@
 
 namespace linkforge {
 
-double capacity_binary(std::span<const double> llr, std::span<const double> bits) {
+double capacity_binary(std::span<const double> llr, std::span<const double> bits,
+                       const Interrupt& interrupt) {
   if (llr.size() != bits.size()) {
     throw std::invalid_argument("capacity_binary: one bit per log-likelihood ratio");
   }
   constexpr double kLn2 = 0.6931471805599453;
   double sum = 0;
+  InterruptPacer pacer(interrupt);
   for (std::size_t j = 0; j < llr.size(); ++j) {
+    pacer.add(1);
     const auto l = static_cast<float>(llr[j]);
     sum += max_star4(0.0f, bits[j] > 0 ? -l : l);
   }
@@ -28,7 +31,8 @@ double capacity_label(std::span<const double> bits) {
   return g;
 }
 
-double capacity_symbol(std::span<const double> input, std::size_t M, std::span<const double> bits) {
+double capacity_symbol(std::span<const double> input, std::size_t M, std::span<const double> bits,
+                       const Interrupt& interrupt) {
   if (M < 2) throw std::invalid_argument("capacity_symbol: at least 2 labels");
   const auto m = static_cast<std::size_t>(compute_bits_per_symbol(M));
   const std::size_t N = input.size() / M;
@@ -36,7 +40,9 @@ double capacity_symbol(std::span<const double> input, std::size_t M, std::span<c
     throw std::invalid_argument("capacity_symbol: sizes of likelihoods and bits disagree");
   }
   double sum = 0;
+  InterruptPacer pacer(interrupt);
   for (std::size_t j = 0; j < N; ++j) {
+    pacer.add(M + m);
     const double g = capacity_label(bits.subspan(j * m, m));
     if (!(g >= 0 && g < static_cast<double>(M))) {
       throw std::invalid_argument("capacity_symbol: a label falls outside 0..M-1");

@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <stdexcept>
 
 #include "linkforge/capacity.hpp"
@@ -45,14 +47,20 @@ bool increasing(std::span<const double> E) {
 
 template <bool Sorted>
 void row_sums(std::span<const double> E, std::span<const double> C, std::span<const double> D,
-              std::span<const double> gamma, std::span<double> out) {
+              std::span<const double> gamma, std::span<double> out, const Interrupt& interrupt) {
   const std::size_t R = out.size();
   const std::size_t K = R == 0 ? 0 : gamma.size() / R;
   std::fill(out.begin(), out.end(), 0.0);
   // Column by column, so every row still adds its ratios in column order.
+  InterruptPacer pacer(interrupt);
+  // A lookup scans the table, or bisects it when it is sorted.
+  const std::uint64_t per_lookup = Sorted ? 1 + std::bit_width(E.size()) : E.size();
   for (std::size_t j = 0; j < K; ++j) {
     const double* column = gamma.data() + j * R;
-    for (std::size_t i = 0; i < R; ++i) out[i] += lookup<Sorted>(E, C, D, column[i]);
+    for (std::size_t i = 0; i < R; ++i) {
+      pacer.add(per_lookup);
+      out[i] += lookup<Sorted>(E, C, D, column[i]);
+    }
   }
 }
 
@@ -66,15 +74,15 @@ double info_rate_lookup(std::span<const double> E, std::span<const double> C,
 
 void info_rate_table(std::span<const double> E, std::span<const double> C,
                      std::span<const double> D, std::span<const double> gamma,
-                     std::span<double> out) {
+                     std::span<double> out, const Interrupt& interrupt) {
   check_table(E, C, D);
   if (out.empty() ? !gamma.empty() : gamma.size() % out.size() != 0) {
     throw std::invalid_argument("info_rate_table: ratios do not fill whole rows");
   }
   if (increasing(E)) {
-    row_sums<true>(E, C, D, gamma, out);
+    row_sums<true>(E, C, D, gamma, out, interrupt);
   } else {
-    row_sums<false>(E, C, D, gamma, out);
+    row_sums<false>(E, C, D, gamma, out, interrupt);
   }
 }
 

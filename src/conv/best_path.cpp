@@ -140,7 +140,7 @@ class ViterbiRun {
 }  // namespace
 
 void trellis_best_path(std::span<int> output_u, std::span<const float> input_c,
-                       const Trellis& trellis) {
+                       const Trellis& trellis, const Interrupt& interrupt) {
   const std::size_t L = output_u.size();
   const auto n = static_cast<std::size_t>(trellis.n);
   const std::size_t steps = L + static_cast<std::size_t>(trellis.m);
@@ -149,14 +149,17 @@ void trellis_best_path(std::span<int> output_u, std::span<const float> input_c,
   }
   ViterbiRun run(trellis, steps);
   run.metric()[0] = 0.0f;
+  InterruptPacer pacer(interrupt);
   for (std::size_t k = 0; k < steps; ++k) {
+    pacer.add(2 * static_cast<std::uint64_t>(trellis.num_states));
     run.step(input_c.data() + k * n, static_cast<std::ptrdiff_t>(k));
   }
   if (steps > 0) run.traceback(0, steps - 1, output_u);  // terminated: ends in state 0
 }
 
 void trellis_best_path_circular(std::span<int> output_u, std::span<const float> input_c,
-                                const Trellis& trellis, std::size_t depth_steps) {
+                                const Trellis& trellis, std::size_t depth_steps,
+                                const Interrupt& interrupt) {
   const std::size_t L = output_u.size();
   const auto n = static_cast<std::size_t>(trellis.n);
   if (L == 0) throw std::invalid_argument("trellis_best_path_circular: empty block");
@@ -168,7 +171,9 @@ void trellis_best_path_circular(std::span<int> output_u, std::span<const float> 
   ViterbiRun run(trellis, L + depth_steps);
   for (float& metric : run.metric()) metric = 0.0f;  // every start state equally likely
   // D steps of the block's end lead in, then the block, then D steps of its start.
+  InterruptPacer pacer(interrupt);
   for (std::ptrdiff_t t = -D; t < ring + D; ++t) {
+    pacer.add(2 * static_cast<std::uint64_t>(trellis.num_states));
     std::ptrdiff_t k = t % ring;
     if (k < 0) k += ring;
     run.step(input_c.data() + static_cast<std::size_t>(k) * n, t >= 0 ? t : -1);
@@ -184,9 +189,11 @@ void trellis_best_path_circular(std::span<int> output_u, std::span<const float> 
 std::uint64_t trellis_best_path_bytes(int K, int n, std::size_t steps) noexcept {
   if (!trellis_fits(K, n)) return kSizeSaturated;
   const std::uint64_t S = std::uint64_t{1} << (K - 1);
-  const std::uint64_t survivors = mul_sat(steps, S);  // one choice byte per state and step
-  const std::uint64_t metrics = mul_sat(add_sat(2 * S, std::uint64_t{1} << n), sizeof(float));
-  return add_sat(survivors, metrics);
+  // One choice byte per state and recorded step, and one row for the unrecorded ones.
+  const std::uint64_t survivors = mul_sat(add_sat(steps, 1), S);
+  // Path metrics (2S), branch metrics (2S) and word-bit masks (2nS), four bytes each.
+  const std::uint64_t words = mul_sat(4 + 2 * static_cast<std::uint64_t>(n), S);
+  return add_sat(survivors, mul_sat(words, sizeof(float)));
 }
 
 }  // namespace linkforge

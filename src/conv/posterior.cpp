@@ -37,7 +37,7 @@ inline void fold_code_bits(int word, float metric, std::size_t n, float* num, fl
 // that the per-state loops unroll; the arithmetic is the same either way.
 template <class Op, std::size_t kStates, std::size_t kBits>
 void forward_backward(const float* input_u, const float* input_c, const Trellis& t, std::size_t L,
-                      float* output_u, float* output_c) {
+                      float* output_u, float* output_c, const Interrupt& interrupt) {
   const std::size_t S = kStates != 0 ? kStates : static_cast<std::size_t>(t.num_states);
   const std::size_t n = kBits != 0 ? kBits : static_cast<std::size_t>(t.n);
   const std::size_t steps = L + static_cast<std::size_t>(t.m);
@@ -61,11 +61,13 @@ void forward_backward(const float* input_u, const float* input_c, const Trellis&
   std::vector<float> num(n);
   std::vector<float> den(n);
   float* g = metric.data();
+  InterruptPacer pacer(interrupt);
 
   float* b = beta.data() + steps * S;
   for (std::size_t s = 0; s < S; ++s) b[s] = kTrellisMinusInfinity;
   b[0] = 0.0f;
   for (std::size_t k = steps; k-- > 0;) {
+    pacer.add(2 * S);
     const float a = k < L ? input_u[k] : 0.0f;
     branch_metrics({input_c + k * n, n}, gamma.data());
     for (std::size_t j = 0; j < 2 * S; ++j) g[j] = gamma[word[j]];
@@ -81,6 +83,7 @@ void forward_backward(const float* input_u, const float* input_c, const Trellis&
 
   alpha[0] = 0.0f;
   for (std::size_t k = 0; k < steps; ++k) {
+    pacer.add(4 * S);
     const float a = k < L ? input_u[k] : 0.0f;
     branch_metrics({input_c + k * n, n}, gamma.data());
     for (std::size_t j = 0; j < 2 * S; ++j) g[j] = gamma[word[j]];
@@ -116,7 +119,7 @@ void forward_backward(const float* input_u, const float* input_c, const Trellis&
 
 void trellis_posterior(std::span<const float> input_u, std::span<const float> input_c,
                        const Trellis& trellis, int decoder_type, std::span<float> output_u,
-                       std::span<float> output_c) {
+                       std::span<float> output_c, const Interrupt& interrupt) {
   const std::size_t L = input_u.size();
   const std::size_t coded = (L + static_cast<std::size_t>(trellis.m)) * trellis.n;
   if (input_c.size() != coded || output_u.size() != L || output_c.size() != coded) {
@@ -125,7 +128,7 @@ void trellis_posterior(std::span<const float> input_u, std::span<const float> in
   with_max_star(decoder_type, [&]<class Op>(Op) {
     const auto run = [&]<std::size_t kStates, std::size_t kBits>() {
       forward_backward<Op, kStates, kBits>(input_u.data(), input_c.data(), trellis, L,
-                                           output_u.data(), output_c.data());
+                                           output_u.data(), output_c.data(), interrupt);
     };
     // Rate-1/2 codes of 4, 8 (turbo constituents), 16 and 64 (K = 7) states.
     const int S = trellis.num_states;
@@ -145,6 +148,7 @@ std::uint64_t trellis_posterior_bytes(int K, int n, std::size_t L) noexcept {
   words = add_sat(words, std::uint64_t{1} << n);                         // gamma
   words = add_sat(words, 4 * S);                                         // alpha, branches
   words = add_sat(words, 2 * static_cast<std::uint64_t>(n));             // num, den
+  words = add_sat(words, 6 * S);  // per-branch words, successors and incoming branches
   return mul_sat(words, sizeof(float));
 }
 

@@ -122,7 +122,10 @@ Trellis make_trellis(std::span<const int> g, int K, bool recursive) {
 
 std::uint64_t trellis_table_bytes(int K) noexcept {
   if (K < 1 || K - 1 >= 63) return kSizeSaturated;
-  return mul_sat(std::uint64_t{1} << (K - 1), 4 * sizeof(int));
+  // out0, next0, out1, next1 (S each), in_state, in_bit, in_word (2S each), S
+  // predecessor counters while they are built, and the generator polynomials.
+  return add_sat(mul_sat(std::uint64_t{1} << (K - 1), 11 * sizeof(int)),
+                 kMaxTrellisOutputs * sizeof(int));
 }
 
 }  // namespace linkforge

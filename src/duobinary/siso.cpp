@@ -75,7 +75,7 @@ inline bool store_renormalised(const float* acc, float* row) {
 template <class Op>
 DuobinaryRecursionSteps circular_siso(const float* inx, const float* inz, float* outx, float* outz,
                                       float* soft, std::size_t N, const int* next,
-                                      const int* word) {
+                                      const int* word, const Interrupt& interrupt) {
   constexpr int S = kDuobinaryStates;
   constexpr float kMinus = kDuobinaryMinusInfinity;
   DuobinaryRecursionSteps steps;
@@ -86,10 +86,12 @@ DuobinaryRecursionSteps circular_siso(const float* inx, const float* inz, float*
   std::vector<float> beta((N + 1) * S, 0.0f);
   float gamma[kDuobinaryTransitions];
   float acc[S];
+  InterruptPacer pacer(interrupt);
 
   for (int lap = 0; lap < kLaps; ++lap) {
     bool ended = false;
     for (std::size_t t = N; t-- > 0;) {
+      pacer.add(kDuobinaryTransitions);
       branch_metrics(inx + 3 * t, inz + 3 * t, word, gamma);
       const float* b1 = beta.data() + (t + 1) * S;
       for (int s = 0; s < S; ++s) {
@@ -110,6 +112,7 @@ DuobinaryRecursionSteps circular_siso(const float* inx, const float* inz, float*
   for (int lap = 0; lap < kLaps; ++lap) {
     bool ended = false;
     for (std::size_t t = 0; t < N; ++t) {
+      pacer.add(kDuobinaryTransitions);
       branch_metrics(inx + 3 * t, inz + 3 * t, word, gamma);
       const float* a0 = alpha.data() + t * S;
       for (int s = 0; s < S; ++s) {
@@ -132,6 +135,7 @@ DuobinaryRecursionSteps circular_siso(const float* inx, const float* inz, float*
 
   float metric[kDuobinaryTransitions];
   for (std::size_t t = 0; t < N; ++t) {
+    pacer.add(2 * kDuobinaryTransitions);
     branch_metrics(inx + 3 * t, inz + 3 * t, word, gamma);
     const float* a0 = alpha.data() + t * S;
     const float* b1 = beta.data() + (t + 1) * S;
@@ -178,7 +182,8 @@ DuobinaryRecursionSteps Duobinary_SISO_wtrellis(std::span<const float> inx,
                                                 std::span<const float> inz, std::span<float> outx,
                                                 std::span<float> outz, std::span<float> soft,
                                                 std::span<const int> next,
-                                                std::span<const int> word, int dec_type) {
+                                                std::span<const int> word, int dec_type,
+                                                const Interrupt& interrupt) {
   const std::size_t N = inx.size() / 3;
   if (inx.size() != 3 * N || inz.size() != 3 * N || outx.size() != 3 * N || outz.size() != 3 * N ||
       soft.size() != 2 * N) {
@@ -188,7 +193,7 @@ DuobinaryRecursionSteps Duobinary_SISO_wtrellis(std::span<const float> inx,
   require_tables(next, word);
   return with_max_star(dec_type, [&]<class Op>(Op) {
     return circular_siso<Op>(inx.data(), inz.data(), outx.data(), outz.data(), soft.data(), N,
-                             next.data(), word.data());
+                             next.data(), word.data(), interrupt);
   });
 }
 

@@ -96,7 +96,7 @@ double genrand(Ran2State& g) {
 
 std::int64_t spread_draw_limit(int Length) noexcept {
   const std::int64_t target = 10 * std::int64_t{Length > 0 ? Length : 0};
-  return std::min(10000 * target, kMaxSpreadDraws);
+  return std::max(std::min(10000 * target, kMaxSpreadDraws), 100 * target);
 }
 
 namespace {
@@ -125,8 +125,8 @@ bool spread_from(std::span<const int> out, std::int64_t lo, std::int64_t hi, int
 }  // namespace
 
 std::int64_t SpreadPermutation(int Length, int S, std::span<int> out, Ran2State& state,
-                               std::int64_t max_draws) {
-  if (Length < 0 || Length > kMaxSpreadLength) {
+                               std::int64_t max_draws, const Interrupt& interrupt) {
+  if (Length < 0) {
     throw std::invalid_argument("SpreadPermutation: Length out of range");
   }
   if (out.size() != static_cast<std::size_t>(Length)) {
@@ -138,7 +138,7 @@ std::int64_t SpreadPermutation(int Length, int S, std::span<int> out, Ran2State&
   const int e = static_cast<int>(std::floor(std::sqrt(static_cast<double>(Length))));
   std::size_t p = 0;
   for (int q = 0; p < out.size(); ++q) {
-    for (int v = q; v < Length; v += e) out[p++] = v;
+    for (std::int64_t v = q; v < Length; v += e) out[p++] = static_cast<int>(v);
   }
 
   // Window of position i: max(0, i - S) <= j < min(Length, i + S), empty for S <= 0.
@@ -148,7 +148,9 @@ std::int64_t SpreadPermutation(int Length, int S, std::span<int> out, Ran2State&
 
   const std::int64_t target = 10 * std::int64_t{Length};
   std::int64_t accepted = 0;
+  InterruptPacer pacer(interrupt);
   for (std::int64_t draws = 0; accepted < target && draws < max_draws; ++draws) {
+    pacer.add(static_cast<std::uint64_t>(4 * reach + 2));
     const auto i1 = static_cast<int>(std::floor(Length * genrand(state)));
     const auto i2 = static_cast<int>(std::floor(Length * genrand(state)));
     if (i1 == i2) continue;

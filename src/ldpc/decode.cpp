@@ -134,7 +134,8 @@ void iterate(const SparseGraph& g, const DecodeParams& params, GraphMessages& me
 }
 
 int decode(const SparseGraph& g, std::span<const float> channel, const DecodeParams& params,
-           std::span<const int> data, std::span<std::uint8_t> decisions, std::span<int> errors) {
+           std::span<const int> data, std::span<std::uint8_t> decisions, std::span<int> errors,
+           const Interrupt& interrupt) {
   check_sizes(g, channel.size());
   if (params.max_iter < 0) throw std::invalid_argument("max_iter must not be negative");
   const auto iterations = static_cast<std::size_t>(params.max_iter);
@@ -148,7 +149,9 @@ int decode(const SparseGraph& g, std::span<const float> channel, const DecodePar
   std::fill(errors.begin(), errors.end(), 0);
   GraphMessages messages;
   init_messages(g, channel, params.kind, messages);
+  InterruptPacer pacer(interrupt);
   for (std::size_t t = 0; t < iterations; ++t) {
+    pacer.add(2 * g.edges() + n);
     const std::span<std::uint8_t> row = decisions.subspan(t * n, n);
     iterate(g, params, messages, row);
     int count = 0;

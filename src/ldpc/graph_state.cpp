@@ -114,13 +114,15 @@ std::string edge_name(const char* state, std::size_t node_index, int edge) {
   return node(state, node_index) + ": edge " + num(edge + 1);
 }
 
-// Every index and socket a step follows must name an existing node and edge.
-void validate_step(std::span<const VnPtrs> vn, std::span<const CnPtrs> cn) {
+// Every index and socket a step follows, from the first `bits` bits and `checks`
+// checks, must name an existing node and edge.
+void validate_step(std::span<const VnPtrs> vn, std::span<const CnPtrs> cn, std::size_t bits,
+                   std::size_t checks) {
   check_degrees(vn, "vn_state");
   check_degrees(cn, "cn_state");
   const auto n = static_cast<long long>(vn.size());
   const auto m = static_cast<long long>(cn.size());
-  for (std::size_t v = 0; v < vn.size(); ++v) {
+  for (std::size_t v = 0; v < bits; ++v) {
     for (int j = 0; j < *vn[v].degree; ++j) {
       const int c = vn[v].checks[j];
       if (c < 0 || c >= m) {
@@ -135,7 +137,7 @@ void validate_step(std::span<const VnPtrs> vn, std::span<const CnPtrs> cn) {
       }
     }
   }
-  for (std::size_t i = 0; i < cn.size(); ++i) {
+  for (std::size_t i = 0; i < checks; ++i) {
     for (int j = 0; j < *cn[i].degree; ++j) {
       const int v = cn[i].bits[j];
       if (v < 0 || v >= n) {
@@ -285,15 +287,19 @@ void graph_state_setup(std::span<const double> input, MatrixView<const int> chec
 }
 
 void graph_state_step(std::span<const double> input, std::span<const VnPtrs> vn,
-                      std::span<const CnPtrs> cn, std::span<double> output,
-                      std::span<int> decisions) {
-  if (input.size() != vn.size() || output.size() != vn.size() || decisions.size() != vn.size()) {
-    refuse("input, output and decisions must hold one value per element of vn_state");
+                      std::span<const CnPtrs> cn, std::size_t checks, std::span<double> output,
+                      std::span<int> decisions, const Interrupt& interrupt) {
+  const std::size_t n = input.size();
+  if (n > vn.size() || output.size() != n || decisions.size() != n) {
+    refuse("input, output and decisions must hold one value per bit processed");
   }
-  validate_step(vn, cn);
+  if (checks > cn.size()) refuse("more checks to process than elements of cn_state");
+  validate_step(vn, cn, n, checks);
 
-  for (const CnPtrs& check : cn) {
+  InterruptPacer pacer(interrupt);
+  for (const CnPtrs& check : cn.first(checks)) {
     const int d = *check.degree;
+    pacer.add(2 * static_cast<std::uint64_t>(d) + 1);
     float S = 0.0f;
     std::int32_t X = 0;
     for (int j = 0; j < d; ++j) {
@@ -310,9 +316,10 @@ void graph_state_step(std::span<const double> input, std::span<const VnPtrs> vn,
 
   // The bit pass reads only r messages, so each bit's new q messages can follow its
   // output at once.
-  for (std::size_t v = 0; v < vn.size(); ++v) {
+  for (std::size_t v = 0; v < n; ++v) {
     const VnPtrs& bit = vn[v];
     const int d = *bit.degree;
+    pacer.add(2 * static_cast<std::uint64_t>(d) + 1);
     float R = 0.0f;
     for (int j = 0; j < d; ++j) {
       R += cn[static_cast<std::size_t>(bit.checks[j])].r[bit.sockets[j]];

@@ -6,7 +6,7 @@
 namespace linkforge {
 
 void plane_metrics(ComplexSpan<double> y, ComplexSpan<double> points, float es_no,
-                   ComplexSpan<double> fade, std::span<double> out) {
+                   ComplexSpan<double> fade, std::span<double> out, const Interrupt& interrupt) {
   const std::size_t N = y.re.size();
   const std::size_t M = points.re.size();
   const bool faded = !fade.re.empty();
@@ -15,7 +15,9 @@ void plane_metrics(ComplexSpan<double> y, ComplexSpan<double> points, float es_n
     throw std::invalid_argument("plane_metrics: sizes of samples, points and output disagree");
   }
   const double scale = es_no;
+  InterruptPacer pacer(interrupt);
   for (std::size_t i = 0; i < N; ++i) {
+    pacer.add(M + 1);
     const double y_re = y.re[i];
     const double y_im = y.imag(i);
     const double a_re = faded ? fade.re[i] : 1.0;

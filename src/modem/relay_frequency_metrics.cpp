@@ -59,7 +59,7 @@ float logbesseli0(float x) {
 // the same single-precision values as forming them per pair.
 void relay_frequency_metrics(ComplexSpan<float> y, std::size_t M, ComplexSpan<float> a1,
                              ComplexSpan<float> a2, const RelayToneParams& params,
-                             std::span<double> out) {
+                             std::span<double> out, const Interrupt& interrupt) {
   const std::size_t N = M == 0 ? a1.re.size() : y.re.size() / M;
   const std::uint64_t pairs = mul_sat(M, M);
   if (!y.well_formed() || !a1.well_formed() || !a2.well_formed() ||
@@ -87,7 +87,9 @@ void relay_frequency_metrics(ComplexSpan<float> y, std::size_t M, ComplexSpan<fl
   const float den_same = h * h + h * (e1 + e2);
 
   std::vector<float> energy(M), user1(M), user2(M);
+  InterruptPacer pacer(interrupt);
   for (std::size_t i = 0; i < N; ++i) {
+    pacer.add(pairs + 1);
     double* block = out.data() + i * pairs;
     if (params.csi_flag != 1 && params.csi_flag != 2) {
       for (std::size_t j = 0; j < pairs; ++j) block[j] = 0.0;

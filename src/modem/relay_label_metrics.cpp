@@ -30,14 +30,17 @@ RelayLabelWork allocate_temporary_memory(std::size_t M, int m, std::size_t N, bo
 
 template <class Op>
 void demap_pairs(const double* input, std::size_t M, int m, std::size_t N,
-                 std::span<const float> apriori, RelayLabelWork& w, double* out) {
+                 std::span<const float> apriori, RelayLabelWork& w, double* out,
+                 const Interrupt& interrupt) {
   const auto bits = static_cast<std::size_t>(m);
   const std::size_t labels = std::size_t{1} << bits;
   // compute_extrinsic_info reads only the low m bits of a label, so every exclusive-or
   // label (which may reach 2^m and above when M is not a power of two) shares the sum of
   // its low bits.
   const std::size_t low_bits = labels - 1;
+  InterruptPacer pacer(interrupt);
   for (std::size_t i = 0; i < N; ++i) {
+    pacer.add((bits + 1) * M * M + labels * bits);
     const double* block = input + i * M * M;
     for (std::size_t f = 0; f < labels; ++f) {
       w.label_sum[f] = compute_extrinsic_info(apriori, f, i, m);
@@ -93,7 +96,8 @@ std::uint64_t relay_label_metrics_bytes(std::uint64_t M, std::uint64_t N) noexce
 }
 
 void relay_label_metrics(std::span<const double> input, std::size_t M, int demod_type,
-                         std::span<const float> apriori, std::span<double> out) {
+                         std::span<const float> apriori, std::span<double> out,
+                         const Interrupt& interrupt) {
   if (M == 0) throw std::invalid_argument("relay_label_metrics: M must be at least 1");
   const std::uint64_t pairs = mul_sat(M, M);
   const std::size_t N = input.size() / pairs;
@@ -110,7 +114,7 @@ void relay_label_metrics(std::span<const double> input, std::size_t M, int demod
   RelayLabelWork work = allocate_temporary_memory(M, m, N, apriori.empty());
   const std::span<const float> prior = apriori.empty() ? work.zeros : apriori;
   with_max_star(demod_type, [&]<class Op>(Op) {
-    demap_pairs<Op>(input.data(), M, m, N, prior, work, out.data());
+    demap_pairs<Op>(input.data(), M, m, N, prior, work, out.data(), interrupt);
   });
 }
 

@@ -1,6 +1,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "linkforge/checked.hpp"
 #include "linkforge/max_star.hpp"
 #include "linkforge/modem.hpp"
 
@@ -208,12 +209,14 @@ void demap_one(const double* column, std::size_t M, std::size_t bits, const floa
 
 template <class Op>
 void demap(const double* input, std::size_t M, std::size_t bits, std::size_t N,
-           const float* apriori, double* out) {
+           const float* apriori, double* out, const Interrupt& interrupt) {
+  InterruptPacer pacer(interrupt);
   const std::size_t batched = N - N % kLanes;
   if (batched > 0) {
     BatchWork w{std::vector<float>(M * kLanes), std::vector<float>(bits * kLanes),
                 std::vector<float>(2 * kLanes)};
     for (std::size_t j = 0; j < batched; j += kLanes) {
+      pacer.add(kLanes * M * (bits + 1));
       demap_batch<Op>(input + j * M, M, bits, apriori != nullptr ? apriori + j * bits : nullptr, w,
                       out + j * bits);
     }
@@ -221,6 +224,7 @@ void demap(const double* input, std::size_t M, std::size_t bits, std::size_t N,
   if (batched < N) {
     std::vector<float> metric(M);
     for (std::size_t j = batched; j < N; ++j) {
+      pacer.add(M * (bits + 1));
       demap_one<Op>(input + j * M, M, bits, apriori != nullptr ? apriori + j * bits : nullptr,
                     metric.data(), out + j * bits);
     }
@@ -230,7 +234,8 @@ void demap(const double* input, std::size_t M, std::size_t bits, std::size_t N,
 }  // namespace
 
 void symbol_bit_metrics(std::span<const double> input, std::size_t M, int demod_type,
-                        std::span<const float> apriori, std::span<double> out) {
+                        std::span<const float> apriori, std::span<double> out,
+                        const Interrupt& interrupt) {
   if (M == 0 || (M & (M - 1)) != 0) {
     throw std::invalid_argument("symbol_bit_metrics: M must be a power of 2");
   }
@@ -245,8 +250,17 @@ void symbol_bit_metrics(std::span<const double> input, std::size_t M, int demod_
   if (!is_max_star_type(demod_type)) throw_bad_max_star_type(demod_type);
   if (bits == 0) return;
   with_max_star(demod_type, [&]<class Op>(Op) {
-    demap<Op>(input.data(), M, bits, N, apriori.empty() ? nullptr : apriori.data(), out.data());
+    demap<Op>(input.data(), M, bits, N, apriori.empty() ? nullptr : apriori.data(), out.data(),
+              interrupt);
   });
+}
+
+std::uint64_t symbol_bit_metrics_bytes(std::uint64_t M, std::uint64_t N) noexcept {
+  const auto bits = static_cast<std::uint64_t>(compute_bits_per_symbol(M));
+  std::uint64_t floats = 0;
+  if (N >= kLanes) floats = mul_sat(add_sat(add_sat(M, bits), 2), kLanes);  // a batch
+  if (N % kLanes != 0) floats = add_sat(floats, M);                          // one symbol
+  return mul_sat(floats, sizeof(float));
 }
 
 }  // namespace linkforge

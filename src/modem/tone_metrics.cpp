@@ -41,7 +41,7 @@ float tone_log_i0(float x) {
 }
 
 void tone_metrics(ComplexSpan<float> y, std::size_t M, float es_no, int csi_flag,
-                  ComplexSpan<float> fade, std::span<float> out) {
+                  ComplexSpan<float> fade, std::span<float> out, const Interrupt& interrupt) {
   const bool faded = !fade.re.empty();
   if (M == 0) {
     // No tones: any number of symbols gives an empty matrix.
@@ -57,7 +57,9 @@ void tone_metrics(ComplexSpan<float> y, std::size_t M, float es_no, int csi_flag
   }
   const float two_es_no = 2.0f * es_no;
   const float energy_weight = es_no * es_no / (es_no + 1.0f);
+  InterruptPacer pacer(interrupt);
   for (std::size_t i = 0; i < N; ++i) {
+    pacer.add(M + 1);
     const float a_re = faded ? fade.re[i] : 1.0f;
     const float a_im = faded ? fade.imag(i) : 0.0f;
     const float* y_re = y.re.data() + i * M;

@@ -186,5 +186,16 @@ TEST(InfoRateTable, RefusesMismatchedTables) {
                std::invalid_argument);
 }
 
+TEST(Interrupt, StopsTheSums) {
+  const Interrupt stop([](void*) noexcept { return true; });
+  const std::vector<double> llr(2000000), bits(2000000);
+  EXPECT_THROW(capacity_binary(llr, bits, stop), Interrupted);
+  const std::vector<double> metrics(4 * 1000000);
+  EXPECT_THROW(capacity_symbol(metrics, 4, bits, stop), Interrupted);
+  const std::vector<double> E = {0, 1, 2}, C = {0, 0.5, 1}, D = {0.5, 0.5}, gamma(2000000, 0.5);
+  std::vector<double> out(gamma.size());
+  EXPECT_THROW(info_rate_table(E, C, D, gamma, out, stop), Interrupted);
+}
+
 }  // namespace
 }  // namespace linkforge

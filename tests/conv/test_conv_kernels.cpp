@@ -11,6 +11,7 @@
 #include "linkforge/conv.hpp"
 #include "linkforge/max_star.hpp"
 #include "reference_conv.hpp"
+#include "peak_allocation.hpp"
 
 namespace linkforge {
 namespace {
@@ -426,6 +427,53 @@ TEST(ConvProperties, LongBlocksStayStable) {
   trellis_posterior(std::vector<float>(L, 0.0f), c, t, 4, out_u, out_c);
   for (std::size_t k = 0; k < L; k += 997) EXPECT_EQ(out_u[k] > 0, data[k] == 1);
   EXPECT_TRUE(std::isfinite(out_u[L - 1]));
+}
+
+// A caller's interrupt stops the decoders within their first poll period: a poll that
+// always asks to stop must end every long run.
+TEST(Interrupt, StopsTheDecoders) {
+  const Interrupt stop([](void*) noexcept { return true; });
+  const std::size_t L = 300000;
+  const std::vector<float> u(L), c((L + 2) * 2);
+  std::vector<float> out_u(L), out_c(c.size());
+  std::vector<int> decided(L);
+  EXPECT_THROW(trellis_posterior(u, c, kRSC75, 1, out_u, out_c, stop), Interrupted);
+  EXPECT_THROW(trellis_best_path(decided, c, kFF75, stop), Interrupted);
+  EXPECT_THROW(trellis_best_path_circular(decided, std::span(c).first(2 * L), kFF75, 6, stop),
+               Interrupted);
+  trellis_best_path(decided, c, kFF75, Interrupt([](void*) noexcept { return false; }));
+}
+
+// The working-memory estimates bound what the tables and decoders allocate, and by
+// little more: a call refused for memory must really have needed it.
+TEST(MemoryEstimates, BoundTheAllocations) {
+  using heap_count::peak_allocation;
+  const auto within = [](std::size_t peak, std::uint64_t estimate) {
+    return peak <= estimate && estimate <= peak + peak / 4 + 1024;
+  };
+  for (const auto& [K, n, L] : {std::array<int, 3>{1, 1, 10}, {3, 2, 500}, {7, 2, 2000},
+                                {9, 4, 300}, {5, 3, 0}}) {
+    Trellis t;
+    const std::vector<int> g(static_cast<std::size_t>(n), (1 << K) - 1);
+    const std::size_t table_peak = peak_allocation([&] { t = make_trellis(g, K, false); });
+    EXPECT_TRUE(within(table_peak, trellis_table_bytes(K)))
+        << "K " << K << ": " << table_peak << " bytes, estimate " << trellis_table_bytes(K);
+    const std::size_t steps = static_cast<std::size_t>(L + K - 1);
+    const std::vector<float> u(static_cast<std::size_t>(L)), c(steps * n);
+    std::vector<float> out_u(u.size()), out_c(c.size());
+    std::vector<int> decided(u.size());
+    EXPECT_TRUE(within(peak_allocation([&] { trellis_posterior(u, c, t, 4, out_u, out_c); }),
+                       trellis_posterior_bytes(K, n, u.size())))
+        << "K " << K << ", n " << n;
+    EXPECT_TRUE(within(peak_allocation([&] { trellis_best_path(decided, c, t); }),
+                       trellis_best_path_bytes(K, n, steps)));
+    if (L > 0) {
+      EXPECT_TRUE(within(peak_allocation([&] {
+                           trellis_best_path_circular(decided, std::span(c).first(L * n), t, 40);
+                         }),
+                         trellis_best_path_bytes(K, n, u.size() + 40)));
+    }
+  }
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include "linkforge/duobinary.hpp"
 #include "linkforge/max_star.hpp"
+#include "peak_allocation.hpp"
 
 namespace linkforge {
 namespace {
@@ -422,6 +423,28 @@ TEST(DuobinarySiso, RefusesInconsistentSizesTablesAndOperators) {
   EXPECT_EQ(duobinary_siso_bytes(0), 64u);
   EXPECT_EQ(duobinary_siso_bytes(std::numeric_limits<std::size_t>::max()),
             std::numeric_limits<std::uint64_t>::max());
+}
+
+TEST(Interrupt, StopsTheDecoder) {
+  const Interrupt stop([](void*) noexcept { return true; });
+  const std::size_t N = 100000;
+  const std::vector<float> in(3 * N);
+  std::vector<float> out_x(3 * N), out_z(3 * N), soft(2 * N);
+  const Tables t = tables();
+  EXPECT_THROW(Duobinary_SISO_wtrellis(in, in, out_x, out_z, soft, t.next, t.word, 1, stop),
+               Interrupted);
+}
+
+TEST(MemoryEstimates, BoundTheDecodersAllocations) {
+  const Tables t = tables();
+  for (const std::size_t N : {1u, 48u, 1000u}) {
+    const std::vector<float> in(3 * N);
+    std::vector<float> out_x(3 * N), out_z(3 * N), soft(2 * N);
+    const std::size_t peak = heap_count::peak_allocation(
+        [&] { Duobinary_SISO_wtrellis(in, in, out_x, out_z, soft, t.next, t.word, 4); });
+    EXPECT_LE(peak, duobinary_siso_bytes(N));
+    EXPECT_LE(duobinary_siso_bytes(N), peak + 1024);
+  }
 }
 
 }  // namespace

@@ -298,8 +298,6 @@ TEST(SpreadPermutation, RefusesMisuse) {
   std::vector<int> out(10);
   EXPECT_THROW(SpreadPermutation(9, 1, out, state, 10), std::invalid_argument);
   EXPECT_THROW(SpreadPermutation(-1, 1, std::span<int>{}, state, 10), std::invalid_argument);
-  std::vector<int> big(kMaxSpreadLength + 1);
-  EXPECT_THROW(SpreadPermutation(kMaxSpreadLength + 1, 1, big, state, 10), std::invalid_argument);
   EXPECT_EQ(state.first, 1);  // nothing drawn
 }
 
@@ -342,6 +340,16 @@ TEST(Permuters, RefuseIndicesOutsideTheBlockAndWrongSizes) {
   EXPECT_THROW(interleave(y, x, std::vector<int>{0, 1}), std::invalid_argument);
   EXPECT_THROW(deinterleave(std::span<double>(y).first(2), x, std::vector<int>{0, 1, 2}),
                std::invalid_argument);
+}
+
+TEST(SpreadPermutation, StopsWhenInterrupted) {
+  const Interrupt stop([](void*) noexcept { return true; });
+  Ran2State state;
+  seed_ran2(state, -5);
+  std::vector<int> out(5114);
+  EXPECT_THROW(SpreadPermutation(5114, 60, out, state, spread_draw_limit(5114), stop),
+               Interrupted);
+  EXPECT_TRUE(is_permutation_of_range(out));
 }
 
 }  // namespace

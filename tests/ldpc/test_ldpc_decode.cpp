@@ -9,6 +9,7 @@
 
 #include "ldpc/ldpc_codes.hpp"
 #include "linkforge/ldpc.hpp"
+#include "peak_allocation.hpp"
 
 namespace linkforge::ldpc {
 namespace {
@@ -427,6 +428,44 @@ TEST(Decode, RunsEveryIterationWithoutEarlyStopAndNoneForZeroIterations) {
   EXPECT_THROW(decode(g, std::vector<float>(19), {3, DecoderKind::kSumProduct, 1, 1, true}, zeros,
                       decisions, errors),
                std::invalid_argument);
+}
+
+TEST(Decode, StopsWhenInterrupted) {
+  const TestCode code = testing::random_code(40, 20, 0, 3, 7);
+  const SparseGraph g = testing::graph_of(code);
+  DecodeParams params;
+  params.max_iter = 100000;
+  params.early_stop = false;
+  const std::vector<float> channel(static_cast<std::size_t>(code.n), -1.0f);
+  const std::vector<int> data(static_cast<std::size_t>(code.k), 0);
+  std::vector<std::uint8_t> decisions(static_cast<std::size_t>(params.max_iter) * code.n);
+  std::vector<int> errors(static_cast<std::size_t>(params.max_iter));
+  EXPECT_THROW(decode(g, channel, params, data, decisions, errors,
+                      Interrupt([](void*) noexcept { return true; })),
+               Interrupted);
+}
+
+TEST(MemoryEstimates, BoundTheGraphAndTheDecoder) {
+  using heap_count::peak_allocation;
+  for (const auto& [k, m, z] : {std::array<int, 3>{40, 20, 0}, {60, 40, 10}, {8, 4, 0}}) {
+    const TestCode code = testing::random_code(k, m, z, 3, 11);
+    const Cells rows = testing::to_cells(code.rows);
+    const Cells cols = testing::to_cells(code.cols);
+    SparseGraph g;
+    const std::size_t graph_peak = peak_allocation(
+        [&] { g = make_sparse_graph(code.n, rows.view(), cols.view()); });
+    EXPECT_LE(graph_peak, sparse_graph_bytes(code.n, code.m, g.edges())) << "k " << k;
+    DecodeParams params;
+    params.max_iter = 5;
+    const std::vector<float> channel(static_cast<std::size_t>(code.n), 1.0f);
+    const std::vector<int> data(static_cast<std::size_t>(code.k), 1);
+    std::vector<std::uint8_t> decisions(5 * static_cast<std::size_t>(code.n));
+    std::vector<int> errors(5);
+    const std::size_t peak =
+        peak_allocation([&] { decode(g, channel, params, data, decisions, errors); });
+    EXPECT_LE(peak, decode_bytes(channel.size(), g.edges())) << "k " << k;
+    EXPECT_LE(decode_bytes(channel.size(), g.edges()), peak + 1024) << "k " << k;
+  }
 }
 
 }  // namespace

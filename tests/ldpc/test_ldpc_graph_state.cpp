@@ -154,7 +154,7 @@ TEST(GraphStateStep, AfterSetupEqualsTheFirstFloodingIteration) {
   std::vector<int> bits(input.size());
   for (int t = 0; t < 8; ++t) {
     iterate(g, params, messages, flooding);
-    graph_state_step(negated, s.vn_ptrs, s.cn_ptrs, output, bits);
+    graph_state_step(negated, s.vn_ptrs, s.cn_ptrs, s.cn_ptrs.size(), output, bits);
     for (int i = 0; i < g.m; ++i) {
       for (int c = g.check_offset[i]; c < g.check_offset[i + 1]; ++c) {
         const float r = s.cn[i].r[c - g.check_offset[i]];
@@ -190,7 +190,7 @@ TEST(GraphStateStep, EdgeCases) {
   setup(s, {1.0, 3.0}, {{0}, {}}, {{0}, {}});
   std::vector<double> output(2);
   std::vector<int> bits(2);
-  graph_state_step(std::vector<double>{0.0, -2.5}, s.vn_ptrs, s.cn_ptrs, output, bits);
+  graph_state_step(std::vector<double>{0.0, -2.5}, s.vn_ptrs, s.cn_ptrs, 2, output, bits);
   EXPECT_EQ(s.cn[0].r[0], 10.0f);  // phi0(S - q_0) = phi0(0)
   EXPECT_EQ(output, (std::vector<double>{-10.0, -2.5}));
   EXPECT_EQ(bits, (std::vector<int>{0, 0}));
@@ -200,7 +200,40 @@ TEST(GraphStateStep, EdgeCases) {
 
   // No bits: the checks (all of degree 0) still run.
   State empty({{}, {}}, {});
-  graph_state_step({}, empty.vn_ptrs, empty.cn_ptrs, {}, {});
+  graph_state_step({}, empty.vn_ptrs, empty.cn_ptrs, 2, {}, {});
+}
+
+// A step may cover part of the state: the first n bits and m checks are updated, the
+// rest only read. Run on the whole state, the same updates must come out.
+TEST(GraphStateStep, CoversPartOfTheState) {
+  State whole(kChecks, kBits);
+  setup(whole, {1, -1, 2, -2, 3, -3});
+  State part = whole;
+  GetVnPtrs(part.vn, part.vn_ptrs);
+  GetCnPtrs(part.cn, part.cn_ptrs);
+  std::vector<double> output(6);
+  std::vector<int> bits(6);
+  graph_state_step(std::vector<double>(6, 0.5), whole.vn_ptrs, whole.cn_ptrs, 3, output, bits);
+
+  // No bits, two of the three checks: their r messages, nothing else.
+  graph_state_step({}, part.vn_ptrs, part.cn_ptrs, 2, {}, {});
+  EXPECT_EQ(part.cn[0].r, whole.cn[0].r);
+  EXPECT_EQ(part.cn[1].r, whole.cn[1].r);
+  EXPECT_EQ(part.cn[2].r, (std::vector<float>(3, 0.0f)));
+  // Then check 2 alone and the first four bits, which read the r messages of all three.
+  graph_state_step({}, part.vn_ptrs, std::span(part.cn_ptrs).subspan(2), 1, {}, {});
+  std::vector<double> first(4);
+  std::vector<int> first_bits(4);
+  graph_state_step(std::vector<double>(4, 0.5), part.vn_ptrs, part.cn_ptrs, 0, first, first_bits);
+  EXPECT_EQ(first, std::vector<double>(output.begin(), output.begin() + 4));
+  for (int v = 0; v < 4; ++v) EXPECT_EQ(part.vn[v], whole.vn[v]) << "bit " << v;
+  EXPECT_NE(part.vn[5], whole.vn[5]);
+
+  std::vector<double> seven(7);
+  std::vector<int> seven_bits(7);
+  EXPECT_THROW(graph_state_step(seven, part.vn_ptrs, part.cn_ptrs, 3, seven, seven_bits),
+               std::invalid_argument);
+  EXPECT_THROW(graph_state_step({}, part.vn_ptrs, part.cn_ptrs, 4, {}, {}), std::invalid_argument);
 }
 
 TEST(GraphStateStep, RefusesIndicesAndSocketsOutsideTheState) {
@@ -213,7 +246,7 @@ TEST(GraphStateStep, RefusesIndicesAndSocketsOutsideTheState) {
     const std::vector<VnState> vn_before = s.vn;
     const std::vector<CnState> cn_before = s.cn;
     try {
-      graph_state_step(input, s.vn_ptrs, s.cn_ptrs, output, bits);
+      graph_state_step(input, s.vn_ptrs, s.cn_ptrs, s.cn_ptrs.size(), output, bits);
       ADD_FAILURE() << "accepted: " << message;
     } catch (const std::invalid_argument& e) {
       EXPECT_EQ(std::string(e.what()), message);
@@ -234,8 +267,8 @@ TEST(GraphStateStep, RefusesIndicesAndSocketsOutsideTheState) {
   s.cn[1].sockets[0] = 2;
   expect_refusal("cn_state(2): edge 1 has socket 2, but bit index 2 has 2 edges");
   s.cn[1].sockets[0] = 1;
-  graph_state_step(input, s.vn_ptrs, s.cn_ptrs, output, bits);
-  EXPECT_THROW(graph_state_step(std::vector<double>(5), s.vn_ptrs, s.cn_ptrs, output, bits),
+  graph_state_step(input, s.vn_ptrs, s.cn_ptrs, s.cn_ptrs.size(), output, bits);
+  EXPECT_THROW(graph_state_step(std::vector<double>(5), s.vn_ptrs, s.cn_ptrs, 3, output, bits),
                std::invalid_argument);
 }
 

@@ -11,6 +11,7 @@
 
 #include "linkforge/max_star.hpp"
 #include "linkforge/modem.hpp"
+#include "peak_allocation.hpp"
 
 namespace linkforge {
 namespace {
@@ -350,6 +351,36 @@ TEST(RelayLabelMetrics, RefusesBadShapesAndTypes) {
   EXPECT_THROW(relay_label_metrics(four, 2, 0, {}, none), std::invalid_argument);
   EXPECT_EQ(relay_label_metrics_bytes(2, 0), 0u + 0u);
   EXPECT_EQ(relay_label_metrics_bytes(4, 3), (2u * 3u + 16u + 4u) * sizeof(float));
+}
+
+TEST(Interrupt, StopsTheDemappers) {
+  const Interrupt stop([](void*) noexcept { return true; });
+  const std::size_t M = 16, N = 100000;
+  const std::vector<double> metrics(M * N);
+  std::vector<double> out(4 * N);
+  EXPECT_THROW(symbol_bit_metrics(metrics, M, 4, {}, out, stop), Interrupted);
+  const std::vector<double> pairs(M * M * 5000);
+  std::vector<double> bits(4 * 5000);
+  EXPECT_THROW(relay_label_metrics(pairs, M, 1, {}, bits, stop), Interrupted);
+}
+
+TEST(MemoryEstimates, BoundTheDemappersAllocations) {
+  using heap_count::peak_allocation;
+  for (const std::size_t M : {2u, 16u, 64u}) {
+    for (const std::size_t N : {0u, 5u, 16u, 37u}) {
+      const std::vector<double> metrics(M * N);
+      const auto bits = static_cast<std::size_t>(compute_bits_per_symbol(M));
+      std::vector<double> out(bits * N);
+      const std::size_t peak =
+          peak_allocation([&] { symbol_bit_metrics(metrics, M, 4, {}, out); });
+      EXPECT_LE(peak, symbol_bit_metrics_bytes(M, N)) << "M " << M << ", N " << N;
+      EXPECT_LE(symbol_bit_metrics_bytes(M, N), peak + 1024) << "M " << M << ", N " << N;
+      const std::vector<double> pairs(M * M * N);
+      const std::size_t relay_peak =
+          peak_allocation([&] { relay_label_metrics(pairs, M, 1, {}, out); });
+      EXPECT_LE(relay_peak, relay_label_metrics_bytes(M, N)) << "M " << M << ", N " << N;
+    }
+  }
 }
 
 }  // namespace

@@ -354,5 +354,21 @@ TEST(RelayFrequencyMetrics, RefusesFullChannelKnowledgeAndWrongSizes) {
                std::invalid_argument);
 }
 
+TEST(Interrupt, StopsTheDemodulators) {
+  const Interrupt stop([](void*) noexcept { return true; });
+  const std::size_t M = 16, N = 100000;
+  const std::vector<double> y(N), points(M);
+  std::vector<double> out(M * N);
+  EXPECT_THROW(plane_metrics({y, {}}, {points, {}}, 1.0f, {}, out, stop), Interrupted);
+  const std::vector<float> tones(M * N), fade(N);
+  std::vector<float> metrics(M * N);
+  EXPECT_THROW(tone_metrics({tones, {}}, M, 1.0f, 1, {}, metrics, stop), Interrupted);
+  RelayToneParams params;
+  params.es_no = 1.0f;
+  std::vector<double> pairs(M * M * N);
+  EXPECT_THROW(relay_frequency_metrics({tones, {}}, M, {fade, {}}, {fade, {}}, params, pairs, stop),
+               Interrupted);
+}
+
 }  // namespace
 }  // namespace linkforge
