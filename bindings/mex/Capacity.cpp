@@ -27,11 +27,13 @@ void capacity_gateway(Call& call) {
   if (M == 0) fail("input must have at least one row");
   const std::size_t B = data.cols();
   const std::span<const double> bits = data.row();
+  if (N == 0) fail("input must hold at least one symbol");
+  refuse_bad_soft_values(input.real(), "input");
 
   double estimate = 0;
   if (M == 1) {
     if (B != N) fail("Number of bits inconsistent with number of symbols");
-    estimate = capacity_binary(input.real(), bits);
+    estimate = capacity_binary(input.real(), bits, host_interrupt());
   } else {
     const auto m = static_cast<std::size_t>(compute_bits_per_symbol(M));
     if (B % m != 0) fail("Number of bits does not divide log_2(M)");
@@ -40,7 +42,7 @@ void capacity_gateway(Call& call) {
       const double g = capacity_label(bits.subspan(j * m, m));
       if (!(g >= 0 && g < static_cast<double>(M))) fail("data bits give a label outside 0 to M-1");
     }
-    estimate = capacity_symbol(input.real(), M, bits);
+    estimate = capacity_symbol(input.real(), M, bits, host_interrupt());
   }
   Output output = Output::real(1, 1);
   output.real()[0] = estimate;

@@ -34,20 +34,25 @@ void circular_pair_posterior(Call& call) {
   const std::array<int, kDuobinaryGenerators> g = parity_generators(poly);
 
   const std::size_t N = inx.cols();
-  // Inputs and outputs as floats: 3N + 3N in, 3N + 3N + 2N out.
-  require_memory(add_sat(duobinary_siso_bytes(N), mul_sat(N, 14 * sizeof(float))), "the decoder");
+  MemoryEstimate()
+      .bytes(duobinary_siso_bytes(N))
+      .values<float>(mul_sat(N, 14))  // as floats: 3N + 3N in, 3N + 3N + 2N out
+      .output(3, N)
+      .output(3, N)
+      .output(2, N)
+      .require("the decoder");
   std::array<int, kDuobinaryTransitions> next{};
   std::array<int, kDuobinaryTransitions> word{};
   find_Duobinary_trellis(next, word, g);
-  const std::vector<float> x = to_single(inx.first(3 * N));
-  const std::vector<float> z = to_single(inz.first(3 * N));
+  const std::vector<float> x = soft_to_single(inx.first(3 * N), "inx");
+  const std::vector<float> z = soft_to_single(inz.first(3 * N), "inz");
   std::vector<float> out_x(3 * N);
   std::vector<float> out_z(3 * N);
   std::vector<float> soft(2 * N);
   Output outx = Output::real(3, N);
   Output outz = Output::real(3, N);
   Output soft_bits = Output::real(2, N);
-  Duobinary_SISO_wtrellis(x, z, out_x, out_z, soft, next, word, dec_type);
+  Duobinary_SISO_wtrellis(x, z, out_x, out_z, soft, next, word, dec_type, host_interrupt());
   outx.assign(out_x);
   outz.assign(out_z);
   soft_bits.assign(soft);

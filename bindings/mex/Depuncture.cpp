@@ -27,6 +27,7 @@ void depuncture_gateway(Call& call) {
     fail("Number rows in tail_pattern must match the number in pun_pattern");
   }
   if (pun.empty()) fail("pun_pattern must not be empty");
+  MemoryEstimate().values<int>(add_sat(pun.size(), tail.size())).require("the patterns");
   const std::vector<int> pun_counts = read_counts(pun, "pun_pattern");
   const std::vector<int> tail_counts =
       has_tail ? read_counts(tail, "tail_pattern") : std::vector<int>();

@@ -29,7 +29,7 @@ void info_rate_table_gateway(Call& call) {
   const std::span<const double> C = capacity.row();
   const std::span<const double> D = slope.row();
   Output output = Output::real(gamma.rows(), 1);
-  info_rate_table(E, C, D, gamma.real(), output.real());
+  info_rate_table(E, C, D, gamma.real(), output.real(), host_interrupt());
   call.set_output(0, std::move(output));
 }
 

@@ -26,12 +26,13 @@ void modulate_gateway(Call& call) {
   // A value names a bit when it truncates to 0 or 1; anything else (NaN included) would
   // name a point outside the set.
   const std::span<const double> values = input.row();
+  const std::size_t n = modulate_length(values.size(), compute_bits_per_symbol(M));
+  MemoryEstimate().values<int>(values.size()).output(D, n, true).require("the modulator");
   std::vector<int> bits(values.size());
   for (std::size_t k = 0; k < values.size(); ++k) {
     if (!(values[k] > -1.0 && values[k] < 2.0)) fail("input must hold bits of 0 or 1");
     bits[k] = static_cast<int>(values[k]);
   }
-  const std::size_t n = modulate_length(bits.size(), compute_bits_per_symbol(M));
   Output output = Output::complex(D, n);
   modulate(bits, {set.real(), set.imag()}, M, D, output.real(), output.imag());
   call.set_output(0, std::move(output));

@@ -33,7 +33,7 @@ void plane_metrics_gateway(Call& call) {
   const ComplexSpan<double> y{input.row(), input.imag_first(N)};
 
   Output output = Output::real(set.size(), N);
-  plane_metrics(y, {set.real(), set.imag()}, es_no, fade, output.real());
+  plane_metrics(y, {set.real(), set.imag()}, es_no, fade, output.real(), host_interrupt());
   call.set_output(0, std::move(output));
 }
 

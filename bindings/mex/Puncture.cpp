@@ -28,6 +28,7 @@ void puncture_gateway(Call& call) {
   }
   if (pun.empty()) fail("pun_pattern must not be empty");
   if (tail.cols() > N) fail("tail_pattern must not have more columns than input");
+  MemoryEstimate().values<int>(add_sat(pun.size(), tail.size())).require("the patterns");
   const std::vector<int> pun_counts = read_counts(pun, "pun_pattern");
   const std::vector<int> tail_counts =
       has_tail ? read_counts(tail, "tail_pattern") : std::vector<int>();

@@ -6,6 +6,8 @@
 // csi_flag 1 uses both users' fading coefficients a1 and a2 (csi1switch 0: on a shared
 // tone the coefficients add; otherwise their energies add); csi_flag 2 uses the energy
 // parameters sqE1 and sqE2 only; other values give zeros. All eight arguments are needed.
+#include <cmath>
+
 #include "gateway.hpp"
 #include "linkforge/checked.hpp"
 #include "linkforge/modem.hpp"
@@ -29,7 +31,7 @@ void relay_frequency_metrics_gateway(Call& call) {
   const std::size_t M = input.rows();
   const std::size_t N = input.cols();
   RelayToneParams params;
-  params.es_no = static_cast<float>(scalar_double(call.arg(1), "EsNo"));
+  params.es_no = read_es_no(call.arg(1));
   params.csi_flag = scalar_int(call.arg(2), "csi_flag");
   const Matrix a1(call.arg(3), "a1");
   if (a1.cols() != N) fail(kShortFading);
@@ -39,16 +41,27 @@ void relay_frequency_metrics_gateway(Call& call) {
   params.e2 = static_cast<float>(scalar_double(call.arg(6), "sqE2"));
   params.csi1switch = scalar_int(call.arg(7), "csi1switch");
   if (N > 0 && params.csi_flag == 0) fail("full csi case (csi = 0) not implemented");
+  // The energy model divides by both energies.
+  if (params.csi_flag == 2 && !(params.e1 > 0.0f && std::isfinite(params.e1))) {
+    fail("sqE1 must be a positive number when csi_flag is 2");
+  }
+  if (params.csi_flag == 2 && !(params.e2 > 0.0f && std::isfinite(params.e2))) {
+    fail("sqE2 must be a positive number when csi_flag is 2");
+  }
 
   const std::uint64_t count = mul_sat(mul_sat(M, M), N);
-  std::uint64_t bytes = mul_sat(count, sizeof(double));
-  bytes = add_sat(bytes, mul_sat(input.size(), 2 * sizeof(float)));
-  require_memory(add_sat(bytes, mul_sat(M, 3 * sizeof(float))), "the relay demodulator");
+  MemoryEstimate()
+      .values<float>(mul_sat(input.size(), 2))  // tone outputs
+      .values<float>(mul_sat(N, 4))             // both users' coefficients
+      .values<float>(mul_sat(M, 3))             // energies and single-user metrics
+      .output(1, count)
+      .require("the relay demodulator");
   const SingleComplex y = read_single_complex(input, input.size());
   const SingleComplex c1 = read_single_complex(a1, N);
   const SingleComplex c2 = read_single_complex(a2, N);
   Output output = Output::real(1, count);
-  relay_frequency_metrics({y.re, y.im}, M, {c1.re, c1.im}, {c2.re, c2.im}, params, output.real());
+  relay_frequency_metrics({y.re, y.im}, M, {c1.re, c1.im}, {c2.re, c2.im}, params, output.real(),
+                          host_interrupt());
   call.set_output(0, std::move(output));
 }
 

@@ -43,16 +43,20 @@ void relay_label_metrics_gateway(Call& call) {
   const int m = compute_bits_per_symbol(M);
   const std::uint64_t total = compute_total_number_of_bits(N, m);
   const int demod_type = call.nargin() >= 3 ? read_demod_type(call.arg(2)) : 0;
+  const std::span<const double> pairs = values.first(M * M * N);
+  refuse_bad_soft_values(pairs, "sym_log_likelihood");
+  MemoryEstimate()
+      .values<float>(call.nargin() >= 4 ? total : 0)  // a-priori values
+      .bytes(relay_label_metrics_bytes(M, N))
+      .output(1, total)
+      .require("the relay demapper");
   std::vector<float> prior;
   if (call.nargin() >= 4) {
     prior = read_extrinsic_info(call.arg(3), total, read_extrinsic_info_length(call.arg(3)));
   }
 
-  require_memory(add_sat(relay_label_metrics_bytes(M, N), mul_sat(total, sizeof(double))),
-                 "the relay demapper");
-  const std::span<const double> pairs = values.first(M * M * N);
   Output output = Output::real(1, total);
-  relay_label_metrics(pairs, M, demod_type, prior, output.real());
+  relay_label_metrics(pairs, M, demod_type, prior, output.real(), host_interrupt());
   call.set_output(0, std::move(output));
 }
 

@@ -36,7 +36,7 @@ void sparse_graph_solve(Call& call) {
   const Matrix h_rows(call.arg(1), "H_rows");
   const Matrix h_cols(call.arg(2), "H_cols");
   const std::span<const double> received = input.row();
-  refuse_nan(received, "input");
+  refuse_bad_soft_values(received, "input");
   if (received.size() > static_cast<std::size_t>(INT_MAX)) fail("input is too long");
   const int n = static_cast<int>(received.size());
 
@@ -47,6 +47,21 @@ void sparse_graph_solve(Call& call) {
   if (call.nargin() >= 6) params.r_scale = scale_factor(call.arg(5), "r_scale_factor");
   if (call.nargin() >= 7) params.q_scale = scale_factor(call.arg(6), "q_scale_factor");
 
+  // Every edge is a listed cell of H_rows or one of the at most two parity bits a
+  // staircase adds per check.
+  const std::uint64_t edges = add_sat(h_rows.size(), mul_sat(h_rows.rows(), 2));
+  const auto iterations = static_cast<std::size_t>(params.max_iter);
+  MemoryEstimate()
+      .values<int>(add_sat(h_rows.size(), h_cols.size()))  // index cells
+      .bytes(ldpc::sparse_graph_bytes(received.size(), h_rows.rows(), edges))
+      .bytes(ldpc::decode_bytes(received.size(), edges))
+      .values<float>(received.size())  // channel values
+      .values<int>(received.size())    // data bits (k <= n)
+      .values<std::uint8_t>(mul_sat(iterations, received.size()))
+      .values<int>(iterations)
+      .output(iterations, received.size())
+      .output(iterations, 1)
+      .require("the decoder");
   const std::vector<int> row_cells = position_cells(h_rows);
   const std::vector<int> col_cells = position_cells(h_cols);
   ldpc::SparseGraph graph;
@@ -67,11 +82,6 @@ void sparse_graph_solve(Call& call) {
     for (std::size_t v = 0; v < k; ++v) data[v] = trunc_to_int(bits[v]);
   }
 
-  const auto iterations = static_cast<std::size_t>(params.max_iter);
-  const std::uint64_t cells = mul_sat(iterations, received.size());
-  std::uint64_t bytes = mul_sat(cells, sizeof(double) + sizeof(std::uint8_t));
-  bytes = add_sat(bytes, ldpc::decode_bytes(received.size(), graph.edges()));
-  require_memory(bytes, "the decoder");
   Output output = Output::real(iterations, received.size());
   if (dec_type == 2) fail("dec_type = 2 not currently supported");
   params.kind = dec_type == 1 ? ldpc::DecoderKind::kMinSum : ldpc::DecoderKind::kSumProduct;
@@ -79,7 +89,7 @@ void sparse_graph_solve(Call& call) {
   const std::vector<float> channel = to_single(received);
   std::vector<std::uint8_t> decisions(iterations * received.size());
   std::vector<int> errors(iterations);
-  ldpc::decode(graph, channel, params, data, decisions, errors);
+  ldpc::decode(graph, channel, params, data, decisions, errors, host_interrupt());
 
   // Decisions are iteration-major; output row t holds iteration t + 1.
   const std::span<double> out = output.real();

@@ -25,13 +25,19 @@ void symbol_bit_metrics_gateway(Call& call) {
   const int demod_type = call.nargin() >= 2 ? read_demod_type(call.arg(1)) : 0;
   if (M == 0 || (M & (M - 1)) != 0) fail("Number of symbols M must be a power of 2");
   const std::uint64_t total = compute_total_number_of_bits(N, compute_bits_per_symbol(M));
+  refuse_bad_soft_values(input.real(), "input");
+  MemoryEstimate()
+      .values<float>(call.nargin() >= 3 ? total : 0)  // a-priori values
+      .bytes(symbol_bit_metrics_bytes(M, N))
+      .output(1, total)
+      .require("the demapper");
   std::vector<float> prior;
   if (call.nargin() >= 3) {
     prior = read_extrinsic_info(call.arg(2), total, read_extrinsic_info_length(call.arg(2)));
   }
 
   Output output = Output::real(1, total);
-  symbol_bit_metrics(input.real(), M, demod_type, prior, output.real());
+  symbol_bit_metrics(input.real(), M, demod_type, prior, output.real(), host_interrupt());
   call.set_output(0, std::move(output));
 }
 

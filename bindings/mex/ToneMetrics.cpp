@@ -24,7 +24,7 @@ void tone_metrics_gateway(Call& call) {
   const Matrix input(call.arg(0), "input");
   const std::size_t M = input.rows();
   const std::size_t N = input.cols();
-  const auto es_no = static_cast<float>(scalar_double(call.arg(1), "EsNo"));
+  const float es_no = read_es_no(call.arg(1));
   const int csi_flag = call.nargin() >= 3 ? scalar_int(call.arg(2), "csi_flag") : 0;
   std::optional<Matrix> fade_coef;
   if (call.nargin() >= 4) {
@@ -32,14 +32,17 @@ void tone_metrics_gateway(Call& call) {
     if (fade_coef->cols() != N) fail("Fading process must be same length as received signal");
   }
 
-  // Single-precision tone outputs (real and imaginary) and results, then the output.
-  require_memory(mul_sat(input.size(), 3 * sizeof(float) + sizeof(double)), "the demodulator");
+  MemoryEstimate()
+      .values<float>(mul_sat(input.size(), 3))  // tone outputs (real and imaginary), metrics
+      .values<float>(2 * N)                     // fading coefficients
+      .output(M, N)
+      .require("the demodulator");
   const SingleComplex y = read_single_complex(input, input.size());
   SingleComplex fade;
   if (fade_coef) fade = read_single_complex(*fade_coef, N);
   std::vector<float> metrics(input.size());
   Output output = Output::real(M, N);
-  tone_metrics({y.re, y.im}, M, es_no, csi_flag, {fade.re, fade.im}, metrics);
+  tone_metrics({y.re, y.im}, M, es_no, csi_flag, {fade.re, fade.im}, metrics, host_interrupt());
   output.assign(metrics);
   call.set_output(0, std::move(output));
 }

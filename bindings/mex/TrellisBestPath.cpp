@@ -42,19 +42,22 @@ void trellis_best_path_gateway(Call& call) {
   if (call.nargout() > 1) fail(kUsage);
 
   const std::size_t recorded = tail_biting ? add_sat(L, depth_steps) : L + m;
-  std::uint64_t bytes =
-      add_sat(trellis_table_bytes(code.K), trellis_best_path_bytes(code.K, code.n, recorded));
-  bytes = add_sat(bytes, add_sat(mul_sat(CL, sizeof(float)), mul_sat(L, sizeof(int))));
-  require_memory(bytes, "the decoder");
+  MemoryEstimate()
+      .bytes(trellis_table_bytes(code.K))
+      .bytes(trellis_best_path_bytes(code.K, code.n, recorded))
+      .values<float>(CL)  // single-precision inputs
+      .values<int>(L)     // decisions
+      .output(1, L)
+      .require("the decoder");
 
-  const std::vector<float> c = to_single(input_c.row());
+  const std::vector<float> c = soft_to_single(input_c.row(), "input_c");
   std::vector<int> decisions(L);
   Output output_u = Output::real(1, L);
   const Trellis trellis = make_trellis(code.g, code.K, code_type == 0);
   if (tail_biting) {
-    trellis_best_path_circular(decisions, c, trellis, depth_steps);
+    trellis_best_path_circular(decisions, c, trellis, depth_steps, host_interrupt());
   } else {
-    trellis_best_path(decisions, c, trellis);
+    trellis_best_path(decisions, c, trellis, host_interrupt());
   }
   output_u.assign(decisions);
   call.set_output(0, std::move(output_u));

@@ -28,10 +28,16 @@ void trellis_coder(Call& call) {
 
   const std::span<const double> values = input.row();
   refuse_nan(values, "input");
+  const std::size_t N = (tail_biting ? L : L + m) * static_cast<std::size_t>(code.n);
+  MemoryEstimate()
+      .bytes(trellis_table_bytes(code.K))
+      .values<int>(std::size_t{1} << m)  // tail inputs
+      .values<int>(L)                    // data bits
+      .values<int>(N)                    // code bits
+      .output(1, N)
+      .require("the encoder");
   std::vector<int> data(L);
   for (std::size_t k = 0; k < L; ++k) data[k] = trunc_to_int(values[k]) != 0;
-  const std::size_t N = (tail_biting ? L : L + m) * static_cast<std::size_t>(code.n);
-  require_memory(add_sat(trellis_table_bytes(code.K), mul_sat(N, sizeof(int))), "the encoder");
 
   Output output = Output::real(1, N);
   const Trellis trellis = make_trellis(code.g, code.K, type == CodeType::kRecursive);

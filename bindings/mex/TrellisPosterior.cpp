@@ -31,19 +31,22 @@ void trellis_posterior_gateway(Call& call) {
   if (!is_max_star_type(decoder_type)) fail("decoder_type must be 0 through 4");
   if (call.nargout() > 2) fail(kUsage);
 
-  std::uint64_t bytes =
-      add_sat(trellis_table_bytes(code.K), trellis_posterior_bytes(code.K, code.n, L));
-  bytes = add_sat(bytes, mul_sat(add_sat(L, coded), 2 * sizeof(float)));
-  require_memory(bytes, "the decoder");
+  MemoryEstimate()
+      .bytes(trellis_table_bytes(code.K))
+      .bytes(trellis_posterior_bytes(code.K, code.n, L))
+      .values<float>(mul_sat(add_sat(L, coded), 2))  // single-precision inputs and outputs
+      .output(1, L)
+      .output(1, coded)
+      .require("the decoder");
 
-  const std::vector<float> u = to_single(input_u.row());
-  const std::vector<float> c = to_single(input_c.row());
+  const std::vector<float> u = soft_to_single(input_u.row(), "input_u");
+  const std::vector<float> c = soft_to_single(input_c.row(), "input_c");
   std::vector<float> out_u(L);
   std::vector<float> out_c(coded);
   Output output_u = Output::real(1, L);
   Output output_c = Output::real(1, coded);
   const Trellis trellis = make_trellis(code.g, code.K, code_type == 0);
-  trellis_posterior(u, c, trellis, decoder_type, out_u, out_c);
+  trellis_posterior(u, c, trellis, decoder_type, out_u, out_c, host_interrupt());
   output_u.assign(out_u);
   output_c.assign(out_c);
   call.set_output(0, std::move(output_u));

@@ -3,15 +3,23 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <limits>
 #include <new>
 #include <stdexcept>
 #include <string_view>
 
-#include "linkforge/checked.hpp"
+#include <utility>
 
-#if defined(__unix__) || defined(__APPLE__)
-#include <unistd.h>
+#include "linkforge/checked.hpp"
+#include "linkforge/memory.hpp"
+
+// GNU Octave's own header exposes its pending signals; other hosts build without it.
+#if __has_include("quit.h")
+#include "quit.h"
+#define LINKFORGE_HOST_SIGNALS 1
+#else
+#define LINKFORGE_HOST_SIGNALS 0
 #endif
 
 namespace linkforge::mex {
@@ -78,25 +86,62 @@ bool widen_any(mxClassID id, const void* data, std::size_t count, std::vector<do
   }
 }
 
-std::uint64_t physical_memory() noexcept {
-#if defined(_SC_PHYS_PAGES) && defined(_SC_PAGESIZE)
-  const long pages = sysconf(_SC_PHYS_PAGES);
-  const long page_size = sysconf(_SC_PAGESIZE);
-  if (pages > 0 && page_size > 0) {
-    return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page_size);
+// "12.5 GiB", "512 MiB", "96 KiB", "100 bytes".
+std::string format_size(std::uint64_t bytes) {
+  if (bytes == kSizeSaturated) return "more than 16 EiB";
+  constexpr const char* kUnits[] = {"bytes", "KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
+  double value = static_cast<double>(bytes);
+  int unit = 0;
+  while (value >= 1024 && unit < 6) {
+    value /= 1024;
+    ++unit;
   }
-#endif
-  return std::uint64_t{16} << 30;
+  char text[32];
+  std::snprintf(text, sizeof text, unit == 0 ? "%.0f %s" : "%.3g %s", value, kUnits[unit]);
+  return text;
 }
+
+#if LINKFORGE_HOST_SIGNALS
+// What the host's signal handling threw when a kernel polled during this call: the
+// interrupt (or quit) it raises for a pending Ctrl-C, rethrown once the body is gone.
+std::exception_ptr g_host_signal;
+
+bool host_signal_pending(void*) noexcept {
+  if (octave_signal_caught == 0) return false;
+  try {
+    octave_quit();  // handles the pending signal; throws for an interrupt
+  } catch (...) {
+    g_host_signal = std::current_exception();
+    return true;
+  }
+  return false;  // another signal, handled: carry on
+}
+
+constexpr Interrupt kHostInterrupt{host_signal_pending};
+#else
+constexpr Interrupt kHostInterrupt{};
+#endif
 
 }  // namespace
 
+const Interrupt& host_interrupt() noexcept {
+  return kHostInterrupt;
+}
+
 void run(const char* module, Body body, int nlhs, mxArray** plhs, int nrhs, const mxArray** prhs) {
   bool failed = true;
+#if LINKFORGE_HOST_SIGNALS
+  g_host_signal = nullptr;
+#endif
   try {
     Call call(nlhs, plhs, nrhs, prhs);
     body(call);
     failed = false;
+  } catch (const Interrupted&) {
+#if LINKFORGE_HOST_SIGNALS
+    if (g_host_signal) std::rethrow_exception(std::exchange(g_host_signal, nullptr));
+#endif
+    store(g_message, sizeof g_message, "interrupted");
   } catch (const Failure& f) {
     store(g_message, sizeof g_message, f.message());
   } catch (const std::bad_alloc&) {
@@ -134,6 +179,9 @@ Matrix::Matrix(const mxArray* array, const char* name) : name_(name) {
     if (complex_) imag_ = {mxGetPi(array), count};
     return;
   }
+  const std::string copy = std::string("the double copy of ") + name;
+  require_memory(MemoryEstimate().values<double>(complex_ ? 2 * count : count).total(),
+                 copy.c_str());
   if (!widen_any(id, mxGetData(array), count, real_copy_)) {
     fail(std::string(name) + " must be a numeric or logical array, not " + mxGetClassName(array));
   }
@@ -191,6 +239,32 @@ void refuse_non_finite(std::span<const double> values, const char* name) {
   }
 }
 
+namespace {
+
+[[noreturn]] void refuse_soft_value(double value, const char* name) {
+  if (std::isnan(value)) fail(std::string(name) + " must not contain NaN");
+  fail(std::string(name) + " holds a value beyond the single-precision range");
+}
+
+}  // namespace
+
+void refuse_bad_soft_values(std::span<const double> values, const char* name) {
+  for (const double v : values) {
+    if (!std::isfinite(static_cast<float>(v))) refuse_soft_value(v, name);
+  }
+}
+
+std::vector<float> soft_to_single(std::span<const double> values, const char* name) {
+  std::vector<float> out(values.size());
+  bool finite = true;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    out[i] = static_cast<float>(values[i]);
+    finite &= std::isfinite(out[i]);
+  }
+  if (!finite) refuse_bad_soft_values(values, name);
+  return out;
+}
+
 std::vector<float> to_single(std::span<const double> values) {
   std::vector<float> out(values.size());
   for (std::size_t i = 0; i < values.size(); ++i) out[i] = static_cast<float>(values[i]);
@@ -198,25 +272,42 @@ std::vector<float> to_single(std::span<const double> values) {
 }
 
 void require_memory(std::uint64_t bytes, const char* what) {
-  // Half of the physical memory: zero-filling more than that would push the host into
-  // swap or the out-of-memory killer rather than fail cleanly.
-  const std::uint64_t limit = physical_memory() / 2;
-  if (bytes <= limit) return;
-  const std::uint64_t mib = bytes / (std::uint64_t{1} << 20);
-  fail(std::string(what) + " would need " +
-       (mib > (std::uint64_t{1} << 40) ? std::string("more than 2^40") : std::to_string(mib)) +
-       " MiB of memory, more than this machine can provide");
+  MemoryLimit limit;
+  try {
+    limit = memory_limit(bytes);
+  } catch (const std::invalid_argument& e) {
+    fail(e.what());
+  }
+  if (bytes <= limit.bytes) return;
+  std::string message = std::string(what) + " would need " + format_size(bytes) +
+                        " of memory, more than ";
+  switch (limit.source) {
+    case MemorySource::kBudget:
+      message += "the memory budget of " + format_size(limit.bytes) + "; raise it with setenv (\"" +
+                 kMemoryBudgetVariable + "\", \"8G\") or in the environment";
+      break;
+    case MemorySource::kAvailable:
+      message += "the " + format_size(limit.bytes) + " this machine has available now";
+      break;
+    case MemorySource::kCgroup:
+      message += "the " + format_size(limit.bytes) + " left under this process's memory limit";
+      break;
+    case MemorySource::kAddressSpace:
+      message += "the " + format_size(limit.bytes) + " left under the address-space limit";
+      break;
+  }
+  fail(message);
 }
 
 Output Output::real(std::size_t rows, std::size_t cols) {
-  require_memory(mul_sat(mul_sat(rows, cols), sizeof(double)), "the output");
+  require_memory(MemoryEstimate().output(rows, cols).total(), "the output");
   mxArray* array = mxCreateDoubleMatrix(rows, cols, mxREAL);
   if (array == nullptr) throw std::bad_alloc();
   return Output(array);
 }
 
 Output Output::complex(std::size_t rows, std::size_t cols) {
-  require_memory(mul_sat(mul_sat(rows, cols), 2 * sizeof(double)), "the output");
+  require_memory(MemoryEstimate().output(rows, cols, true).total(), "the output");
   mxArray* array = mxCreateDoubleMatrix(rows, cols, mxCOMPLEX);
   if (array == nullptr) throw std::bad_alloc();
   return Output(array);

@@ -24,6 +24,8 @@
 #include <string>
 #include <vector>
 
+#include "linkforge/checked.hpp"
+#include "linkforge/interrupt.hpp"
 #include "mex.h"
 
 namespace linkforge::mex {
@@ -141,8 +143,50 @@ void refuse_non_finite(std::span<const double> values, const char* name);
 // Rounds doubles to single precision, as the soft kernels take them.
 std::vector<float> to_single(std::span<const double> values);
 
-// Refuses a request for more working memory than the machine can provide.
+// Soft values (log-likelihood ratios and metrics): a NaN is always an upstream fault
+// (a 0/0 in a channel estimate) and a value whose single-precision rounding overflows
+// (an infinity, or a magnitude of 3.4e38 or more) breaks the decoders' arithmetic, so
+// both are refused ("<name> must not contain NaN", "<name> holds a value beyond the
+// single-precision range"). soft_to_single converts while it checks.
+void refuse_bad_soft_values(std::span<const double> values, const char* name);
+std::vector<float> soft_to_single(std::span<const double> values, const char* name);
+
+// Refuses a call that would hold more than the memory limit (linkforge/memory.hpp: a
+// budget settable by LINKFORGE_MEMORY_BUDGET, narrowed by what the machine can give),
+// saying how much `what` would need and how to raise the budget.
 void require_memory(std::uint64_t bytes, const char* what);
+
+// What a call will hold at its peak, added up before it allocates anything: converted
+// inputs, working arrays, kernel outputs and host outputs. require() refuses the call
+// when the total exceeds the memory limit.
+class MemoryEstimate {
+ public:
+  MemoryEstimate& bytes(std::uint64_t count) {
+    total_ = add_sat(total_, count);
+    return *this;
+  }
+  // `count` values of type T.
+  template <class T>
+  MemoryEstimate& values(std::uint64_t count) {
+    return bytes(mul_sat(count, sizeof(T)));
+  }
+  // A rows x cols host output of doubles, counted twice: the host copies what a module
+  // hands it.
+  MemoryEstimate& output(std::uint64_t rows, std::uint64_t cols, bool complex = false) {
+    return bytes(mul_sat(mul_sat(rows, cols), complex ? 4 * sizeof(double) : 2 * sizeof(double)));
+  }
+  std::uint64_t total() const noexcept { return total_; }
+  void require(const char* what) const { require_memory(total_, what); }
+
+ private:
+  std::uint64_t total_ = 0;
+};
+
+// The host's interrupt request (Ctrl-C) for kernels to poll. When a kernel stops on
+// it, run() ends the call the way the host's own interrupt ends a statement, after every
+// object of the body has been destroyed. Hosts without an interrupt interface (the
+// standard MEX headers) never interrupt.
+const Interrupt& host_interrupt() noexcept;
 
 // ---------------------------------------------------------------------------------
 // Creating outputs

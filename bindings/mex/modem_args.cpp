@@ -1,9 +1,19 @@
 #include "modem_args.hpp"
 
+#include <cmath>
+
 #include "linkforge/checked.hpp"
 #include "linkforge/max_star.hpp"
 
 namespace linkforge::mex {
+
+float read_es_no(const mxArray* array) {
+  const auto es_no = static_cast<float>(scalar_double(array, "EsNo"));
+  if (!(es_no > 0.0f) || !std::isfinite(es_no)) {
+    fail("EsNo must be a positive number (a linear ratio, not dB)");
+  }
+  return es_no;
+}
 
 int read_demod_type(const mxArray* array) {
   const int type = scalar_int(array, "demod_type");
@@ -19,7 +29,7 @@ std::vector<float> read_extrinsic_info(const mxArray* array, std::uint64_t total
   if (n > total) fail("Too many a prior LLR inputs");
   const Matrix values(array, "extrinsic_info");
   const std::span<const double> given = values.first(n);
-  require_memory(mul_sat(total, sizeof(float)), "the a-priori values");
+  refuse_bad_soft_values(given, "extrinsic_info");
   std::vector<float> prior(static_cast<std::size_t>(total), 0.0f);
   for (std::size_t b = 0; b < n; ++b) prior[b] = static_cast<float>(given[b]);
   return prior;

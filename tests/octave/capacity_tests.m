@@ -10,7 +10,7 @@
 %!assert (Capacity (3, 0.5), Capacity (3, 1))
 %!assert (Capacity (3, -1), Capacity (3, 0))
 %!assert (Capacity (3, 0), 1 - log (1 + exp (3)) / log (2), 1e-6)
-%!assert (isnan (Capacity (zeros (1, 0), zeros (1, 0))))
+%!test expect_error (@() Capacity (zeros (1, 0), zeros (1, 0)), "input must hold at least one symbol")
 %!assert (Capacity (single ([10 -10]), logical ([1 0])), Capacity ([10 -10], [1 0]))
 %!assert (Capacity ([10 -10], [1 0], "ignored"), Capacity ([10 -10], [1 0]))
 

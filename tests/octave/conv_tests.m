@@ -85,12 +85,8 @@
 %! expect_error (@() TrellisPosterior (zeros (1, 4), zeros (1, 12), g, 1, 5), "decoder_type must be 0 through 4");
 %! expect_error (@() TrellisPosterior (zeros (1, 4), zeros (1, 12), g, 1, -1), "decoder_type must be 0 through 4");
 %! expect_error (@() TrellisPosterior (zeros (1, 4), zeros (1, 12), g, 1, NaN), "decoder_type must be a finite number");
-%! try
-%!   TrellisPosterior (zeros (1, 10), zeros (1, 2 * 40), ones (2, 31));
-%!   error ("a code of 2^30 states was decoded");
-%! catch err
-%!   assert (regexp (err.message, '^TrellisPosterior: the (decoder|trellis of g_encoder) would need \d+ MiB of memory, more than this machine can provide$'), 1);
-%! end_try_catch
+%! expect_memory_refusal (@() TrellisPosterior (zeros (1, 10), zeros (1, 2 * 40), ones (2, 31)),
+%!                        "the (decoder|trellis of g_encoder)");
 
 ## TrellisBestPath
 %!assert (TrellisBestPath ([2 2 -2 -2 -2 -2 -2 2 -2 2 2 2], g, 1), data)

@@ -142,8 +142,8 @@
 %! expect_error (@() SpreadPermutation (10, 2), usage, 2);
 %! expect_error (@() SpreadPermutation (-1, 2), "Length must not be negative");
 %! expect_error (@() SpreadPermutation (-Inf, 2), "Length must not be negative");
-%! expect_error (@() SpreadPermutation (65537, 2), "Length must not exceed 65536");
-%! expect_error (@() SpreadPermutation (1e10, 2), "Length must not exceed 65536");
+%! expect_error (@() SpreadPermutation (1e10, 2), "Length is out of range");
+%! expect_memory_refusal (@() SpreadPermutation (2^31 - 1, 2), "the permutation");
 %! expect_error (@() SpreadPermutation (NaN, 2), "Length must be a number");
 %! expect_error (@() SpreadPermutation (10, NaN), "S must be a finite number");
 %! expect_error (@() SpreadPermutation (1, 0), none);

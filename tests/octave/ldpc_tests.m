@@ -268,12 +268,7 @@
 %! expect_error (@() SparseGraphSolve ([1 NaN 1 1 1], H_rows3, H_cols3), "input must not contain NaN");
 %! expect_error (@() SparseGraphSolve (x, H_rows3, H_cols3, 5, 0, 1, 1, [1 NaN]), "data must not contain NaN");
 %! expect_error (@() SparseGraphSolve (x, {1}, H_cols3), "H_rows must be a numeric or logical array, not cell");
-%! try
-%!   SparseGraphSolve (x, H_rows3, H_cols3, 2^31 - 1);
-%!   error ("2^31 - 1 iterations were accepted");
-%! catch err
-%!   assert (regexp (err.message, '^SparseGraphSolve: the (decoder|output) would need \d+ MiB of memory, more than this machine can provide$'), 1);
-%! end_try_catch
+%! expect_memory_refusal (@() SparseGraphSolve (x, H_rows3, H_cols3, 2^31 - 1), "the decoder");
 
 ## ---------------------------------------------------------------------------------
 ## GraphStateSetup and GraphStateStep
@@ -401,6 +396,23 @@
 %! GraphStateSetup ([1 2], [0 1], [0; 0], v, k);
 %! GraphStateStep ([1 2], v, k, 1);
 
+## A step may process part of the state: no bits at all (1 x 0 outputs, the checks still
+## update), or the first bits after the checks were updated, as one whole step does.
+%!test
+%! x = [1 -1 2 -2 3 -3];
+%! [v, k, c, w] = GraphStateCreate (Hr, Hc);
+%! [v2, k2] = GraphStateCreate (Hr, Hc);
+%! GraphStateSetup (x, c, w, v, k);
+%! GraphStateSetup (x, c, w, v2, k2);
+%! [whole, whole_bits] = GraphStateStep (-x, v2, k2, 3);
+%! [out, bits] = GraphStateStep (zeros (1, 0), v, k, 3);
+%! assert (size (out), [1 0]);
+%! assert (size (bits), [1 0]);
+%! assert ({k.r}, {k2.r});
+%! [out, bits] = GraphStateStep (-x(1:4), v, k, 0);
+%! assert ([out; bits], [whole(1:4); whole_bits(1:4)]);
+%! assert ({v(1:4).q_magnitude}, {v2(1:4).q_magnitude});
+
 ## GraphStateCreate refuses descriptions that are not one valid H.
 %!error <Invalid call> GraphStateCreate ([1 2])
 %!error <do not describe the same matrix> GraphStateCreate ([1 2], [1; 0])
@@ -442,7 +454,8 @@
 %! GraphStateSetup (x, ci, vi, vn, cn);
 %! expect_error (@() GraphStateStep (x, vn, cn), usage);
 %! expect_error (@() GraphStateStep (x, vn, cn, 3), usage, 3);
-%! expect_error (@() GraphStateStep (x, vn, cn, 2), "cn_state must have 2 elements, one per check (it has 3)");
+%! expect_error (@() GraphStateStep (x, vn, cn, 4), "cn_state has 3 elements, fewer than the 4 checks to process");
+%! expect_error (@() GraphStateStep ([x 1], vn, cn, 3), "vn_state has 6 elements, fewer than the 7 bits to process");
 %! expect_error (@() GraphStateStep (x, vn, cn, -1), "m must not be negative");
 %! expect_error (@() GraphStateStep (x, vn, cn, NaN), "m must be a finite number");
 %! expect_error (@() GraphStateStep (x, vn, {cn}, 3), "cn_state must be a structure array, not cell");

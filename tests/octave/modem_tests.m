@@ -136,12 +136,8 @@
 %! expect_error (@() RelayFrequencyMetrics ([1; 0], 1, 0, 1, 1, 1, 1, 0), "full csi case (csi = 0) not implemented");
 %! expect_error (@() RelayFrequencyMetrics ([1; 0], 1, 0.5, 1, 1, 1, 1, 0), "full csi case (csi = 0) not implemented");
 %! expect_error (@() RelayFrequencyMetrics (zeros (2, 2), 1, 1, zeros (0, 2), [1 1], 1, 1, 0), "a1 has 2 columns but no rows");
-%! try
-%!   RelayFrequencyMetrics (zeros (50000, 2), 1, 1, [1 1], [1 1], 1, 1, 0);
-%!   error ("a 50000^2 x 2 row was made");
-%! catch err
-%!   assert (regexp (err.message, '^RelayFrequencyMetrics: the relay demodulator would need \d+ MiB of memory, more than this machine can provide$'), 1);
-%! end_try_catch
+%! expect_memory_refusal (@() RelayFrequencyMetrics (zeros (50000, 2), 1, 1, [1 1], [1 1], 1, 1, 0),
+%!                        "the relay demodulator");
 
 ## SymbolBitMetrics
 %!assert (SymbolBitMetrics ([0; 2]), 2)

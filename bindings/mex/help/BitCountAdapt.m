@@ -23,6 +23,12 @@
 %   Output
 %     y        1 x Y row of the kept values (1 x 0 when X_i is 0).
 %
+%   Limits
+%     A call that would need more memory than the memory budget (2 GiB, or a quarter
+%     of the physical memory where that is less) is refused before it allocates
+%     anything; setenv("LINKFORGE_MEMORY_BUDGET", "8G") raises the budget, as does
+%     the environment variable.
+%
 %   Example
 %     BitCountAdapt([1.5 2.5 3.5 4.5 5.5], 5, 5, 10, 4)    % returns 1.5 3.5 5.5
 %     X = 10;  Y = 7;

@@ -21,6 +21,12 @@
 %     y        1 x X_i row: the values of x at the kept positions, in order, and 0 at
 %              the removed ones.
 %
+%   Limits
+%     A call that would need more memory than the memory budget (2 GiB, or a quarter
+%     of the physical memory where that is less) is refused before it allocates
+%     anything; setenv("LINKFORGE_MEMORY_BUDGET", "8G") raises the budget, as does
+%     the environment variable.
+%
 %   Example
 %     BitCountRestore([1.5 3.5 5.5], 5, 5, 10, 4)    % returns 1.5 0 3.5 0 5.5
 %     x = randn(1, 10);

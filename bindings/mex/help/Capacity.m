@@ -28,6 +28,15 @@
 %             exact Jacobian logarithm, the sum in double precision. For M not a power
 %             of two, only labels 0..2^m - 1 are sent and the scale is still ln(M).
 %
+%   Limits
+%     input must not hold NaN or values beyond the single-precision range (an
+%     infinity or a magnitude of 3.4e38 or more).
+%     A call that would need more memory than the memory budget (2 GiB, or a quarter
+%     of the physical memory where that is less) is refused before it allocates
+%     anything; setenv("LINKFORGE_MEMORY_BUDGET", "8G") raises the budget, as does
+%     the environment variable.
+%     Ctrl-C stops a long call at once.
+%
 %   Example
 %     Capacity([10 -10], [1 0])                % returns 0.9999
 %     Capacity(zeros(4, 2), [0 1 1 0])         % no information: returns 0

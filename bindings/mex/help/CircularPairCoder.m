@@ -20,6 +20,12 @@
 %     outz  2 x N parity bits: column t holds z0 and z1 of pair t.
 %     Sc    the circulation state, 0..7.
 %
+%   Limits
+%     A call that would need more memory than the memory budget (2 GiB, or a quarter
+%     of the physical memory where that is less) is refused before it allocates
+%     anything; setenv("LINKFORGE_MEMORY_BUDGET", "8G") raises the budget, as does
+%     the environment variable.
+%
 %   Example
 %     [outz, Sc] = CircularPairCoder([1 0 0 1 1 1 0 0 1 0], [1 0 1 1; 1 0 0 1])
 %     % outz = [0 0 1 0 0; 1 0 1 0 0], Sc = 2

@@ -23,6 +23,15 @@
 %     soft_bits  2 x N bit values: row 1 bit A, row 2 bit B of each pair; in
 %                storage order one value per bit of CircularPairCoder's input.
 %
+%   Limits
+%     inx and inz must not hold NaN or values beyond the single-precision range (an
+%     infinity or a magnitude of 3.4e38 or more).
+%     A call that would need more memory than the memory budget (2 GiB, or a quarter
+%     of the physical memory where that is less) is refused before it allocates
+%     anything; setenv("LINKFORGE_MEMORY_BUDGET", "8G") raises the budget, as does
+%     the environment variable.
+%     Ctrl-C stops a long call at once.
+%
 %   Example
 %     [x, z, b] = CircularPairPosterior([1; 2; 3], [0.5; -1; 0], [1 0 1 1; 1 0 0 1], 1)
 %     % x = [1; 2; 3], z = [0.5; -0.5; 0], b = [2; 1]

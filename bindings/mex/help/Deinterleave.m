@@ -22,6 +22,12 @@
 %   Output
 %     output      1 x N row.
 %
+%   Limits
+%     A call that would need more memory than the memory budget (2 GiB, or a quarter
+%     of the physical memory where that is less) is refused before it allocates
+%     anything; setenv("LINKFORGE_MEMORY_BUDGET", "8G") raises the budget, as does
+%     the environment variable.
+%
 %   Example
 %     Deinterleave([30 10 40 20], [2 0 3 1])   % returns 10 20 30 40
 %     alpha = WcdmaPermutation(40);  x = randn(1, 40);

@@ -28,6 +28,12 @@
 %                   puncturing pattern"). output(:).' is the step-major row the trellis
 %                   decoders take.
 %
+%   Limits
+%     A call that would need more memory than the memory budget (2 GiB, or a quarter
+%     of the physical memory where that is less) is refused before it allocates
+%     anything; setenv("LINKFORGE_MEMORY_BUDGET", "8G") raises the budget, as does
+%     the environment variable.
+%
 %   Example
 %     Depuncture([1 4 2 3 6], [1 1; 1 0], [])      % returns [1 2 3; 4 0 6]
 %     Depuncture([1 1 3 2 2 4], [2; 1], [])        % copies summed: returns [2 4; 3 4]

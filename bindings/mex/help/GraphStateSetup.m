@@ -62,6 +62,14 @@
 %   Output
 %     none: the results are the arrays of vn_state and cn_state, written in place.
 %
+%   Limits
+%     input must not hold NaN or values beyond the single-precision range (an
+%     infinity or a magnitude of 3.4e38 or more).
+%     A call that would need more memory than the memory budget (2 GiB, or a quarter
+%     of the physical memory where that is less) is refused before it allocates
+%     anything; setenv("LINKFORGE_MEMORY_BUDGET", "8G") raises the budget, as does
+%     the environment variable.
+%
 %   Example
 %     F_rows = [1 2 5 0 0; 2 3 4 5 6; 1 3 6 7 0; 4 7 8 0 0];   % H as SparseGraphSolve
 %     F_cols = [1 3; 1 2; 2 3; 2 4; 1 2; 2 3; 3 4; 4 0];        % takes it, full layout

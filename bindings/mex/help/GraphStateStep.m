@@ -44,6 +44,15 @@
 %               bit v (summed in single precision, subtracted in double).
 %     bits      1 x n hard decisions: 1 where output(v) > 0, else 0.
 %
+%   Limits
+%     input must not hold NaN or values beyond the single-precision range (an
+%     infinity or a magnitude of 3.4e38 or more).
+%     A call that would need more memory than the memory budget (2 GiB, or a quarter
+%     of the physical memory where that is less) is refused before it allocates
+%     anything; setenv("LINKFORGE_MEMORY_BUDGET", "8G") raises the budget, as does
+%     the environment variable.
+%     Ctrl-C stops a long call at once.
+%
 %   Example
 %     F_rows = [1 2 5 0 0; 2 3 4 5 6; 1 3 6 7 0; 4 7 8 0 0];   % H as SparseGraphSolve
 %     F_cols = [1 3; 1 2; 2 3; 2 4; 1 2; 2 3; 3 4; 4 0];        % takes it, full layout

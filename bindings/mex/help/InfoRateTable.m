@@ -25,6 +25,13 @@
 %   Output
 %     cap            R x 1 column of sums (not means: divide by K for the mean).
 %
+%   Limits
+%     A call that would need more memory than the memory budget (2 GiB, or a quarter
+%     of the physical memory where that is less) is refused before it allocates
+%     anything; setenv("LINKFORGE_MEMORY_BUDGET", "8G") raises the budget, as does
+%     the environment variable.
+%     Ctrl-C stops a long call at once.
+%
 %   Example
 %     E = [0 10];  C = [0 1];  slope = diff(C) ./ diff(E);
 %     InfoRateTable(E, C, slope, [5; 10; 20; -3])   % returns [0.5; 1; 1; 0]

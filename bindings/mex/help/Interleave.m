@@ -23,6 +23,12 @@
 %   Output
 %     output      1 x N row.
 %
+%   Limits
+%     A call that would need more memory than the memory budget (2 GiB, or a quarter
+%     of the physical memory where that is less) is refused before it allocates
+%     anything; setenv("LINKFORGE_MEMORY_BUDGET", "8G") raises the budget, as does
+%     the environment variable.
+%
 %   Example
 %     Interleave([10 20 30 40], [2 0 3 1])     % returns 30 10 40 20
 %

@@ -28,6 +28,12 @@
 %   to label k, so SymbolBitMetrics returns bit values in the order Modulate took the
 %   bits.
 %
+%   Limits
+%     A call that would need more memory than the memory budget (2 GiB, or a quarter
+%     of the physical memory where that is less) is refused before it allocates
+%     anything; setenv("LINKFORGE_MEMORY_BUDGET", "8G") raises the budget, as does
+%     the environment variable.
+%
 %   Example
 %     qpsk = [1+1i; -1+1i; 1-1i; -1-1i];   % labels 00, 01, 10, 11
 %     Modulate([0 1 1 1], qpsk)             % returns [-1+1i, -1-1i]

@@ -39,6 +39,12 @@
 %   Output
 %     codeword  1 x (k + m) row of 0 and 1: the data bits, then the m parity bits.
 %
+%   Limits
+%     A call that would need more memory than the memory budget (2 GiB, or a quarter
+%     of the physical memory where that is less) is refused before it allocates
+%     anything; setenv("LINKFORGE_MEMORY_BUDGET", "8G") raises the budget, as does
+%     the environment variable.
+%
 %   Example
 %     ParityCheckCoder([1 0], [1 2; 2 0])               % returns 1 0 1 1
 %     % staircase code, 4 data bits and 4 checks; rows list data columns only:

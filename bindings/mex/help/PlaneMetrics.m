@@ -30,6 +30,13 @@
 %   Output
 %     output     M x N real matrix of log-likelihoods.
 %
+%   Limits
+%     A call that would need more memory than the memory budget (2 GiB, or a quarter
+%     of the physical memory where that is less) is refused before it allocates
+%     anything; setenv("LINKFORGE_MEMORY_BUDGET", "8G") raises the budget, as does
+%     the environment variable.
+%     Ctrl-C stops a long call at once.
+%
 %   Example
 %     PlaneMetrics(0.5, [1; -1], 1)          % returns [-0.25; -2.25]
 %     % with a = 1i the second sample is as far from i as from -i:

@@ -28,6 +28,12 @@
 %                   the D = N - T data columns, S the sum of the pattern, S_R the sum
 %                   of its first mod(D, P) columns, U the sum of the tail pattern.
 %
+%   Limits
+%     A call that would need more memory than the memory budget (2 GiB, or a quarter
+%     of the physical memory where that is less) is refused before it allocates
+%     anything; setenv("LINKFORGE_MEMORY_BUDGET", "8G") raises the budget, as does
+%     the environment variable.
+%
 %   Example
 %     Puncture([1 2 3; 4 5 6], [1 1; 1 0], [])         % returns 1 4 2 3 6
 %     % the same with a tail step sent in full:

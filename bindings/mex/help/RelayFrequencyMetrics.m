@@ -43,6 +43,13 @@
 %                 user one's tone is the slower index. Inputs and the Bessel
 %                 approximation are in single precision.
 %
+%   Limits
+%     A call that would need more memory than the memory budget (2 GiB, or a quarter
+%     of the physical memory where that is less) is refused before it allocates
+%     anything; setenv("LINKFORGE_MEMORY_BUDGET", "8G") raises the budget, as does
+%     the environment variable.
+%     Ctrl-C stops a long call at once.
+%
 %   Example
 %     % symbol 1: user one on tone 0, user two on tone 1; symbol 2: both on tone 0
 %     y = RelayFrequencyMetrics([1 2; 1 0], 2, 1, [1 1], [1 1], 1, 1, 0)

@@ -38,6 +38,15 @@
 %                         is bit k of the exclusive-or label of symbol i. Computed in
 %                         single precision.
 %
+%   Limits
+%     sym_log_likelihood and extrinsic_info must not hold NaN or values beyond the
+%     single-precision range (an infinity or a magnitude of 3.4e38 or more).
+%     A call that would need more memory than the memory budget (2 GiB, or a quarter
+%     of the physical memory where that is less) is refused before it allocates
+%     anything; setenv("LINKFORGE_MEMORY_BUDGET", "8G") raises the budget, as does
+%     the environment variable.
+%     Ctrl-C stops a long call at once.
+%
 %   Example
 %     % pairs (0,0) (0,1) (1,0) (1,1) of 2 labels: the users' bits most likely differ
 %     RelayLabelMetrics([0 5 5 0], 2, 1)                   % returns 5

@@ -77,6 +77,15 @@
 %   Only data bits decide the stop: parity bits of the last row may still be wrong.
 %   With max_iter = 0 no iteration runs: output is 0 x n and errors 0 x 1.
 %
+%   Limits
+%     input must not hold NaN or values beyond the single-precision range (an
+%     infinity or a magnitude of 3.4e38 or more).
+%     A call that would need more memory than the memory budget (2 GiB, or a quarter
+%     of the physical memory where that is less) is refused before it allocates
+%     anything; setenv("LINKFORGE_MEMORY_BUDGET", "8G") raises the budget, as does
+%     the environment variable.
+%     Ctrl-C stops a long call at once.
+%
 %   Example
 %     H_rows = [1 2 0; 2 3 4; 1 3 0; 4 0 0];        % staircase code, k = 4, m = 4
 %     H_cols = [1 3; 1 2; 2 3; 2 4];                % the checks of the data columns

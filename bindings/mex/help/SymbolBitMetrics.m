@@ -35,6 +35,15 @@
 %   Computation is in single precision; the sums start from -1000000 rather than minus
 %   infinity, so metrics far below that do not count.
 %
+%   Limits
+%     input and extrinsic_info must not hold NaN or values beyond the single-
+%     precision range (an infinity or a magnitude of 3.4e38 or more).
+%     A call that would need more memory than the memory budget (2 GiB, or a quarter
+%     of the physical memory where that is less) is refused before it allocates
+%     anything; setenv("LINKFORGE_MEMORY_BUDGET", "8G") raises the budget, as does
+%     the environment variable.
+%     Ctrl-C stops a long call at once.
+%
 %   Example
 %     qpsk = [1+1i; -1+1i; 1-1i; -1-1i];   % labels 00, 01, 10, 11
 %     L = PlaneMetrics(Modulate([0 1 1 1], qpsk), qpsk, 1);

@@ -33,6 +33,13 @@
 %   Output
 %     output     M x N real matrix of log-likelihoods.
 %
+%   Limits
+%     A call that would need more memory than the memory budget (2 GiB, or a quarter
+%     of the physical memory where that is less) is refused before it allocates
+%     anything; setenv("LINKFORGE_MEMORY_BUDGET", "8G") raises the budget, as does
+%     the environment variable.
+%     Ctrl-C stops a long call at once.
+%
 %   Example
 %     y = [0.1 1.2; 0.9 -0.2];      % binary FSK: tone 1, then tone 0 was sent
 %     L = ToneMetrics(y, 2)

@@ -29,6 +29,12 @@
 %                step-major: element k*n + i is code bit i of step k, code bit 0
 %                first; the tail steps come last.
 %
+%   Limits
+%     A call that would need more memory than the memory budget (2 GiB, or a quarter
+%     of the physical memory where that is less) is refused before it allocates
+%     anything; setenv("LINKFORGE_MEMORY_BUDGET", "8G") raises the budget, as does
+%     the environment variable.
+%
 %   Example
 %     g = [1 1 1; 1 0 1];               % the (7, 5) code
 %     TrellisCoder([1 0 1 1], g, 1)     % returns 1 1 1 0 0 0 0 1 0 1 1 1

@@ -33,6 +33,15 @@
 %   Computation is in single precision in a fixed order, so results are the same
 %   bit for bit on every run.
 %
+%   Limits
+%     input_u and input_c must not hold NaN or values beyond the single-precision
+%     range (an infinity or a magnitude of 3.4e38 or more).
+%     A call that would need more memory than the memory budget (2 GiB, or a quarter
+%     of the physical memory where that is less) is refused before it allocates
+%     anything; setenv("LINKFORGE_MEMORY_BUDGET", "8G") raises the budget, as does
+%     the environment variable.
+%     Ctrl-C stops a long call at once.
+%
 %   Example
 %     g = [1 1 1; 1 0 1];
 %     c = TrellisCoder([1 0 1 1], g, 1);
