@@ -20,7 +20,10 @@
 ## exp(1/rho) E1(1/rho) at average Es/N0 rho.
 ##
 ## Prints both tables, writes capacity.csv, capacity_fading.csv and, when PLOT is set,
-## capacity.png (bits per symbol against Es/N0 in dB) to OUTPUT_DIR.
+## capacity.png (bits per symbol against Es/N0 in dB) to OUTPUT_DIR. Both CSV files
+## begin with the parameters of the run as "# name = value" comment lines, seed
+## included, before the header row, as lf_report's do; the same parameters and seed give
+## the same files.
 ##
 ## Parameters (name/value pairs or a struct):
 ##   EsN0_dB         Es/N0 points of the AWGN curves (dB), default -10:1:30
@@ -102,9 +105,9 @@ function report (r, opts)
   endif
   stem = fullfile (opts.output_dir, r.name);
   write_csv ([stem ".csv"], [r.EsN0_dB(:), r.capacity, r.gaussian],
-             [r.labels, {"Gaussian"}]);
+             [r.labels, {"Gaussian"}], opts);
   write_csv ([stem "_fading.csv"], [f.EsN0_dB(:), f.capacity, f.gaussian],
-             [r.labels, {"Gaussian"}]);
+             [r.labels, {"Gaussian"}], opts);
   printf ("results written to %s.csv and %s_fading.csv\n", stem, stem);
   if (opts.plot && lf_plot_png ([stem ".png"], @() draw (r)))
     printf ("plot written to %s.png\n", stem);
@@ -122,11 +125,14 @@ function print_table (title, EsN0_dB, values, labels)
   endfor
 endfunction
 
-function write_csv (file, values, labels)
+## The parameters of the run as "# name = value" lines (lf_write_parameters), the header
+## row, then the values: the same layout as lf_report's files.
+function write_csv (file, values, labels, opts)
   fid = fopen (file, "w");
   if (fid < 0)
     error ("cannot write %s", file);
   endif
+  lf_write_parameters (fid, opts);
   fprintf (fid, "EsN0_dB");
   fprintf (fid, ",%s bits per symbol", labels{:});
   fprintf (fid, "\n");

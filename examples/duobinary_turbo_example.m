@@ -17,7 +17,8 @@
 ##   log-MAP R=1/2  A, B, Y1, Y2 sent (W punctured); dec_type 4
 ## Decisions take the most likely symbol of each pair after the last iteration.
 ##
-## Parameters (name/value pairs or a struct): those of lf_defaults, and
+## Parameters (name/value pairs or a struct): those of lf_defaults, with a point ending
+## at 30 frame errors on every curve or after 250 frames (about a minute in all), and
 ##   N           pairs per frame (48, 64, 212 or 752), default 212 (424 data bits)
 ##   iterations  decoding iterations, default 8
 ## Example: duobinary_turbo_example ("EbN0_dB", 0:0.25:1.5, "N", 752)
@@ -26,6 +27,7 @@ function results = duobinary_turbo_example (varargin)
   defaults.N = 212;
   defaults.iterations = 8;
   defaults.target_frame_errors = 30;
+  defaults.max_frames = 250;
   opts = lf_options (defaults, varargin);
   rand ("seed", opts.seed);
   randn ("seed", opts.seed);

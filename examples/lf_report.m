@@ -6,6 +6,19 @@
 ## reference: REFERENCE is "bpsk" (uncoded BPSK bit error rate), a number (an Eb/N0
 ## limit in dB, drawn as a vertical line named REFERENCE_LABEL) or empty. The plot
 ## renders without a display. Returns the names of the files written.
+##
+## The CSV file records the run that made it. It begins with one comment line per field
+## of OPTS (the points asked for, the stopping rule, the seed and the example's own
+## parameters), written by lf_write_parameters as
+##   # name = value
+## with the value in Octave syntax. A header row follows, naming the columns
+##   EbN0_dB,frames,bits,<curve> bit errors,<curve> frame errors,<curve> BER,<curve> FER
+## (the last four for every curve in turn; a name holding a comma is quoted), then one
+## row of numbers per point that was run. No timing is recorded, so the same seed and
+## parameters give the same file byte for byte. To read the numbers back, skip the
+## comment lines and the header row:
+##   n = sum (strncmp (strsplit (fileread (csv), "\n"), "#", 1));
+##   table = csvread (csv, n + 1, 0);      # or dlmread (csv, ",", n + 1, 0)
 function files = lf_report (results, opts, reference = "bpsk", reference_label = "")
   run = results.frames > 0;
   EbN0 = results.EbN0_dB(run);
@@ -36,10 +49,12 @@ function files = lf_report (results, opts, reference = "bpsk", reference_label =
   if (fid < 0)
     error ("cannot write %s", files{1});
   endif
+  lf_write_parameters (fid, opts);
   fprintf (fid, "EbN0_dB,frames,bits");
   for c = 1:numel (labels)
-    fprintf (fid, ",%s bit errors,%s frame errors,%s BER,%s FER", labels{c}, labels{c},
-             labels{c}, labels{c});
+    fprintf (fid, ",%s", csv_field ([labels{c} " bit errors"]),
+             csv_field ([labels{c} " frame errors"]), csv_field ([labels{c} " BER"]),
+             csv_field ([labels{c} " FER"]));
   endfor
   fprintf (fid, "\n");
   for p = find (run)
@@ -59,6 +74,15 @@ function files = lf_report (results, opts, reference = "bpsk", reference_label =
       files{end+1} = png;
       printf ("plot written to %s\n", png);
     endif
+  endif
+endfunction
+
+## A column name as a CSV field: in double quotes, inner quotes doubled, when it holds a
+## comma or a quote (a label such as "S-random, S = 25").
+function s = csv_field (name)
+  s = name;
+  if (any (name == ",") || any (name == '"'))
+    s = ['"' strrep(name, '"', '""') '"'];
   endif
 endfunction
 

@@ -5,13 +5,15 @@
 ## once per frame, where bit_errors and frame_errors are 1 x C rows, one entry per curve
 ## (a decoder, an iteration count, a labelling...) named by the cell LABELS, and BITS is
 ## the number of information bits the frame carried. A point ends once every curve has
-## seen OPTS.target_frame_errors frame errors, or after OPTS.max_frames frames or
-## OPTS.max_seconds seconds. Once a point ends without a single error, the remaining
-## (higher) points are skipped. A progress line shows the running counts unless
-## OPTS.quiet is set.
+## seen OPTS.target_frame_errors frame errors, or after OPTS.max_frames frames, or
+## (when OPTS.max_seconds is finite) after OPTS.max_seconds seconds. Once a point ends
+## without a single error, the remaining (higher) points are skipped. A progress line
+## shows the running counts unless OPTS.quiet is set. Without a time limit the counts
+## depend only on what FRAME draws, so seeding the generators it uses repeats a run.
 ##
-## RESULTS holds the name (of the output files), title, labels, points and, per point, frames, bits, and per point
-## and curve the bit and frame errors, BER and FER; lf_report prints, saves and plots it.
+## RESULTS holds the name (of the output files), title, labels, points and, per point,
+## frames, bits and seconds, and per point and curve the bit and frame errors, BER and
+## FER; lf_report prints, saves and plots it.
 function results = lf_simulate (name, title, labels, EbN0_dB, frame, opts)
   curves = numel (labels);
   points = numel (EbN0_dB);

@@ -13,12 +13,12 @@
 ## removed positions (BitCountRestore) and decodes with lf_turbo_decode. Curves, one
 ## per internal permutation of the data block:
 ##   space-link  SpaceLinkPermutation (K = 1784, 3568, 7136 or 8920)
-##   S-random    SpreadPermutation (K, S): values within S positions lie at least S
-##               apart. It is drawn once per run from the module's own generator,
-##               which is seeded from the clock when the module is first loaded, so
-##               this curve differs slightly from run to run.
+##   S-random    SeededSpreadPermutation (K, S, seed): values within S positions lie
+##               at least S apart. It is drawn once per run from the run's seed, so
+##               the same seed gives the same permutation, and the whole run repeats.
 ##
-## Parameters (name/value pairs or a struct): those of lf_defaults, and
+## Parameters (name/value pairs or a struct): those of lf_defaults, with a point ending
+## at 30 frame errors on every curve or after 150 frames (about a minute in all), and
 ##   K             information bits per frame, default 1784
 ##   rate          code rate after matching (between K / (3K + 16) and 1), default 1/2
 ##   S             spread of the S-random permutation, default 25
@@ -33,7 +33,7 @@ function results = rate_matching_example (varargin)
   defaults.iterations = 8;
   defaults.decoder_type = 4;
   defaults.target_frame_errors = 30;
-  defaults.max_seconds = 8;
+  defaults.max_frames = 150;
   opts = lf_options (defaults, varargin);
   rand ("seed", opts.seed);
   randn ("seed", opts.seed);
@@ -51,7 +51,7 @@ function results = rate_matching_example (varargin)
   p.kept = [ceil(budget / 2), floor(budget / 2)];
   ## BitCountAdapt's accumulator per parity stream: e_ini, e_plus, e_minus.
   p.matching = [p.K, p.K, p.K - p.kept(1); ceil(p.K / 2), p.K, p.K - p.kept(2)];
-  p.alphas = {SpaceLinkPermutation(p.K), SpreadPermutation(p.K, opts.S)};
+  p.alphas = {SpaceLinkPermutation(p.K), SeededSpreadPermutation(p.K, opts.S, opts.seed)};
   p.rate = p.K / p.sent;
   labels = {"space-link", sprintf("S-random, S = %d", opts.S)};
   title = sprintf ("Turbo code, K = %d, %d bits sent, %d iterations", p.K, p.sent,

@@ -22,7 +22,8 @@
 ## counted on the exclusive-or of the users' data bits; Eb/N0 is per user and
 ## information bit (each user sends energy 1 per symbol).
 ##
-## Parameters (name/value pairs or a struct): those of lf_defaults, and
+## Parameters (name/value pairs or a struct): those of lf_defaults, with a point ending
+## at 50 frame errors on every curve or after 1800 frames (about a minute in all), and
 ##   M      tones (a power of two), default 4
 ##   L      information bits per user and frame (rounded up to whole symbols),
 ##          default 1000
@@ -33,6 +34,7 @@ function results = relay_fsk_example (varargin)
   defaults.M = 4;
   defaults.L = 1000;
   defaults.coded = true;
+  defaults.max_frames = 1800;
   opts = lf_options (defaults, varargin);
   rand ("seed", opts.seed);
   randn ("seed", opts.seed);

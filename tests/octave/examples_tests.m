@@ -9,6 +9,22 @@
 %!  assert (exist ([files_stem ".csv"], "file") == 2);
 %!endfunction
 
+## Reads a CSV file of the examples the way lf_report's help says: the "# name = value"
+## lines into a struct (each value evaluated), the header row split into column names
+## (quoted names may hold commas), and the numbers by csvread past both.
+%!function [params, columns, table] = read_csv (csv)
+%!  lines = strsplit (fileread (csv), "\n");
+%!  n = sum (strncmp (lines, "#", 1));
+%!  assert (all (strncmp (lines(1:n), "#", 1)));     # the comments lead
+%!  params = struct ();
+%!  for i = 1:n
+%!    t = regexp (lines{i}, '^# (\w+) = (.*)$', "tokens", "once");
+%!    params.(t{1}) = eval (t{2});
+%!  endfor
+%!  columns = textscan (lines{n + 1}, "%q", "delimiter", ","){1}';
+%!  table = csvread (csv, n + 1, 0);
+%!endfunction
+
 %!test
 %! out = tempname ();
 %! r = conv_code_example ("EbN0_dB", [2 3], "max_frames", 3, "L", 300, "output_dir", out);
@@ -21,6 +37,41 @@
 %! r = turbo_code_example ("EbN0_dB", [0.5 1], "max_frames", 2, "K", 200, "iterations", 2,
 %!                         "output_dir", out);
 %! check_results (r, 3, fullfile (out, "turbo_code"));
+%! confirm_recursive_rmdir (false, "local");
+%! rmdir (out, "s");
+
+## A run is a function of its seed: points stop on frame and error counts, not on the
+## clock, so the same call repeats every count and writes the same CSV file byte for
+## byte, while another seed draws other frames. The budget makes the first point stop
+## on errors and the second on frames.
+%!test
+%! out = tempname ();
+%! run = @(seed) conv_code_example ("EbN0_dB", [1.5 3.5], "L", 300, "max_frames", 40,
+%!                                  "target_frame_errors", 4, "seed", seed,
+%!                                  "output_dir", out, "plot", false);
+%! csv = fullfile (out, "conv_code_k7.csv");
+%! a = run (5);
+%! first = fileread (csv);
+%! b = run (5);
+%! assert (fileread (csv), first);
+%! assert ([b.frames; b.bits], [a.frames; a.bits]);
+%! assert ({b.bit_errors, b.frame_errors}, {a.bit_errors, a.frame_errors});
+%! assert (a.frames(1) < 40 && min (a.frame_errors(1, :)) == 4);
+%! assert (a.frames(2) == 40 && min (a.frame_errors(2, :)) < 4);
+%! c = run (6);
+%! assert (! isequal (c.bit_errors, a.bit_errors));
+%! ## The file records every parameter of the run, seed included, before the header
+%! ## row, and the numbers read back past them.
+%! [params, columns, table] = read_csv (csv);
+%! assert (fieldnames (params), [fieldnames(lf_defaults (0)); {"L"}]);
+%! assert (params, struct ("EbN0_dB", [1.5 3.5], "max_frames", 40, "target_frame_errors", 4,
+%!                         "max_seconds", Inf, "quiet", false, "output_dir", out,
+%!                         "plot", false, "seed", 6, "L", 300));
+%! assert (columns(1:5), {"EbN0_dB", "frames", "bits", "Viterbi bit errors", ...
+%!                        "Viterbi frame errors"});
+%! assert (numel (columns), 3 + 4 * 4);
+%! assert (table(:, [1:3, 4:4:end, 5:4:end]),
+%!         [c.EbN0_dB', c.frames', c.bits', c.bit_errors, c.frame_errors]);
 %! confirm_recursive_rmdir (false, "local");
 %! rmdir (out, "s");
 
@@ -92,12 +143,28 @@
 %! check_results (r, 2, fullfile (out, "rate_matching"));
 %! assert (r.bit_errors(2, :), [0 0]);
 %! assert (r.bits, [3568 3568]);
+%! ## A curve label holding a comma stays one column name per column.
+%! [~, columns, table] = read_csv (fullfile (out, "rate_matching.csv"));
+%! assert (columns([4 8]), {"space-link bit errors", "S-random, S = 25 bit errors"});
+%! assert (size (table), [2, numel(columns)]);
 %! r = rate_matching_example ("EbN0_dB", 4, "max_frames", 1, "iterations", 2, "rate", 3/4,
 %!                            "decoder_type", 1, "quiet", true);
 %! assert (r.bit_errors, [0 0]);
 %! assert (strfind (r.title, "2379 bits sent"));
 %! confirm_recursive_rmdir (false, "local");
 %! rmdir (out, "s");
+
+## The S-random permutation comes from the run's seed, not from SpreadPermutation's
+## clock-seeded stream: a second run with the same seed repeats every count, however far
+## that stream has moved meanwhile.
+%!test
+%! run = @(seed) rate_matching_example ("EbN0_dB", 0.75, "max_frames", 2, "iterations", 2,
+%!                                      "decoder_type", 1, "quiet", true, "seed", seed);
+%! a = run (3);
+%! SpreadPermutation (1784, 25);
+%! b = run (3);
+%! assert ([b.frames, b.bit_errors], [a.frames, a.bit_errors]);
+%! assert (all (a.bit_errors > 0));
 %!error <rate 0.3 needs 4147 parity bits> rate_matching_example ("rate", 0.3, "quiet", true)
 %!error <SpaceLinkPermutation> rate_matching_example ("K", 1000, "quiet", true)
 
@@ -116,12 +183,47 @@
 %! assert (r.fading.gaussian', [1.7160 2.9065], 1e-4);
 %! assert (exist (fullfile (out, "capacity.csv"), "file") == 2);
 %! assert (exist (fullfile (out, "capacity_fading.csv"), "file") == 2);
-%! csv = csvread (fullfile (out, "capacity.csv"), 1, 0);
-%! assert (csv, [r.EsN0_dB', r.capacity, r.gaussian], 1e-5);
+%! [params, columns, table] = read_csv (fullfile (out, "capacity.csv"));
+%! assert (params, struct ("EsN0_dB", [0 20], "symbols", 4000, "fading_EsN0_dB", [5 10],
+%!                         "blocks", 500, "quiet", false, "output_dir", out, "plot", true,
+%!                         "seed", 1));
+%! assert (columns([1 2 end]), {"EsN0_dB", "BPSK bits per symbol", ...
+%!                              "Gaussian bits per symbol"});
+%! assert (table, [r.EsN0_dB', r.capacity, r.gaussian], 1e-5);
+%! assert (read_csv (fullfile (out, "capacity_fading.csv")), params);
 %! confirm_recursive_rmdir (false, "local");
 %! rmdir (out, "s");
 
 ## The helpers behind the examples.
+
+%!test
+%! ## Every kind of parameter value is written on one line in a form that evaluates back
+%! ## to the same value, class and shape included.
+%! opts = struct ("EbN0_dB", 0:0.25:1.5, "rate", 1/3, "tiny", -2e-300, "g", [1 0 1; 1 1 1],
+%!                "limits", [-Inf NaN], "column", [0.1; 0.7], "none", [], "row0", zeros (1, 0),
+%!                "plot", true, "mask", [true false], "dir", "results", "odd", "a \"b\"\n\\",
+%!                "names", {{"gray", "sp"; "x", [1 2]}}, "count", int32 ([7 -8]),
+%!                "gain", single (0.1), "z", [1+2i, -3-0.5i], "block", ones (2, 1, 2),
+%!                "chars", ["ab"; "cd"]);
+%! file = tempname ();
+%! fid = fopen (file, "w");
+%! lf_write_parameters (fid, opts);
+%! fclose (fid);
+%! lines = strsplit (fileread (file), "\n");
+%! delete (file);
+%! names = fieldnames (opts);
+%! assert (numel (lines), numel (names) + 1);
+%! assert (lines{end}, "");                        # a newline ends the last line
+%! for i = 1:numel (names)
+%!   t = regexp (lines{i}, '^# (\w+) = (.*)$', "tokens", "once");
+%!   expected = opts.(names{i});
+%!   assert ({t{1}, class(eval (t{2}))}, {names{i}, class(expected)});
+%!   assert (isequaln (eval (t{2}), expected), true, names{i});
+%! endfor
+%! ## Readable: numbers in their shortest exact form, strings quoted.
+%! assert (lines([1:4 9 11]), {"# EbN0_dB = [0 0.25 0.5 0.75 1 1.25 1.5]", ...
+%!                            "# rate = 0.3333333333333333", "# tiny = -2e-300", ...
+%!                            "# g = [1 0 1; 1 1 1]", "# plot = true", "# dir = \"results\""});
 
 %!test
 %! ## Unit energy; Gray: the nearest neighbours of every point differ in one label bit.
