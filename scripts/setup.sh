@@ -1,6 +1,11 @@
 #!/usr/bin/env bash
-# Installs the Debian packages linkforge needs, when any is missing, and builds the
-# kernels, the Octave modules (build/mex), the tests and the benchmarks into build/.
+# Installs the Debian packages linkforge needs, when any is missing, configures build/
+# and builds the targets named as arguments, or all of them when none is named (the
+# kernels, the Octave modules in build/mex, the tests and the benchmarks).
+#   ./scripts/setup.sh                     everything (what ./scripts/test.sh runs)
+#   ./scripts/setup.sh linkforge_modules   the kernels and the modules only
+# Every caller configures build/ with the same options, so switching between the two
+# only builds what is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -26,4 +31,6 @@ if ((${#missing[@]} > 0)); then
 fi
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
-cmake --build build --parallel "$(nproc)"
+targets=()
+if (($# > 0)); then targets=(--target "$@"); fi
+cmake --build build --parallel "$(nproc)" "${targets[@]}"
