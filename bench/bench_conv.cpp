@@ -2,9 +2,11 @@
 #include <benchmark/benchmark.h>
 
 #include <random>
+#include <string>
 #include <vector>
 
 #include "linkforge/conv.hpp"
+#include "linkforge/turbo.hpp"
 
 namespace {
 
@@ -63,6 +65,45 @@ void BM_TrellisBestPath(benchmark::State& state) {
   state.SetLabel(tail_biting ? "tail-biting" : "terminated");
 }
 BENCHMARK(BM_TrellisBestPath)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+// The whole turbo decoder of the cellular code (K = 5114, 8 iterations) over 64 frames
+// per call, one frame per SIMD lane: arguments decoder_type and threads (0: all).
+void BM_TurboDecode(benchmark::State& state) {
+  const int decoder_type = static_cast<int>(state.range(0));
+  const int threads = static_cast<int>(state.range(1));
+  const std::size_t F = 64, L = 5114, m = 3;
+  const Trellis t = make_trellis(std::vector<int>{013, 015}, 4, true);
+  std::mt19937 rng(5);
+  std::normal_distribution<double> noise(0.0, 1.0);
+  std::vector<double> ys(F * L), yp1(F * L), yp2(F * L), ytail(F * 4 * m), app(F * L);
+  for (auto* v : {&ys, &yp1, &yp2, &ytail}) {
+    for (double& x : *v) x = 1.5 * ((rng() % 2 != 0 ? 1.0 : -1.0) + 0.9 * noise(rng));
+  }
+  std::vector<int> alpha(L);
+  for (std::size_t k = 0; k < L; ++k) alpha[k] = static_cast<int>((k * 1129) % L);
+  const TurboChannel channel{FrameView<const double>::column_major(ys.data(), F, L),
+                             FrameView<const double>::column_major(yp1.data(), F, L),
+                             FrameView<const double>::column_major(yp2.data(), F, L),
+                             FrameView<const double>::column_major(ytail.data(), F, 4 * m)};
+  TurboDecodeParams params;
+  params.iterations = 8;
+  params.max_star = static_cast<MaxStar>(decoder_type);
+  params.threads = threads;
+  TurboResults results;
+  results.app = FrameView<double>::column_major(app.data(), F, L);
+  for (auto _ : state) {
+    turbo_decode(channel, t, alpha, params, results);
+    benchmark::DoNotOptimize(app.data());
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * F * L));
+  state.SetLabel("decoder_type " + std::to_string(decoder_type) + ", " +
+                 (threads == 0 ? std::string("all threads") : std::to_string(threads) + " thread"));
+}
+BENCHMARK(BM_TurboDecode)
+    ->ArgsProduct({{1, 4}, {1, 0}})
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
 
 void BM_TrellisEncode(benchmark::State& state) {
   const std::size_t L = 4096;

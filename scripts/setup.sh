@@ -12,6 +12,7 @@ cd "$(dirname "$0")/.."
 packages=(
   cmake g++ make                 # toolchain
   octave liboctave-dev           # the host and its MEX headers
+  libhwy-dev                     # SIMD kernels with runtime dispatch (Google Highway)
   libgtest-dev libbenchmark-dev  # unit tests and benchmarks
   valgrind                       # memory checks of the bad-input sweeps
   gnuplot-nox fonts-freefont-otf # plots of the example simulations without a display

@@ -129,31 +129,40 @@ using MaxStarFn = float (*)(float, float);
 inline constexpr std::array<MaxStarFn, 5> max_star_table = {max_star0, max_star1, max_star2,
                                                             max_star3, max_star4};
 
-// Operator types for templated kernels: MaxStar<k>::apply is max_star_table[k].
+// Operator types for templated kernels: MaxStarOp<k>::apply is max_star_table[k].
 template <int Type>
-struct MaxStar;
+struct MaxStarOp;
 template <>
-struct MaxStar<0> {
+struct MaxStarOp<0> {
   static float apply(float a, float b) { return max_star0(a, b); }
 };
 template <>
-struct MaxStar<1> {
+struct MaxStarOp<1> {
   static float apply(float a, float b) { return max_star1(a, b); }
 };
 template <>
-struct MaxStar<2> {
+struct MaxStarOp<2> {
   static float apply(float a, float b) { return max_star2(a, b); }
 };
 template <>
-struct MaxStar<3> {
+struct MaxStarOp<3> {
   static float apply(float a, float b) { return max_star3(a, b); }
 };
 template <>
-struct MaxStar<4> {
+struct MaxStarOp<4> {
   static float apply(float a, float b) { return max_star4(a, b); }
 };
 
 inline constexpr int kMaxStarTypes = 5;
+
+// The operators by name; the value is the type number.
+enum class MaxStar : int {
+  kLinear = 0,     // linear correction
+  kMaxLog = 1,     // no correction
+  kConstant = 2,   // constant correction
+  kPiecewise = 3,  // eight-segment piecewise-linear correction
+  kExact = 4,      // exact log-MAP
+};
 
 // True for the type numbers 0..4 that name an operator.
 constexpr bool is_max_star_type(int type) noexcept {
@@ -162,22 +171,22 @@ constexpr bool is_max_star_type(int type) noexcept {
 
 [[noreturn]] void throw_bad_max_star_type(int type);
 
-// Calls fn(MaxStar<type>{}) for a valid type number. The kernels use this to turn the
+// Calls fn(MaxStarOp<type>{}) for a valid type number. The kernels use this to turn the
 // caller's type number into one instantiation of their templated loop. Throws
 // std::invalid_argument for a type outside 0..4.
 template <class Fn>
 decltype(auto) with_max_star(int type, Fn&& fn) {
   switch (type) {
     case 0:
-      return fn(MaxStar<0>{});
+      return fn(MaxStarOp<0>{});
     case 1:
-      return fn(MaxStar<1>{});
+      return fn(MaxStarOp<1>{});
     case 2:
-      return fn(MaxStar<2>{});
+      return fn(MaxStarOp<2>{});
     case 3:
-      return fn(MaxStar<3>{});
+      return fn(MaxStarOp<3>{});
     case 4:
-      return fn(MaxStar<4>{});
+      return fn(MaxStarOp<4>{});
     default:
       break;
   }

@@ -75,7 +75,7 @@ inline Lanes max_log(const Lanes& x, const Lanes& y) {
 
 // Max-log with the accumulators held in registers.
 template <>
-struct LaneFold<MaxStar<1>> {
+struct LaneFold<MaxStarOp<1>> {
   static void run(float* acc, const float* q, std::size_t rows) {
     Lanes x = load(acc);
     for (std::size_t r = 0; r < rows; ++r, q += kLanes) x = max_log(x, load(q));

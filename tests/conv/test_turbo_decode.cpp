@@ -1,0 +1,277 @@
+// The whole turbo decoder against the per-call path it stands for: trellis_posterior
+// twice per iteration with the extrinsic values formed in double precision. Results
+// must agree bit for bit on every SIMD target this CPU runs, for every operator, frame
+// count, block length and thread count.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <numeric>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "hwy/targets.h"
+#include "linkforge/conv.hpp"
+#include "linkforge/turbo.hpp"
+
+namespace linkforge {
+namespace {
+
+// F frames of channel values, row-major.
+struct Channel {
+  std::size_t F = 0, L = 0, m = 0;
+  std::vector<double> ys, yp1, yp2, ytail;
+
+  TurboChannel view() const {
+    return {FrameView<const double>::row_major(ys.data(), F, L),
+            FrameView<const double>::row_major(yp1.data(), F, L),
+            FrameView<const double>::row_major(yp2.data(), F, L),
+            FrameView<const double>::row_major(ytail.data(), F, 4 * m)};
+  }
+};
+
+Channel random_channel(std::size_t F, std::size_t L, std::size_t m, std::mt19937& rng) {
+  Channel c{F, L, m, std::vector<double>(F * L), std::vector<double>(F * L),
+            std::vector<double>(F * L), std::vector<double>(F * 4 * m)};
+  std::normal_distribution<double> noise(0.0, 1.5);
+  std::bernoulli_distribution bit(0.5);
+  for (auto* v : {&c.ys, &c.yp1, &c.yp2, &c.ytail}) {
+    for (double& x : *v) x = (bit(rng) ? 2.0 : -2.0) + noise(rng);
+  }
+  // Punctured positions, and values at the ends of the useful range.
+  for (std::size_t i = 0; i < c.yp1.size(); i += 3) c.yp1[i] = 0.0;
+  if (!c.ys.empty()) c.ys[0] = -0.0;
+  if (c.ys.size() > 1) c.ys[1] = 400.0;
+  return c;
+}
+
+// a-posteriori values after every iteration (iterations x L) of frame f, as the
+// per-call path gives them.
+std::vector<double> reference(const Channel& c, std::size_t f, const Trellis& t,
+                              const std::vector<int>& alpha, int iterations, int type) {
+  const std::size_t L = c.L, m = c.m;
+  const double* ys = &c.ys[f * L];
+  std::vector<float> input1, input2;
+  for (std::size_t k = 0; k < L; ++k) {
+    input1.push_back(static_cast<float>(ys[k]));
+    input1.push_back(static_cast<float>(c.yp1[f * L + k]));
+    input2.push_back(static_cast<float>(ys[alpha[k]]));
+    input2.push_back(static_cast<float>(c.yp2[f * L + k]));
+  }
+  for (std::size_t i = 0; i < 2 * m; ++i) {
+    input1.push_back(static_cast<float>(c.ytail[f * 4 * m + i]));
+    input2.push_back(static_cast<float>(c.ytail[f * 4 * m + 2 * m + i]));
+  }
+  std::vector<double> apriori(L, 0.0), extrinsic(L), app_all;
+  std::vector<float> soft(L), u(L), out_c(input1.size());
+  for (int it = 0; it < iterations; ++it) {
+    for (std::size_t k = 0; k < L; ++k) soft[k] = static_cast<float>(apriori[k]);
+    trellis_posterior(soft, input1, t, type, u, out_c);
+    for (std::size_t k = 0; k < L; ++k) {
+      const auto a = static_cast<std::size_t>(alpha[k]);
+      extrinsic[k] = (static_cast<double>(u[a]) - apriori[a]) - ys[a];
+      soft[k] = static_cast<float>(extrinsic[k]);
+    }
+    trellis_posterior(soft, input2, t, type, u, out_c);
+    std::vector<double> app(L, 0.0);
+    std::fill(apriori.begin(), apriori.end(), 0.0);
+    for (std::size_t k = 0; k < L; ++k) {
+      const auto a = static_cast<std::size_t>(alpha[k]);
+      apriori[a] = (static_cast<double>(u[k]) - extrinsic[k]) - ys[a];
+      app[a] = u[k];
+    }
+    app_all.insert(app_all.end(), app.begin(), app.end());
+  }
+  return app_all;
+}
+
+// Equal as bit patterns, so that -0.0 and 0.0 differ and NaN equals NaN.
+bool same_bits(double a, double b) {
+  return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
+
+struct Case {
+  int K;  // 0: the cellular code, g = [1 0 1 1; 1 1 0 1]
+  std::size_t F, L;
+  int iterations;
+};
+
+// Every target the CPU runs, each in turn; the body runs once per target.
+template <class Body>
+void for_each_target(Body&& body) {
+  for (const std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
+    hwy::SetSupportedTargetsForTest(target);
+    body(std::string(hwy::TargetName(target)));
+  }
+  hwy::SetSupportedTargetsForTest(0);
+}
+
+TEST(TurboDecode, MatchesThePerCallPathOnEveryTarget) {
+  std::mt19937 rng(2024);
+  const Case cases[] = {{0, 35, 70, 3}, {4, 37, 40, 3}, {3, 16, 13, 2}, {5, 2, 29, 2},
+                        {1, 5, 7, 2},   {2, 1, 1, 3},   {6, 17, 11, 2}};
+  for (Case cs : cases) {
+    // A random recursive code: feedback row 0 with its top tap, parity row 1.
+    std::vector<double> g(2 * static_cast<std::size_t>(std::max(cs.K, 4)));
+    for (double& tap : g) tap = rng() % 2;
+    g[0] = 1;
+    if (cs.K == 0) {
+      g = {1, 1, 0, 1, 1, 0, 1, 1};  // column-major [1 0 1 1; 1 1 0 1]
+      cs.K = 4;
+    }
+    const Trellis t = make_trellis(generator_polynomials(g, 2, cs.K), cs.K, true);
+    const std::size_t m = static_cast<std::size_t>(cs.K - 1);
+    const Channel c = random_channel(cs.F, cs.L, m, rng);
+    std::vector<int> alpha(cs.L);
+    std::iota(alpha.begin(), alpha.end(), 0);
+    std::shuffle(alpha.begin(), alpha.end(), rng);
+    if (cs.L > 3 && cs.K == 5) alpha[2] = alpha[3];  // a repeat leaves a position unnamed
+    for (int type = 0; type < kMaxStarTypes; ++type) {
+      std::vector<std::vector<double>> expected;
+      for (std::size_t f = 0; f < cs.F; ++f) {
+        expected.push_back(reference(c, f, t, alpha, cs.iterations, type));
+      }
+      for_each_target([&](const std::string& target) {
+        for (const int threads : {1, 2, 3}) {
+          std::vector<double> app(cs.F * cs.L, -1.0), all(cs.iterations * cs.F * cs.L, -1.0);
+          TurboDecodeParams params;
+          params.iterations = cs.iterations;
+          params.max_star = static_cast<MaxStar>(type);
+          params.threads = threads;
+          TurboResults results;
+          results.app = FrameView<double>::row_major(app.data(), cs.F, cs.L);
+          results.app_all = {results.app, static_cast<std::size_t>(cs.iterations), 0};
+          results.app_all.first.data = all.data();
+          results.app_all.page_stride = static_cast<std::ptrdiff_t>(cs.F * cs.L);
+          turbo_decode(c.view(), t, alpha, params, results);
+          for (std::size_t f = 0; f < cs.F; ++f) {
+            for (std::size_t k = 0; k < cs.L; ++k) {
+              const std::size_t last = (cs.iterations - 1) * cs.L + k;
+              ASSERT_TRUE(same_bits(app[f * cs.L + k], expected[f][last]))
+                  << target << ", K " << cs.K << ", type " << type << ", threads " << threads
+                  << ", frame " << f << ", bit " << k << ": " << app[f * cs.L + k] << " vs "
+                  << expected[f][last];
+              for (int it = 0; it < cs.iterations; ++it) {
+                ASSERT_TRUE(same_bits(all[(it * cs.F + f) * cs.L + k], expected[f][it * cs.L + k]))
+                    << target << ", iteration " << it;
+              }
+            }
+          }
+        }
+      });
+    }
+  }
+}
+
+// Host layouts: an Octave F x L matrix is column-major; the results are the same.
+TEST(TurboDecode, ReadsAndWritesColumnMajorFrames) {
+  std::mt19937 rng(7);
+  const Trellis t = make_trellis(std::vector<int>{13, 15}, 4, true);
+  const std::size_t F = 19, L = 24, m = 3;
+  const Channel c = random_channel(F, L, m, rng);
+  std::vector<int> alpha(L);
+  std::iota(alpha.rbegin(), alpha.rend(), 0);
+  Channel col = c;
+  const auto transpose = [](const std::vector<double>& rows, std::size_t F, std::size_t n) {
+    std::vector<double> out(rows.size());
+    for (std::size_t f = 0; f < F; ++f) {
+      for (std::size_t k = 0; k < n; ++k) out[k * F + f] = rows[f * n + k];
+    }
+    return out;
+  };
+  col.ys = transpose(c.ys, F, L);
+  col.yp1 = transpose(c.yp1, F, L);
+  col.yp2 = transpose(c.yp2, F, L);
+  col.ytail = transpose(c.ytail, F, 4 * m);
+  const TurboChannel view{FrameView<const double>::column_major(col.ys.data(), F, L),
+                          FrameView<const double>::column_major(col.yp1.data(), F, L),
+                          FrameView<const double>::column_major(col.yp2.data(), F, L),
+                          FrameView<const double>::column_major(col.ytail.data(), F, 4 * m)};
+  TurboDecodeParams params;
+  params.iterations = 4;
+  params.max_star = MaxStar::kMaxLog;
+  std::vector<double> rows(F * L), cols(F * L);
+  TurboResults by_row, by_col;
+  by_row.app = FrameView<double>::row_major(rows.data(), F, L);
+  by_col.app = FrameView<double>::column_major(cols.data(), F, L);
+  turbo_decode(c.view(), t, alpha, params, by_row);
+  turbo_decode(view, t, alpha, params, by_col);
+  EXPECT_EQ(transpose(rows, F, L), cols);
+}
+
+// With early stopping a frame ends after the first iteration whose decisions repeat the
+// previous one's, keeping that iteration's values; the others run on unchanged.
+TEST(TurboDecode, StopsEachFrameWhenItsDecisionsRepeat) {
+  std::mt19937 rng(11);
+  const Trellis t = make_trellis(std::vector<int>{13, 15}, 4, true);
+  const std::size_t F = 21, L = 50, m = 3;
+  Channel c = random_channel(F, L, m, rng);
+  for (std::size_t i = 0; i < L; ++i) c.ys[5 * L + i] *= 0.1;  // a frame that needs longer
+  std::vector<int> alpha(L);
+  std::iota(alpha.begin(), alpha.end(), 0);
+  std::shuffle(alpha.begin(), alpha.end(), rng);
+  const int iterations = 8;
+  TurboDecodeParams params;
+  params.iterations = iterations;
+  params.max_star = MaxStar::kExact;
+  params.early_stop = EarlyStop::kUnchangedDecisions;
+  std::vector<double> app(F * L), all(iterations * F * L);
+  std::vector<int> runs(F);
+  TurboResults results;
+  results.app = FrameView<double>::row_major(app.data(), F, L);
+  results.app_all = {FrameView<double>::row_major(all.data(), F, L), iterations,
+                     static_cast<std::ptrdiff_t>(F * L)};
+  results.iterations_run = runs;
+  turbo_decode(c.view(), t, alpha, params, results);
+  for (std::size_t f = 0; f < F; ++f) {
+    const std::vector<double> expected = reference(c, f, t, alpha, iterations, 4);
+    int stop = iterations;
+    for (int it = 1; it < iterations && stop == iterations; ++it) {
+      bool same = true;
+      for (std::size_t k = 0; k < L; ++k) {
+        same &= (expected[it * L + k] > 0) == (expected[(it - 1) * L + k] > 0);
+      }
+      if (same) stop = it + 1;
+    }
+    EXPECT_EQ(runs[f], stop) << "frame " << f;
+    for (std::size_t k = 0; k < L; ++k) {
+      ASSERT_EQ(app[f * L + k], expected[(stop - 1) * L + k]) << "frame " << f;
+      for (int it = 0; it < iterations; ++it) {
+        ASSERT_EQ(all[(it * F + f) * L + k], expected[std::min(it, stop - 1) * L + k]);
+      }
+    }
+  }
+}
+
+TEST(TurboDecode, RefusesShapesThatDisagreeAndStopsWhenInterrupted) {
+  const Trellis t = make_trellis(std::vector<int>{13, 15}, 4, true);
+  std::mt19937 rng(3);
+  const Channel c = random_channel(40, 100, 3, rng);
+  std::vector<int> alpha(100);
+  std::iota(alpha.begin(), alpha.end(), 0);
+  std::vector<double> app(40 * 100);
+  TurboResults results;
+  results.app = FrameView<double>::row_major(app.data(), 40, 100);
+  TurboDecodeParams params;
+  std::vector<int> bad = alpha;
+  bad[7] = 100;
+  EXPECT_THROW(turbo_decode(c.view(), t, bad, params, results), std::invalid_argument);
+  EXPECT_THROW(turbo_decode(c.view(), t, std::span(alpha).first(99), params, results),
+               std::invalid_argument);
+  const Trellis rate_third = make_trellis(std::vector<int>{13, 15, 17}, 4, true);
+  EXPECT_THROW(turbo_decode(c.view(), rate_third, alpha, params, results), std::invalid_argument);
+  params.iterations = 0;
+  EXPECT_THROW(turbo_decode(c.view(), t, alpha, params, results), std::invalid_argument);
+  params.iterations = 100;
+  for (const int threads : {1, 2}) {
+    params.threads = threads;
+    EXPECT_THROW(turbo_decode(c.view(), t, alpha, params, results,
+                              Interrupt([](void*) noexcept { return true; })),
+                 Interrupted);
+  }
+}
+
+}  // namespace
+}  // namespace linkforge
