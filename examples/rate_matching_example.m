@@ -10,7 +10,7 @@
 ## removes evenly spread positions, and the second stream starts half a period later
 ## (e_ini = K against ceil(K/2) for the second) so that the two streams keep
 ## alternate positions when half of each is removed. The receiver puts 0 at the
-## removed positions (BitCountRestore) and decodes with lf_turbo_decode. Curves, one
+## removed positions (BitCountRestore) and decodes with TurboDecode. Curves, one
 ## per internal permutation of the data block:
 ##   space-link  SpaceLinkPermutation (K = 1784, 3568, 7136 or 8920)
 ##   S-random    SeededSpreadPermutation (K, S, seed): values within S positions lie
@@ -76,9 +76,9 @@ function [bit_errors, frame_errors, bits] = frame (EbN0, p)
     y = llr ([sys, BitCountAdapt(p1, p.K, m{1, :}), BitCountAdapt(p2, p.K, m{2, :}), tail]);
     yp1 = BitCountRestore (y(ends(1)+1:ends(2)), p.K, m{1, :});
     yp2 = BitCountRestore (y(ends(2)+1:ends(3)), p.K, m{2, :});
-    app = lf_turbo_decode (y(1:p.K), yp1, yp2, y(ends(3)+1:end), p.g, p.alphas{c},
-                           p.iterations, p.decoder_type);
-    bit_errors(c) = sum ((app(end, :) > 0) != data);
+    app = TurboDecode (y(1:p.K), yp1, yp2, y(ends(3)+1:end), p.g, p.alphas{c}, p.iterations,
+                       p.decoder_type);
+    bit_errors(c) = sum ((app > 0) != data);
   endfor
   frame_errors = bit_errors > 0;
   bits = p.K;

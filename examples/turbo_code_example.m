@@ -4,7 +4,7 @@
 ## 8-state recursive systematic constituent codes with g_encoder = [1 0 1 1; 1 1 0 1]
 ## (feedback 13, parity 15 in octal), the cellular internal permutation
 ## (WcdmaPermutation) and 12 tail bits, decoded iteratively with exact log-MAP and
-## with max-log (TrellisPosterior, decoder_type 4 and 1). The same code is also
+## with max-log (TurboDecode, decoder_type 4 and 1). The same code is also
 ## punctured to rate 1/2 (Puncture keeps the parity streams alternately; Depuncture
 ## puts zeros back) and decoded with log-MAP.
 ##
@@ -46,16 +46,16 @@ function [bit_errors, frame_errors, bits] = frame (EbN0, p)
   decided = cell (1, 3);
   for c = 1:2
     s = sigma(c);
-    app = lf_turbo_decode (llr (sys, s), llr (p1, s), llr (p2, s), llr (tail, s), p.g,
-                           p.alpha, p.iterations, [4 1](c));
-    decided{c} = app(end, :) > 0;
+    app = TurboDecode (llr (sys, s), llr (p1, s), llr (p2, s), llr (tail, s), p.g, p.alpha,
+                       p.iterations, [4 1](c));
+    decided{c} = app > 0;
   endfor
   s = sigma(3);
   sent = Puncture ([sys; p1; p2], p.pattern, []);
   restored = Depuncture (llr (sent, s), p.pattern, []);
-  app = lf_turbo_decode (restored(1, :), restored(2, :), restored(3, :), llr (tail, s), p.g,
-                         p.alpha, p.iterations, 4);
-  decided{3} = app(end, :) > 0;
+  app = TurboDecode (restored(1, :), restored(2, :), restored(3, :), llr (tail, s), p.g,
+                     p.alpha, p.iterations, 4);
+  decided{3} = app > 0;
   bit_errors = cellfun (@(d) sum (d != data), decided);
   frame_errors = bit_errors > 0;
   bits = p.K;

@@ -227,6 +227,31 @@ double scalar_double(const mxArray* array, const char* name) {
   return m[0];
 }
 
+std::vector<int> read_positions(std::span<const double> values, const char* name) {
+  const std::size_t N = values.size();
+  std::vector<int> positions(N);
+  for (std::size_t k = 0; k < N; ++k) {
+    const double a = values[k];
+    if (!(a > -1.0 && a < static_cast<double>(N))) {
+      // Spelled as the host prints them.
+      char value[32];
+      if (std::isnan(a)) {
+        std::snprintf(value, sizeof value, "NaN");
+      } else if (std::isinf(a)) {
+        std::snprintf(value, sizeof value, a > 0 ? "Inf" : "-Inf");
+      } else {
+        std::snprintf(value, sizeof value, "%g", a);
+      }
+      char message[200];
+      std::snprintf(message, sizeof message, "%s(%zu) = %s is not a 0-based index from 0 to %zu",
+                    name, k + 1, value, N - 1);
+      fail(message);
+    }
+    positions[k] = static_cast<int>(a);
+  }
+  return positions;
+}
+
 void refuse_nan(std::span<const double> values, const char* name) {
   for (const double v : values) {
     if (std::isnan(v)) fail(std::string(name) + " must not contain NaN");
@@ -302,6 +327,15 @@ void require_memory(std::uint64_t bytes, const char* what) {
 Output Output::real(std::size_t rows, std::size_t cols) {
   require_memory(MemoryEstimate().output(rows, cols).total(), "the output");
   mxArray* array = mxCreateDoubleMatrix(rows, cols, mxREAL);
+  if (array == nullptr) throw std::bad_alloc();
+  return Output(array);
+}
+
+Output Output::real_pages(std::size_t rows, std::size_t cols, std::size_t pages) {
+  require_memory(MemoryEstimate().output(mul_sat(rows, cols), pages).total(), "the output");
+  const mwSize dims[3] = {static_cast<mwSize>(rows), static_cast<mwSize>(cols),
+                          static_cast<mwSize>(pages)};
+  mxArray* array = mxCreateNumericArray(3, dims, mxDOUBLE_CLASS, mxREAL);
   if (array == nullptr) throw std::bad_alloc();
   return Output(array);
 }

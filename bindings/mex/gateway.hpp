@@ -135,6 +135,11 @@ int scalar_int(const mxArray* array, const char* name);
 // First element of an argument as a double; refuses an empty argument.
 double scalar_double(const mxArray* array, const char* name);
 
+// A permutation vector's entries: each truncated toward zero; refuses entries (NaN
+// included) that do not name a position 0..N-1 of a block of N = values.size()
+// ("<name>(k) = v is not a 0-based index from 0 to N-1", k counted from 1).
+std::vector<int> read_positions(std::span<const double> values, const char* name);
+
 // Refuse NaN ("<name> must not contain NaN") or any non-finite value ("<name> must not
 // contain NaN or Inf") among `values`.
 void refuse_nan(std::span<const double> values, const char* name);
@@ -197,6 +202,8 @@ class Output {
  public:
   static Output real(std::size_t rows, std::size_t cols);
   static Output complex(std::size_t rows, std::size_t cols);
+  // A rows x cols x pages real array.
+  static Output real_pages(std::size_t rows, std::size_t cols, std::size_t pages);
 
   Output(Output&& other) noexcept : array_(other.array_) { other.array_ = nullptr; }
   Output& operator=(Output&&) = delete;

@@ -40,38 +40,6 @@ void draw_spread_permutation(Call& call, Ran2State& generator) {
   set_alpha(call, alpha);
 }
 
-namespace {
-
-// Truncates each entry toward zero; refuses entries (NaN included) that do not name a
-// position 0..N-1 of the block.
-std::vector<int> read_alpha_code(std::span<const double> entries) {
-  const std::size_t N = entries.size();
-  std::vector<int> alpha(N);
-  for (std::size_t k = 0; k < N; ++k) {
-    const double a = entries[k];
-    if (!(a > -1.0 && a < static_cast<double>(N))) {
-      // Spelled as the host prints them.
-      char value[32];
-      if (std::isnan(a)) {
-        std::snprintf(value, sizeof value, "NaN");
-      } else if (std::isinf(a)) {
-        std::snprintf(value, sizeof value, a > 0 ? "Inf" : "-Inf");
-      } else {
-        std::snprintf(value, sizeof value, "%g", a);
-      }
-      char message[160];
-      std::snprintf(message, sizeof message,
-                    "alpha_code(%zu) = %s is not a 0-based index from 0 to %zu", k + 1, value,
-                    N - 1);
-      fail(message);
-    }
-    alpha[k] = static_cast<int>(a);
-  }
-  return alpha;
-}
-
-}  // namespace
-
 void permute_gateway(Call& call, const char* usage, const char* length_message, Permuter permute) {
   if (call.nargin() < 2 || call.nargout() > 1) fail(usage);
   const Matrix input(call.arg(0), "input");
@@ -80,7 +48,7 @@ void permute_gateway(Call& call, const char* usage, const char* length_message, 
   if (alpha_code.cols() != N) fail(length_message);
   const std::span<const double> values = input.row();
   MemoryEstimate().values<int>(N).output(1, N).require("the permutation");
-  const std::vector<int> alpha = read_alpha_code(alpha_code.row());
+  const std::vector<int> alpha = read_positions(alpha_code.row(), "alpha_code");
 
   Output output = Output::real(1, N);
   permute(output.real(), values, alpha);

@@ -130,3 +130,50 @@
 %! assert (mean ((u > 0) != bits) < 5e-3);
 %! [u1, ~] = TrellisPosterior (zeros (1, L), 4 * (2 * c - 1), G, 1, 1);
 %! assert (u1 > 0, logical (bits));
+
+## TurboDecode: every row equals the per-call decoder of the examples (lf_turbo_decode),
+## bit for bit, for every operator and thread count; arguments are checked.
+%!test
+%! rand ("seed", 3); randn ("seed", 3);
+%! g = [1 0 1 1; 1 1 0 1];
+%! F = 5; L = 60; its = 3;
+%! alpha = WcdmaPermutation (L);
+%! ys = 3 * randn (F, L); yp1 = 3 * randn (F, L); yp2 = 3 * randn (F, L);
+%! yp1(:, 2:2:end) = 0;
+%! ytail = 3 * randn (F, 12);
+%! for type = 0:4
+%!   [app, all, runs] = TurboDecode (ys, yp1, yp2, ytail, g, alpha, its, type, 1);
+%!   assert (size (all), [F L its]);
+%!   assert (runs, its * ones (F, 1));
+%!   for f = 1:F
+%!     ref = lf_turbo_decode (ys(f, :), yp1(f, :), yp2(f, :), ytail(f, :), g, alpha, its, type);
+%!     assert (app(f, :), ref(end, :));
+%!     assert (squeeze (all(f, :, :))', ref);
+%!   endfor
+%!   assert (TurboDecode (ys, yp1, yp2, ytail, g, alpha, its, type, 3), app);
+%! endfor
+%! ## Early stop: a noiseless codeword stops once its decisions repeat, after the
+%! ## second iteration; a noisy frame beside it runs on.
+%! data = double (rand (1, L) > 0.5);
+%! c1 = reshape (TrellisCoder (data, g, 0), 2, []);
+%! c2 = reshape (TrellisCoder (Interleave (data, alpha), g, 0), 2, []);
+%! llr = @(b) 4 * (2 * b - 1);
+%! tail = llr ([reshape(c1(:, L+1:end), 1, []), reshape(c2(:, L+1:end), 1, [])]);
+%! [app, ~, runs] = TurboDecode ([llr(data); ys(1, :)], [llr(c1(2, 1:L)); yp1(1, :)], ...
+%!                               [llr(c2(2, 1:L)); yp2(1, :)], [tail; ytail(1, :)], g, ...
+%!                               alpha, 8, 1, 0, 1);
+%! assert (runs(1), 2);
+%! assert (app(1, :) > 0, data == 1);
+%! assert (runs(2) > 2);
+%! usage = "Usage: [app, app_all, iterations_run] = TurboDecode(ys, yp1, yp2, ytail, g, alpha, iterations, decoder_type, threads, early_stop)";
+%! expect_error (@() TurboDecode (ys, yp1, yp2, ytail, g, alpha, its), usage);
+%! expect_error (@() TurboDecode (ys, yp1(:, 2:end), yp2, ytail, g, alpha, its, 1), "ys, yp1 and yp2 must have the same size, one frame per row");
+%! expect_error (@() TurboDecode (ys, yp1, yp2, ytail(:, 2:end), g, alpha, its, 1), "ytail must have one row per frame and 4*(K - 1) = 12 columns");
+%! expect_error (@() TurboDecode (ys, yp1, yp2, ytail, [g; g], alpha, its, 1), "g must have two rows: the feedback and the parity polynomial");
+%! expect_error (@() TurboDecode (ys, yp1, yp2, ytail, g, [alpha(2:end) 60], its, 1), "alpha(60) = 60 is not a 0-based index from 0 to 59");
+%! expect_error (@() TurboDecode (ys, yp1, yp2, ytail, g, alpha, 0, 1), "iterations must be at least 1");
+%! expect_error (@() TurboDecode (ys, yp1, yp2, ytail, g, alpha, its, 5), "decoder_type must be 0 through 4");
+%! expect_error (@() TurboDecode (ys, yp1, yp2, ytail, g, alpha, its, 1, -1), "threads must be 0 (all) to 1024");
+%! expect_error (@() TurboDecode (ys, yp1, yp2, ytail, g, alpha, its, 1, 0, 2), "early_stop must be 0 or 1");
+%! bad = ys; bad(2, 3) = NaN;
+%! expect_error (@() TurboDecode (bad, yp1, yp2, ytail, g, alpha, its, 1), "ys must not contain NaN");
