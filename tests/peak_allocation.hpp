@@ -7,14 +7,18 @@
 #include <cstdlib>
 #include <new>
 
+#include "linkforge/scratch.hpp"
+
 namespace heap_count {
 
 inline std::size_t g_live_bytes = 0;
 inline std::size_t g_peak_bytes = 0;
 
-// Bytes allocated at the peak of fn() beyond those live when it started.
+// Bytes allocated at the peak of fn() beyond those live when it started. The scratch
+// pool is emptied first, so that blocks it kept from earlier calls hide nothing.
 template <class Fn>
 std::size_t peak_allocation(Fn&& fn) {
+  linkforge::release_scratch();
   const std::size_t base = g_live_bytes;
   g_peak_bytes = base;
   fn();

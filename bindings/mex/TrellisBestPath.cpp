@@ -50,14 +50,15 @@ void trellis_best_path_gateway(Call& call) {
       .output(1, L)
       .require("the decoder");
 
-  const std::vector<float> c = soft_to_single(input_c.row(), "input_c");
-  std::vector<int> decisions(L);
-  Output output_u = Output::real(1, L);
+  const SingleArray c = single_soft(input_c.row(), "input_c");
+  const ScratchBlock decision_block(L * sizeof(int));
+  const std::span<int> decisions = decision_block.as<int>(L);
+  Output output_u = Output::real_uninit(1, L);
   const Trellis trellis = make_trellis(code.g, code.K, code_type == 0);
   if (tail_biting) {
-    trellis_best_path_circular(decisions, c, trellis, depth_steps, host_interrupt());
+    trellis_best_path_circular(decisions, c.values, trellis, depth_steps, host_interrupt());
   } else {
-    trellis_best_path(decisions, c, trellis, host_interrupt());
+    trellis_best_path(decisions, c.values, trellis, host_interrupt());
   }
   output_u.assign(decisions);
   call.set_output(0, std::move(output_u));

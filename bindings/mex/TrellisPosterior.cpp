@@ -39,16 +39,17 @@ void trellis_posterior_gateway(Call& call) {
       .output(1, coded)
       .require("the decoder");
 
-  const std::vector<float> u = soft_to_single(input_u.row(), "input_u");
-  const std::vector<float> c = soft_to_single(input_c.row(), "input_c");
-  std::vector<float> out_u(L);
-  std::vector<float> out_c(coded);
-  Output output_u = Output::real(1, L);
-  Output output_c = Output::real(1, coded);
+  const SingleArray u = single_soft(input_u.row(), "input_u");
+  const SingleArray c = single_soft(input_c.row(), "input_c");
+  const SingleArray out_u = single_array(L);
+  const SingleArray out_c = single_array(coded);
+  Output output_u = Output::real_uninit(1, L);
+  Output output_c = Output::real_uninit(1, coded);
   const Trellis trellis = make_trellis(code.g, code.K, code_type == 0);
-  trellis_posterior(u, c, trellis, decoder_type, out_u, out_c, host_interrupt());
-  output_u.assign(out_u);
-  output_c.assign(out_c);
+  trellis_posterior(u.values, c.values, trellis, decoder_type, out_u.values, out_c.values,
+                    host_interrupt());
+  output_u.assign(out_u.values);
+  output_c.assign(out_c.values);
   call.set_output(0, std::move(output_u));
   call.set_output(1, std::move(output_c));
 }

@@ -290,6 +290,23 @@ std::vector<float> soft_to_single(std::span<const double> values, const char* na
   return out;
 }
 
+SingleArray single_array(std::size_t count) {
+  SingleArray a{ScratchBlock(count * sizeof(float)), {}};
+  a.values = a.block.as<float>(count);
+  return a;
+}
+
+SingleArray single_soft(std::span<const double> values, const char* name) {
+  SingleArray a = single_array(values.size());
+  bool finite = true;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    a.values[i] = static_cast<float>(values[i]);
+    finite &= std::isfinite(a.values[i]);
+  }
+  if (!finite) refuse_bad_soft_values(values, name);
+  return a;
+}
+
 std::vector<float> to_single(std::span<const double> values) {
   std::vector<float> out(values.size());
   for (std::size_t i = 0; i < values.size(); ++i) out[i] = static_cast<float>(values[i]);
@@ -327,6 +344,13 @@ void require_memory(std::uint64_t bytes, const char* what) {
 Output Output::real(std::size_t rows, std::size_t cols) {
   require_memory(MemoryEstimate().output(rows, cols).total(), "the output");
   mxArray* array = mxCreateDoubleMatrix(rows, cols, mxREAL);
+  if (array == nullptr) throw std::bad_alloc();
+  return Output(array);
+}
+
+Output Output::real_uninit(std::size_t rows, std::size_t cols) {
+  require_memory(MemoryEstimate().output(rows, cols).total(), "the output");
+  mxArray* array = mxCreateUninitNumericMatrix(rows, cols, mxDOUBLE_CLASS, mxREAL);
   if (array == nullptr) throw std::bad_alloc();
   return Output(array);
 }

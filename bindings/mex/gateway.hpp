@@ -26,6 +26,7 @@
 
 #include "linkforge/checked.hpp"
 #include "linkforge/interrupt.hpp"
+#include "linkforge/scratch.hpp"
 #include "mex.h"
 
 namespace linkforge::mex {
@@ -156,6 +157,16 @@ std::vector<float> to_single(std::span<const double> values);
 void refuse_bad_soft_values(std::span<const double> values, const char* name);
 std::vector<float> soft_to_single(std::span<const double> values, const char* name);
 
+// Single-precision working values in memory kept from call to call (scratch.hpp): a
+// module's inputs and outputs at the kernel's precision cost no fresh pages.
+struct SingleArray {
+  ScratchBlock block;
+  std::span<float> values;
+};
+SingleArray single_array(std::size_t count);
+// The same checks and rounding as soft_to_single.
+SingleArray single_soft(std::span<const double> values, const char* name);
+
 // Refuses a call that would hold more than the memory limit (linkforge/memory.hpp: a
 // budget settable by LINKFORGE_MEMORY_BUDGET, narrowed by what the machine can give),
 // saying how much `what` would need and how to raise the budget.
@@ -201,6 +212,8 @@ const Interrupt& host_interrupt() noexcept;
 class Output {
  public:
   static Output real(std::size_t rows, std::size_t cols);
+  // Not zero-filled: for outputs whose every element the module writes.
+  static Output real_uninit(std::size_t rows, std::size_t cols);
   static Output complex(std::size_t rows, std::size_t cols);
   // A rows x cols x pages real array.
   static Output real_pages(std::size_t rows, std::size_t cols, std::size_t pages);

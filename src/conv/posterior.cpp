@@ -3,6 +3,7 @@
 #include "linkforge/checked.hpp"
 #include "linkforge/conv.hpp"
 #include "linkforge/max_star.hpp"
+#include "linkforge/scratch.hpp"
 
 namespace linkforge {
 
@@ -53,7 +54,9 @@ void forward_backward(const float* input_u, const float* input_c, const Trellis&
   }
   for (std::size_t j = 0; j < 2 * S; ++j) incoming[j] = 2 * t.in_state[j] + t.in_bit[j];
 
-  std::vector<float> beta((steps + 1) * S);
+  // The largest array, reused from call to call; every row is written before it is read.
+  const ScratchBlock beta_block((steps + 1) * S * sizeof(float));
+  const std::span<float> beta = beta_block.as<float>((steps + 1) * S);
   std::vector<float> gamma(static_cast<std::size_t>(t.num_words));
   std::vector<float> metric(2 * S);
   std::vector<float> alpha(S, kTrellisMinusInfinity);

@@ -17,6 +17,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <vector>
 
@@ -46,11 +48,103 @@ struct Tables {
 template <class T>
 using Buffer = hwy::AlignedFreeUniquePtr<T[]>;
 
+// Steps between two stored rows of backward metrics. The backward pass keeps only every
+// kCheckpoint-th row; the forward pass recomputes the rows of each stretch from the row
+// that ends it, into a buffer that stays in the first-level cache. Recomputing repeats
+// the same operations on the same values, so the rows are the same bit for bit.
+constexpr std::size_t kCheckpoint = 32;
+
+// The sizes a workspace is made for: lanes, block length, trellis steps, states.
+struct Shape {
+  std::size_t W = 0, L = 0, steps = 0, S = 0, m = 0;
+  bool fits(const Shape& need) const {
+    return W == need.W && L >= need.L && steps >= need.steps && S >= need.S && m >= need.m;
+  }
+};
+
 struct Workspace {
+  Shape shape;
+  std::size_t bytes = 0;
   Buffer<float> input1, input2, soft, u, app, final_app, prev_app, checkpoints, stretch, alpha,
       next_alpha;
   Buffer<double> ys, apriori, extrinsic;
 };
+
+inline std::unique_ptr<Workspace> make_workspace(const Shape& shape) {
+  const std::size_t W = shape.W;
+  const std::size_t L = std::max<std::size_t>(shape.L, 1);
+  auto w = std::make_unique<Workspace>();
+  w->shape = shape;
+  const auto floats = [&](std::size_t n) {
+    w->bytes += n * sizeof(float);
+    return hwy::AllocateAligned<float>(n);
+  };
+  const auto doubles = [&](std::size_t n) {
+    w->bytes += n * sizeof(double);
+    return hwy::AllocateAligned<double>(n);
+  };
+  w->input1 = floats(2 * shape.steps * W);
+  w->input2 = floats(2 * shape.steps * W);
+  w->soft = floats(L * W);
+  w->u = floats(L * W);
+  w->app = floats(L * W);
+  w->final_app = floats(L * W);
+  w->prev_app = floats(L * W);
+  w->checkpoints = floats((shape.steps / kCheckpoint + 2) * shape.S * W);
+  w->stretch = floats((kCheckpoint + 1) * shape.S * W);
+  w->alpha = floats(shape.S * W);
+  w->next_alpha = floats(shape.S * W);
+  w->ys = doubles(L * W);
+  w->apriori = doubles(L * W);
+  w->extrinsic = doubles(std::max(L, 2 * shape.m) * W);  // also scratch for the inputs
+  if (!w->input1 || !w->input2 || !w->soft || !w->u || !w->app || !w->final_app ||
+      !w->prev_app || !w->checkpoints || !w->stretch || !w->alpha || !w->next_alpha || !w->ys ||
+      !w->apriori || !w->extrinsic) {
+    throw std::bad_alloc();
+  }
+  return w;
+}
+
+// Workspaces kept from one call to the next, so that calls on blocks of the same size
+// do not take fresh pages from the system every time: at most kKept of them and kKeptBytes
+// in all, freed with the library (a host frees them when it unloads the module).
+class WorkspacePool {
+ public:
+  static constexpr std::size_t kKept = 16;
+  static constexpr std::size_t kKeptBytes = std::size_t{256} << 20;
+
+  std::unique_ptr<Workspace> take(const Shape& shape) {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      for (auto it = kept_.begin(); it != kept_.end(); ++it) {
+        if ((*it)->shape.fits(shape)) {
+          std::unique_ptr<Workspace> w = std::move(*it);
+          kept_.erase(it);
+          bytes_ -= w->bytes;
+          return w;
+        }
+      }
+    }
+    return make_workspace(shape);
+  }
+
+  void give(std::unique_ptr<Workspace> w) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (kept_.size() >= kKept || bytes_ + w->bytes > kKeptBytes) return;  // freed here
+    bytes_ += w->bytes;
+    kept_.push_back(std::move(w));
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<Workspace>> kept_;
+  std::size_t bytes_ = 0;
+};
+
+inline WorkspacePool& workspace_pool() {
+  static WorkspacePool pool;
+  return pool;
+}
 
 struct Job {
   const TurboChannel* channel;
@@ -190,11 +284,6 @@ using namespace turbo_detail;
 using DF = hn::ScalableTag<float>;
 using DD = DoubleLanes<DF>;
 
-// Steps between two stored rows of backward metrics. The backward pass keeps only every
-// kCheckpoint-th row; the forward pass recomputes the rows of each stretch from the row
-// that ends it, into a buffer that stays in the first-level cache. Recomputing repeats
-// the same operations on the same values, so the rows are the same bit for bit.
-constexpr std::size_t kCheckpoint = 32;
 
 // The kStates value that selects FixedPosteriorLanes of the cellular code.
 constexpr std::size_t kCellular = ~std::size_t{0};
@@ -496,31 +585,6 @@ class FixedPosteriorLanes {
   const float* input_;
 };
 
-Workspace make_workspace(const Job& job) {
-  const std::size_t W = job.W;
-  const std::size_t L = std::max<std::size_t>(job.L, 1);
-  Workspace w;
-  w.input1 = hwy::AllocateAligned<float>(2 * job.steps * W);
-  w.input2 = hwy::AllocateAligned<float>(2 * job.steps * W);
-  w.soft = hwy::AllocateAligned<float>(L * W);
-  w.u = hwy::AllocateAligned<float>(L * W);
-  w.app = hwy::AllocateAligned<float>(L * W);
-  w.final_app = hwy::AllocateAligned<float>(L * W);
-  w.prev_app = hwy::AllocateAligned<float>(L * W);
-  w.checkpoints = hwy::AllocateAligned<float>((job.steps / kCheckpoint + 2) * job.S * W);
-  w.stretch = hwy::AllocateAligned<float>((kCheckpoint + 1) * job.S * W);
-  w.alpha = hwy::AllocateAligned<float>(job.S * W);
-  w.next_alpha = hwy::AllocateAligned<float>(job.S * W);
-  w.ys = hwy::AllocateAligned<double>(L * W);
-  w.apriori = hwy::AllocateAligned<double>(L * W);
-  w.extrinsic = hwy::AllocateAligned<double>(std::max(L, 2 * job.m) * W);  // also scratch
-  if (!w.input1 || !w.input2 || !w.soft || !w.u || !w.app || !w.final_app || !w.prev_app ||
-      !w.checkpoints || !w.stretch || !w.alpha || !w.next_alpha || !w.ys || !w.apriori || !w.extrinsic) {
-    throw std::bad_alloc();
-  }
-  return w;
-}
-
 // Elements 0..count-1 of frames first..first+W-1 of a view into rows of W doubles (row
 // k holds element k of each frame), zeros beyond the last frame. The loops run along the
 // view's shorter stride.
@@ -717,14 +781,21 @@ template <class Op>
 void decode_with(Job& job, const Interrupt& interrupt) {
   const std::size_t groups = (job.channel->ys.frames + job.W - 1) / job.W;
   const std::size_t workers = parallel_workers(groups, job.params->threads);
-  std::vector<Workspace> spaces;
-  spaces.reserve(workers);
-  for (std::size_t i = 0; i < workers; ++i) spaces.push_back(make_workspace(job));
+  // Every workspace goes back to the pool however the run ends.
+  struct Lease {
+    std::vector<std::unique_ptr<Workspace>> spaces;
+    ~Lease() {
+      for (auto& w : spaces) workspace_pool().give(std::move(w));
+    }
+  } lease;
+  const Shape shape{job.W, job.L, job.steps, job.S, job.m};
+  for (std::size_t i = 0; i < workers; ++i) lease.spaces.push_back(workspace_pool().take(shape));
+  auto& spaces = lease.spaces;
   const auto run = [&]<std::size_t kStates>() {
     parallel_for(
         groups, job.params->threads,
         [&](std::size_t group, std::size_t worker, const Interrupt& stop) {
-          decode_group<Op, kStates>(job, group, spaces[worker], stop);
+          decode_group<Op, kStates>(job, group, *spaces[worker], stop);
         },
         interrupt);
   };

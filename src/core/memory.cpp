@@ -19,7 +19,7 @@ namespace {
 
 constexpr std::uint64_t kGiB = std::uint64_t{1} << 30;
 
-std::uint64_t physical_memory() noexcept {
+std::uint64_t read_physical_memory() noexcept {
 #if defined(_SC_PHYS_PAGES) && defined(_SC_PAGESIZE)
   const long pages = sysconf(_SC_PHYS_PAGES);
   const long page_size = sysconf(_SC_PAGESIZE);
@@ -28,6 +28,12 @@ std::uint64_t physical_memory() noexcept {
   }
 #endif
   return std::uint64_t{8} * kGiB;
+}
+
+// Read once: the machine's memory does not change under a running process.
+std::uint64_t physical_memory() noexcept {
+  static const std::uint64_t bytes = read_physical_memory();
+  return bytes;
 }
 
 // The first whole number in a file, if it holds one ("max" and unreadable files give

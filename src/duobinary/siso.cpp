@@ -6,6 +6,7 @@
 #include "linkforge/checked.hpp"
 #include "linkforge/duobinary.hpp"
 #include "linkforge/max_star.hpp"
+#include "linkforge/scratch.hpp"
 
 namespace linkforge {
 
@@ -82,8 +83,12 @@ DuobinaryRecursionSteps circular_siso(const float* inx, const float* inz, float*
   if (N == 0) return steps;
   const Groups into = group_by(next, S);
   const Groups emit = group_by(word, kSymbols);
-  std::vector<float> alpha((N + 1) * S, 0.0f);
-  std::vector<float> beta((N + 1) * S, 0.0f);
+  // Reused from call to call; both start all zero.
+  const ScratchBlock block(2 * (N + 1) * S * sizeof(float));
+  const std::span<float> alpha = block.as<float>(2 * (N + 1) * S).first((N + 1) * S);
+  const std::span<float> beta = block.as<float>(2 * (N + 1) * S).last((N + 1) * S);
+  std::fill(alpha.begin(), alpha.end(), 0.0f);
+  std::fill(beta.begin(), beta.end(), 0.0f);
   float gamma[kDuobinaryTransitions];
   float acc[S];
   InterruptPacer pacer(interrupt);
