@@ -1,6 +1,6 @@
 # Sparse-graph (LDPC) codes.
 target_sources(linkforge_gateway PRIVATE ${CMAKE_CURRENT_LIST_DIR}/ldpc_args.cpp)
-linkforge_add_mex(ParityCheckCoder SparseGraphSolve GraphStateSetup GraphStateStep)
+linkforge_add_mex(ParityCheckCoder SparseGraphSolve SparseGraphDecode GraphStateSetup GraphStateStep)
 
 # The Octave function that creates an unshared decoder state sits beside the modules.
 add_custom_command(

@@ -42,6 +42,8 @@
 %!test assert (sweep_module ("SparseGraphSolve", {[1 -2 3 1 -1], H_rows3, H_cols3, 3, 1, 0.75, 0.9}, 2) > 100)
 %!test assert (sweep_module ("SparseGraphSolve", {[1 -2 3 1 -1 2], [1 2; 1 0; 2 0], [1 2; 1 3; 3 0], 4}, 2) > 100)
 %!test assert (sweep_module ("SparseGraphSolve", {x, Hr, Hc, 4, 0, 1, 1, [0 0 0]}, 2) > 100)
+%!test assert (sweep_module ("SparseGraphDecode", {[x; -x; x], Hr, Hc, 4, 0, 1, 1, [0 0 0; 1 1 1; 0 1 0], 2}, 3) > 100)
+%!test assert (sweep_module ("SparseGraphDecode", {[1 -2 3 1 -1; 2 2 2 2 2], H_rows3, H_cols3, 3, 1, 0.75, 0.9, [1 1]}, 3) > 100)
 
 %!test
 %! [vn, cn, ci, vi] = GraphStateCreate (Hr, Hc);

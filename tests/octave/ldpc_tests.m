@@ -271,6 +271,92 @@
 %! expect_memory_refusal (@() SparseGraphSolve (x, H_rows3, H_cols3, 2^31 - 1), "the decoder");
 
 ## ---------------------------------------------------------------------------------
+## SparseGraphDecode: every row is SparseGraphSolve's result for that row alone (whose
+## values are of the opposite sign), in every layout, for both decoders, with scale
+## factors and per-row early stops.
+
+%!function check_rows (input, H_rows, H_cols, max_iter, dec_type, r, q, data)
+%! F = rows (input);
+%! for threads = [1 3]
+%!   [out, err, runs] = SparseGraphDecode (-input, H_rows, H_cols, max_iter, dec_type, r, q, data, threads);
+%!   assert (size (out), size (input));
+%!   assert (size (err), [F max_iter]);
+%!   for f = 1:F
+%!     ref_data = data(min (f, rows (data)), :);
+%!     [o, e] = SparseGraphSolve (input(f, :), H_rows, H_cols, max_iter, dec_type, r, q, ref_data);
+%!     last = find (e == 0, 1);
+%!     if (isempty (last))
+%!       last = max_iter;
+%!     endif
+%!     assert (runs(f), last);
+%!     assert (err(f, :), e');
+%!     assert (out(f, :), o(last, :));
+%!   endfor
+%! endfor
+%!endfunction
+
+%!test
+%! randn ("seed", 7); rand ("seed", 7);
+%! k = 60; m = 40; F = 21;
+%! for z = [0 5]
+%!   [H_rows, H_cols, P, H] = random_code (k, m, z, 3);
+%!   data = double (rand (F, k) > 0.5);
+%!   input = zeros (F, k + m);
+%!   for f = 1:F
+%!     c = ParityCheckCoder (data(f, :), H_rows, P);
+%!     input(f, :) = 2 * (1 - 2 * c + 0.8 * randn (1, k + m)) / 0.64;
+%!   endfor
+%!   input(2, 3) = 0;
+%!   for dec_type = [0 1]
+%!     check_rows (input, H_rows, H_cols, 8, dec_type, 0.8, 1.1, data);
+%!     check_rows (input, lists (H), lists (H'), 6, dec_type, 1, 1, data);   # full layout
+%!     check_rows (input, H_rows, H_cols, 5, dec_type, 1, 0.9, data(1, :));  # one reference
+%!   endfor
+%! endfor
+
+## Defaults, no iterations, no rows, and the arguments read as SparseGraphSolve reads them.
+%!test
+%! llr = [2 -1 0.5 3 -1; 1 1 1 1 1; -3 2 2 -1 4];
+%! out = SparseGraphDecode (-llr, H_rows3, H_cols3);
+%! for f = 1:3
+%!   [o, e] = SparseGraphSolve (llr(f, :), H_rows3, H_cols3);
+%!   last = [find(e == 0, 1), 30](1);
+%!   assert (out(f, :), o(last, :));
+%! endfor
+%! [out, err, runs] = SparseGraphDecode (llr, H_rows3, H_cols3, 0);
+%! assert (out, zeros (3, 5));
+%! assert (size (err), [3 0]);
+%! assert (runs, zeros (3, 1));
+%! [out, err, runs] = SparseGraphDecode (zeros (0, 5), H_rows3, H_cols3, 4);
+%! assert (size (out), [0 5]);
+%! assert (size (err), [0 4]);
+%! assert (size (runs), [0 1]);
+%! ref = SparseGraphDecode (llr, H_rows3, H_cols3, 6, 0, 1, 1, [1 1]);
+%! assert (SparseGraphDecode (single (llr), int32 (H_rows3), int32 (H_cols3), 6.9, 0.5, single (1), 1, logical ([1 1])), ref);
+%! assert (SparseGraphDecode (llr, H_rows3, H_cols3, 6, 3, 1, 1, [1.5 1.2], 2), ref);
+
+%!test
+%! usage = "Usage: [output, errors, iterations_run] = SparseGraphDecode(input, H_rows, H_cols, max_iter, dec_type, r_scale_factor, q_scale_factor, data, threads)";
+%! x = ones (2, 5);
+%! expect_error (@() SparseGraphDecode (x, H_rows3), usage);
+%! expect_error (@() SparseGraphDecode (x, H_rows3, H_cols3), usage, 4);
+%! expect_error (@() SparseGraphDecode (x, H_rows3, H_cols3, 5, 0, 1, 1, [1 1], 1, 1), usage);
+%! expect_error (@() SparseGraphDecode (x, H_rows3, H_cols3, 5, 0, 1, 1, [1 1 0]), "Error: Incorrect number of data bits");
+%! expect_error (@() SparseGraphDecode (x, H_rows3, H_cols3, 5, 0, 1, 1, ones (3, 2)), "data must have one row, or one row per row of input");
+%! expect_error (@() SparseGraphDecode (x, H_rows3, H_cols3, 5, 2), "dec_type = 2 not currently supported");
+%! expect_error (@() SparseGraphDecode (x, H_rows3, [1 0]), "Error: Number of rows in H_cols must equal number of received bits or number of data bits");
+%! expect_error (@() SparseGraphDecode (ones (2, 2), H_rows3, H_cols3), "Error: Number of rows in H_rows must not exceed number of received bits");
+%! expect_error (@() SparseGraphDecode (x, [1 1; 2 0; 1 0], H_cols3), "Error: Row 1 of H_rows lists position 1 twice");
+%! expect_error (@() SparseGraphDecode (x, H_rows3, H_cols3, -1), "Error: max_iter must not be negative");
+%! expect_error (@() SparseGraphDecode (x, H_rows3, H_cols3, NaN), "max_iter must be a finite number");
+%! expect_error (@() SparseGraphDecode (x, H_rows3, H_cols3, 5, 0, NaN), "r_scale_factor must be a finite number");
+%! expect_error (@() SparseGraphDecode (x, H_rows3, H_cols3, 5, 0, 1, 1e300), "q_scale_factor must be a finite number");
+%! expect_error (@() SparseGraphDecode (x, H_rows3, H_cols3, 5, 0, 1, 1, [1 1], -1), "threads must be 0 (all) to 1024");
+%! expect_error (@() SparseGraphDecode ([1 1 1 1 1; 1 NaN 1 1 1], H_rows3, H_cols3), "input must not contain NaN");
+%! expect_error (@() SparseGraphDecode (x, H_rows3, H_cols3, 5, 0, 1, 1, [1 NaN]), "data must not contain NaN");
+%! expect_memory_refusal (@() SparseGraphDecode (x, H_rows3, H_cols3, 2^31 - 1), "the decoder");
+
+## ---------------------------------------------------------------------------------
 ## GraphStateSetup and GraphStateStep
 
 %!shared H, Hr, Hc, vn, cn, ci, vi
