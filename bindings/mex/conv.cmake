@@ -1,2 +1,2 @@
 # Binary convolutional codes.
-linkforge_add_mex(TrellisCoder TrellisPosterior TrellisBestPath TurboDecode)
+linkforge_add_mex(TrellisCoder TrellisPosterior TrellisBestPath TurboDecode ViterbiDecode)

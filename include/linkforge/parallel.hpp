@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 
 #include "linkforge/interrupt.hpp"
@@ -28,8 +29,17 @@ std::size_t parallel_workers(std::size_t tasks, int threads) noexcept;
 // or when another task has failed. The first exception a task throws is rethrown here
 // once every thread has stopped; Interrupted when the caller's interrupt stopped the
 // run.
+//
+// Besides what the tasks take, a run holds at most parallel_for_bytes(threads) bytes of
+// heap: the threads' handles and the state each new thread starts from.
 using ParallelTask = std::function<void(std::size_t task, std::size_t worker, const Interrupt&)>;
 void parallel_for(std::size_t tasks, int threads, const ParallelTask& task,
                   const Interrupt& interrupt = {});
+
+// Heap bytes parallel_for itself holds while it runs on `threads` threads (an upper
+// bound: a handle and a start record per thread).
+constexpr std::uint64_t parallel_for_bytes(int threads) noexcept {
+  return threads > 1 ? 128 * static_cast<std::uint64_t>(threads) : 0;
+}
 
 }  // namespace linkforge

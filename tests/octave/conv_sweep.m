@@ -12,3 +12,5 @@
 %! g4 = [1 0 1 1; 1 1 0 1];
 %! valid = {ones(3, 8), ones(3, 8), ones(3, 8), ones(3, 12), g4, [7 6 5 4 3 2 1 0], 2, 1, 1, 1};
 %! assert (sweep_module ("TurboDecode", valid, 3) > 100)
+%!test assert (sweep_module ("ViterbiDecode", {ones(3, 12), g, 1, 6, 1}, 1) > 100)
+%!test assert (sweep_module ("ViterbiDecode", {ones(3, 8), g, 2, 3, 2}, 1) > 100)

@@ -177,3 +177,40 @@
 %! expect_error (@() TurboDecode (ys, yp1, yp2, ytail, g, alpha, its, 1, 0, 2), "early_stop must be 0 or 1");
 %! bad = ys; bad(2, 3) = NaN;
 %! expect_error (@() TurboDecode (bad, yp1, yp2, ytail, g, alpha, its, 1), "ys must not contain NaN");
+
+## ViterbiDecode: every row equals TrellisBestPath for that row, for every code type,
+## with ties (zeros), and for any thread count.
+%!test
+%! randn ("seed", 3); rand ("seed", 3);
+%! codes = {[1 1 1; 1 0 1], [1 0 1 1 0 1 1; 1 1 1 1 0 0 1], [1 1 0 1; 1 0 1 1; 1 1 1 1]};
+%! for c = 1:numel (codes)
+%!   g = codes{c};  [n, K] = size (g);
+%!   for code_type = [0 1 2]
+%!     F = 19;  L = 37;
+%!     steps = L + (code_type < 2) * (K - 1);
+%!     y = 1.5 * randn (F, steps * n);
+%!     y(3, :) = 0;  y(4, 1:n) = 0;
+%!     ref = zeros (F, L);
+%!     for f = 1:F
+%!       ref(f, :) = TrellisBestPath (y(f, :), g, code_type, 2);
+%!     endfor
+%!     for threads = [1 3]
+%!       assert (ViterbiDecode (y, g, code_type, 2, threads), ref);
+%!     endfor
+%!   endfor
+%! endfor
+%! assert (size (ViterbiDecode (zeros (0, 12), codes{1}, 1)), [0 4]);
+%! assert (ViterbiDecode (single ([2 -2 -2 2 -2 -2 -2 2]), codes{1}, 2), [1 0 1 1]);
+
+%!test
+%! g = [1 1 1; 1 0 1];
+%! usage = "Usage: [output_u] = ViterbiDecode(input_c, g_encoder, code_type, depth, threads)";
+%! expect_error (@() ViterbiDecode (ones (2, 12)), usage);
+%! expect_error (@() ViterbiDecode (ones (2, 12), g, 1, 6, 0, 1), usage);
+%! expect_error (@() ViterbiDecode (ones (2, 7), g), "Length of input_c must be a multiple of n, the number of rows in g");
+%! expect_error (@() ViterbiDecode (ones (2, 2), g, 1), "input_c is shorter than the K - 1 tail steps of a terminated code");
+%! expect_error (@() ViterbiDecode (zeros (2, 0), g, 2), "a tail-biting block needs at least one trellis step");
+%! expect_error (@() ViterbiDecode (ones (2, 8), g, 2, -1), "depth must not be negative");
+%! expect_error (@() ViterbiDecode (ones (2, 8), g, 2, 1, -1), "threads must be 0 (all) to 1024");
+%! expect_error (@() ViterbiDecode ([1 NaN 1 1 1 1 1 1], g, 2), "input_c must not contain NaN");
+%! expect_memory_refusal (@() ViterbiDecode (ones (1, 8), g, 2, 2^31 - 1), "the decoder");
