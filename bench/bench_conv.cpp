@@ -7,6 +7,7 @@
 
 #include "linkforge/conv.hpp"
 #include "linkforge/turbo.hpp"
+#include "linkforge/viterbi.hpp"
 
 namespace {
 
@@ -101,6 +102,40 @@ void BM_TurboDecode(benchmark::State& state) {
 }
 BENCHMARK(BM_TurboDecode)
     ->ArgsProduct({{1, 4}, {1, 0}})
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
+
+// The whole Viterbi decoder of the K = 7 (133, 171) code over 256 frames of 4096 bits
+// per call, frames in SIMD lanes: arguments tail-biting (0/1) and threads (0: all).
+void BM_ViterbiDecode(benchmark::State& state) {
+  const bool tail_biting = state.range(0) != 0;
+  const int threads = static_cast<int>(state.range(1));
+  const std::size_t F = 256, L = 4096;
+  const Trellis t = make_trellis(std::vector<int>{0133, 0171}, 7, false);
+  ViterbiParams params;
+  params.block_end = tail_biting ? BlockEnd::kTailBiting : BlockEnd::kTerminated;
+  params.depth_steps = 6 * 7;
+  params.threads = threads;
+  const std::size_t CL = viterbi_input_length(t, L, params.block_end);
+  std::vector<double> in(F * CL);
+  for (std::size_t f = 0; f < F; ++f) {
+    const CodeType type = tail_biting ? CodeType::kTailBiting : CodeType::kFeedForward;
+    const std::vector<float> c = noisy_code_values(t, type, L, 2.0f, 10 + static_cast<unsigned>(f));
+    for (std::size_t i = 0; i < CL; ++i) in[f + i * F] = c[i];  // column-major, as a host
+  }
+  std::vector<double> out(F * L);
+  for (auto _ : state) {
+    viterbi_decode(FrameView<const double>::column_major(in.data(), F, CL), t, params,
+                   FrameView<double>::column_major(out.data(), F, L));
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * F * L));
+  state.SetLabel(std::string(tail_biting ? "tail-biting, " : "terminated, ") +
+                 (threads == 0 ? std::string("all threads") : std::to_string(threads) + " thread"));
+}
+BENCHMARK(BM_ViterbiDecode)
+    ->ArgsProduct({{0, 1}, {1, 0}})
     ->Unit(benchmark::kMillisecond)
     ->MeasureProcessCPUTime()
     ->UseRealTime();
