@@ -408,7 +408,7 @@ void ViterbiDecode(const Job& job, const Interrupt& interrupt) {
       interrupt);
 }
 
-std::size_t FloatLanes() {
+std::size_t ViterbiLanes() {
   return hn::Lanes(DF());
 }
 
@@ -422,7 +422,7 @@ namespace linkforge {
 using viterbi_detail::Job;
 
 HWY_EXPORT(ViterbiDecode);
-HWY_EXPORT(FloatLanes);
+HWY_EXPORT(ViterbiLanes);
 
 std::size_t viterbi_input_length(const Trellis& trellis, std::size_t L, BlockEnd end) noexcept {
   const auto n = static_cast<std::size_t>(trellis.n);
@@ -460,7 +460,7 @@ void viterbi_decode(const FrameView<const double>& input_c, const Trellis& trell
   job.depth = ring ? params.depth_steps : 0;
   job.in_steps = sz.in_steps;
   job.rows = sz.rows;
-  job.W = HWY_DYNAMIC_DISPATCH(FloatLanes)();
+  job.W = HWY_DYNAMIC_DISPATCH(ViterbiLanes)();
   job.mask_bytes = (job.W + 7) / 8;
   job.row_bytes = 2 * job.S * job.mask_bytes;
   job.by_word = sz.by_word;
@@ -476,7 +476,7 @@ void viterbi_decode(const FrameView<const double>& input_c, const Trellis& trell
 }
 
 std::size_t viterbi_frames_per_pass() {
-  return HWY_DYNAMIC_DISPATCH(FloatLanes)();
+  return HWY_DYNAMIC_DISPATCH(ViterbiLanes)();
 }
 
 std::uint64_t viterbi_decode_bytes(int K, int n, std::size_t L, const ViterbiParams& params) noexcept {

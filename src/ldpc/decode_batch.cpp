@@ -740,7 +740,7 @@ void Phi0Many(const float* x, float* out, std::size_t count, bool model) {
   }
 }
 
-std::size_t FloatLanes() {
+std::size_t LdpcLanes() {
   return hn::Lanes(DF());
 }
 
@@ -753,7 +753,7 @@ namespace linkforge {
 
 HWY_EXPORT(DecodeBatch);
 HWY_EXPORT(Phi0Many);
-HWY_EXPORT(FloatLanes);
+HWY_EXPORT(LdpcLanes);
 
 namespace ldpc {
 
@@ -800,7 +800,7 @@ void decode_batch(const SparseGraph& graph, FrameView<const double> channel,
   if (F == 0) return;
 
   ldpc_detail::Job job{&graph, channel, data, &params, &results,
-                       HWY_DYNAMIC_DISPATCH(FloatLanes)(), largest_check_degree(graph),
+                       HWY_DYNAMIC_DISPATCH(LdpcLanes)(), largest_check_degree(graph),
                        params.kind == DecoderKind::kSumProduct && ldpc_detail::logf_follows_model()};
   HWY_DYNAMIC_DISPATCH(DecodeBatch)(job, interrupt);
 }
@@ -821,7 +821,7 @@ std::uint64_t decode_batch_bytes(std::size_t n, std::size_t k, std::size_t edges
 }
 
 std::size_t decode_batch_frames_per_pass() {
-  return HWY_DYNAMIC_DISPATCH(FloatLanes)();
+  return HWY_DYNAMIC_DISPATCH(LdpcLanes)();
 }
 
 void phi0_lanes(std::span<const float> x, std::span<float> out) {
