@@ -26,12 +26,6 @@ constexpr const char* kUsage =
     "Usage: [output, errors, iterations_run] = SparseGraphDecode(input, H_rows, H_cols, "
     "max_iter, dec_type, r_scale_factor, q_scale_factor, data, threads)";
 
-float scale_factor(const mxArray* array, const char* name) {
-  const auto value = static_cast<float>(scalar_double(array, name));
-  if (!std::isfinite(value)) fail(std::string(name) + " must be a finite number");
-  return value;
-}
-
 void sparse_graph_decode(Call& call) {
   if (call.nargin() < 3 || call.nargin() > 9 || call.nargout() > 3) fail(kUsage);
   const Matrix input(call.arg(0), "input");
@@ -49,16 +43,16 @@ void sparse_graph_decode(Call& call) {
   const int dec_type = call.nargin() >= 5 ? scalar_int(call.arg(4), "dec_type") : 0;
   if (dec_type == 2) fail("dec_type = 2 not currently supported");
   params.kind = dec_type == 1 ? ldpc::DecoderKind::kMinSum : ldpc::DecoderKind::kSumProduct;
-  if (call.nargin() >= 6) params.r_scale = scale_factor(call.arg(5), "r_scale_factor");
-  if (call.nargin() >= 7) params.q_scale = scale_factor(call.arg(6), "q_scale_factor");
+  if (call.nargin() >= 6) params.r_scale = read_scale_factor(call.arg(5), "r_scale_factor");
+  if (call.nargin() >= 7) params.q_scale = read_scale_factor(call.arg(6), "q_scale_factor");
   if (call.nargin() >= 9) {
     params.threads = scalar_int(call.arg(8), "threads");
     if (params.threads < 0 || params.threads > 1024) fail("threads must be 0 (all) to 1024");
   }
 
-  // Every edge is a listed cell of H_rows or one of the at most two parity bits a
-  // staircase adds per check; so is every check's degree.
-  const std::uint64_t edges = add_sat(h_rows.size(), mul_sat(h_rows.rows(), 2));
+  // Every check's degree is bounded as the edges are: its listed cells and two parity
+  // bits.
+  const std::uint64_t edges = code_graph_edge_bound(h_rows);
   const std::size_t k_bound = n_cols - std::min(n_cols, h_rows.rows());
   const auto iterations = static_cast<std::size_t>(params.max_iter);
   const std::size_t data_rows = call.nargin() >= 8 ? mxGetM(call.arg(7)) : 0;
@@ -73,15 +67,7 @@ void sparse_graph_decode(Call& call) {
       .output(F, iterations)
       .output(F, 1)
       .require("the decoder");
-  const std::vector<int> row_cells = position_cells(h_rows);
-  const std::vector<int> col_cells = position_cells(h_cols);
-  ldpc::SparseGraph graph;
-  try {
-    graph = ldpc::make_sparse_graph(n, {row_cells, h_rows.rows(), h_rows.cols()},
-                                    {col_cells, h_cols.rows(), h_cols.cols()});
-  } catch (const std::invalid_argument& e) {
-    fail(std::string("Error: ") + e.what());
-  }
+  const ldpc::SparseGraph graph = make_code_graph(n, h_rows, h_cols);
 
   // The reference: one row for every frame, or one row per frame.
   const auto k = static_cast<std::size_t>(graph.k);

@@ -24,12 +24,6 @@ constexpr const char* kUsage =
     "Usage: [output, errors] = SparseGraphSolve(input, H_rows, H_cols, max_iter, dec_type, "
     "r_scale_factor, q_scale_factor, data )";
 
-float scale_factor(const mxArray* array, const char* name) {
-  const auto value = static_cast<float>(scalar_double(array, name));
-  if (!std::isfinite(value)) fail(std::string(name) + " must be a finite number");
-  return value;
-}
-
 void sparse_graph_solve(Call& call) {
   if (call.nargin() < 3 || call.nargout() > 2) fail(kUsage);
   const Matrix input(call.arg(0), "input");
@@ -44,12 +38,10 @@ void sparse_graph_solve(Call& call) {
   if (call.nargin() >= 4) params.max_iter = scalar_int(call.arg(3), "max_iter");
   if (params.max_iter < 0) fail("Error: max_iter must not be negative");
   const int dec_type = call.nargin() >= 5 ? scalar_int(call.arg(4), "dec_type") : 0;
-  if (call.nargin() >= 6) params.r_scale = scale_factor(call.arg(5), "r_scale_factor");
-  if (call.nargin() >= 7) params.q_scale = scale_factor(call.arg(6), "q_scale_factor");
+  if (call.nargin() >= 6) params.r_scale = read_scale_factor(call.arg(5), "r_scale_factor");
+  if (call.nargin() >= 7) params.q_scale = read_scale_factor(call.arg(6), "q_scale_factor");
 
-  // Every edge is a listed cell of H_rows or one of the at most two parity bits a
-  // staircase adds per check.
-  const std::uint64_t edges = add_sat(h_rows.size(), mul_sat(h_rows.rows(), 2));
+  const std::uint64_t edges = code_graph_edge_bound(h_rows);
   const auto iterations = static_cast<std::size_t>(params.max_iter);
   MemoryEstimate()
       .values<int>(add_sat(h_rows.size(), h_cols.size()))  // index cells
@@ -62,15 +54,7 @@ void sparse_graph_solve(Call& call) {
       .output(iterations, received.size())
       .output(iterations, 1)
       .require("the decoder");
-  const std::vector<int> row_cells = position_cells(h_rows);
-  const std::vector<int> col_cells = position_cells(h_cols);
-  ldpc::SparseGraph graph;
-  try {
-    graph = ldpc::make_sparse_graph(n, {row_cells, h_rows.rows(), h_rows.cols()},
-                                    {col_cells, h_cols.rows(), h_cols.cols()});
-  } catch (const std::invalid_argument& e) {
-    fail(std::string("Error: ") + e.what());
-  }
+  const ldpc::SparseGraph graph = make_code_graph(n, h_rows, h_cols);
 
   const auto k = static_cast<std::size_t>(graph.k);
   std::vector<int> data(k, 0);

@@ -1,8 +1,11 @@
 #include "ldpc_args.hpp"
 
+#include "linkforge/checked.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 
 namespace linkforge::mex {
@@ -19,6 +22,27 @@ std::vector<int> position_cells(const Matrix& matrix) {
     cells[i] = v > 0.0 ? (v < 1.0 ? 0 : trunc_to_int(v - 1.0)) : -1;
   }
   return cells;
+}
+
+float read_scale_factor(const mxArray* array, const char* name) {
+  const auto value = static_cast<float>(scalar_double(array, name));
+  if (!std::isfinite(value)) fail(std::string(name) + " must be a finite number");
+  return value;
+}
+
+std::uint64_t code_graph_edge_bound(const Matrix& h_rows) {
+  return add_sat(h_rows.size(), mul_sat(h_rows.rows(), 2));
+}
+
+ldpc::SparseGraph make_code_graph(int n, const Matrix& h_rows, const Matrix& h_cols) {
+  const std::vector<int> row_cells = position_cells(h_rows);
+  const std::vector<int> col_cells = position_cells(h_cols);
+  try {
+    return ldpc::make_sparse_graph(n, {row_cells, h_rows.rows(), h_rows.cols()},
+                                   {col_cells, h_cols.rows(), h_cols.cols()});
+  } catch (const std::invalid_argument& e) {
+    fail(std::string("Error: ") + e.what());
+  }
 }
 
 std::vector<int> index_cells(const Matrix& matrix) {

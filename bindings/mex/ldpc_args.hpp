@@ -3,10 +3,12 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <vector>
 
 #include "gateway.hpp"
+#include "linkforge/ldpc.hpp"
 #include "linkforge/ldpc_graph_state.hpp"
 
 namespace linkforge::mex {
@@ -19,6 +21,18 @@ std::vector<int> position_cells(const Matrix& matrix);
 // Cells of a 0-based index matrix, truncated toward zero; NaN becomes -1, which no
 // index check accepts, and values beyond the int range saturate.
 std::vector<int> index_cells(const Matrix& matrix);
+
+// A scale factor of the decoders, rounded to single precision; refused unless finite.
+float read_scale_factor(const mxArray* array, const char* name);
+
+// The upper bound of the edge count of the graph that make_code_graph builds from H_rows:
+// every edge is a listed cell or one of the at most two parity bits a staircase adds
+// per check.
+std::uint64_t code_graph_edge_bound(const Matrix& h_rows);
+
+// The Tanner graph of a code of n bits from its 1-based index matrices; refuses
+// malformed matrices with the graph's own message.
+ldpc::SparseGraph make_code_graph(int n, const Matrix& h_rows, const Matrix& h_cols);
 
 // Which fields a module reads and writes: the set-up writes every list, the channel
 // value and the q messages; a step reads the lists and writes the q and r messages.
