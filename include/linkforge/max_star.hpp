@@ -20,6 +20,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <stdexcept>
 
 namespace linkforge {
@@ -163,6 +164,13 @@ enum class MaxStar : int {
   kPiecewise = 3,  // eight-segment piecewise-linear correction
   kExact = 4,      // exact log-MAP
 };
+
+// out[i] = the operator op of a[i] and b[i], computed as the whole decoders compute it:
+// many values side by side in the SIMD lanes of the best target the CPU runs. Equal to
+// the scalar operator value by value (max_star-inl.h tells how the exact operator keeps
+// to it). The three spans must have the same size.
+void max_star_lanes(MaxStar op, std::span<const float> a, std::span<const float> b,
+                    std::span<float> out);
 
 // True for the type numbers 0..4 that name an operator.
 constexpr bool is_max_star_type(int type) noexcept {

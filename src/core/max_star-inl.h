@@ -44,8 +44,10 @@ HWY_INLINE std::pair<hn::Vec<DF>, hn::Vec<DF>> per_double_lanes(DF df, Fn&& fn) 
   const DoubleLanes<DF> dd;
 #if HWY_TARGET == HWY_SCALAR
   const auto r = fn(dd, [&](hn::Vec<DF> v) { return hn::PromoteTo(dd, v); });
-  (void)df;
-  return {hn::DemoteTo(df, r.first), hn::DemoteTo(df, r.second)};
+  // The scalar target's DemoteTo clamps to the finite range; a plain conversion rounds
+  // as the scalar operators do (overflow to infinity included).
+  return {hn::Set(df, static_cast<float>(hn::GetLane(r.first))),
+          hn::Set(df, static_cast<float>(hn::GetLane(r.second)))};
 #else
   const hn::Half<DF> dh;
   const auto lo = fn(dd, [&](hn::Vec<DF> v) { return hn::PromoteTo(dd, hn::LowerHalf(dh, v)); });
@@ -179,7 +181,9 @@ struct LaneMaxStar<4> {
       return std::make_pair(dm + (c - delta), dm + (c + delta));
     });
     const V out = hn::IfThenElse(vanishes, kept, low);
-    const auto settled = hn::Or(vanishes, low == high);
+    // A NaN difference (from two infinities of one sign, or a NaN operand) always goes
+    // to the scalar operator: the lanes' exp and log need not keep NaN as NaN.
+    const auto settled = hn::Or(vanishes, hn::And(low == high, d == d));
     if (hn::AllTrue(df, settled)) return out;
     return recompute(df, a, b, settled, out);
   }
