@@ -164,9 +164,9 @@ void gather(const FrameView<const double>& v, std::size_t first, std::size_t W,
   }
 }
 
-class GroupDecoder {
+class ViterbiGroupDecoder {
  public:
-  GroupDecoder(const Job& job, Workspace& w)
+  ViterbiGroupDecoder(const Job& job, Workspace& w)
       : job_(job),
         t_(*job.trellis),
         w_(w),
@@ -403,7 +403,7 @@ void ViterbiDecode(const Job& job, const Interrupt& interrupt) {
   parallel_for(
       groups, job.threads,
       [&](std::size_t group, std::size_t worker, const Interrupt& stop) {
-        GroupDecoder(job, spaces[worker]).run(group, stop);
+        ViterbiGroupDecoder(job, spaces[worker]).run(group, stop);
       },
       interrupt);
 }

@@ -612,7 +612,7 @@ void round_rows(const double* HWY_RESTRICT rows, std::size_t count, std::size_t 
   const hn::Rebind<float, DD> dh;
   for (std::size_t k = 0; k < count; ++k) {
     for (std::size_t h = 0; h < W; h += hn::Lanes(dd)) {
-      hn::StoreU(hn::DemoteTo(dh, hn::LoadU(dd, rows + k * W + h)), dh,
+      hn::StoreU(RoundToSingle(dh, hn::LoadU(dd, rows + k * W + h)), dh,
                  out + (2 * k + column) * W + h);
     }
   }
@@ -704,7 +704,7 @@ void decode_group(const Job& job, std::size_t group, Workspace& w, const Interru
     for (std::size_t k = 0; k < L; ++k) {
       double_rows(W, [&](auto dd, std::size_t h) {
         const hn::Rebind<float, decltype(dd)> dh;
-        hn::StoreU(hn::DemoteTo(dh, hn::LoadU(dd, w.apriori.get() + k * W + h)), dh,
+        hn::StoreU(RoundToSingle(dh, hn::LoadU(dd, w.apriori.get() + k * W + h)), dh,
                    w.soft.get() + k * W + h);
       });
     }
@@ -717,7 +717,7 @@ void decode_group(const Job& job, std::size_t group, Workspace& w, const Interru
                         hn::LoadU(dd, w.apriori.get() + src + h)) -
                        hn::LoadU(dd, w.ys.get() + src + h);
         hn::StoreU(e, dd, w.extrinsic.get() + k * W + h);
-        hn::StoreU(hn::DemoteTo(dh, e), dh, w.soft.get() + k * W + h);
+        hn::StoreU(RoundToSingle(dh, e), dh, w.soft.get() + k * W + h);
       });
     }
     // Decoder 2, then apriori(alpha(k)) = u2(k) - extrinsic(k) - ys(alpha(k)) and

@@ -39,6 +39,17 @@ template <class DF>
 using DoubleLanes = hn::Repartition<double, DF>;
 #endif
 
+// Double lanes rounded to single precision as static_cast rounds them. The scalar
+// target's DemoteTo clamps to the finite range instead of overflowing to infinity.
+template <class DH, class VD>
+HWY_INLINE hn::Vec<DH> RoundToSingle(DH dh, VD v) {
+#if HWY_TARGET == HWY_SCALAR
+  return hn::Set(dh, static_cast<float>(hn::GetLane(v)));
+#else
+  return hn::DemoteTo(dh, v);
+#endif
+}
+
 template <class DF, class Fn>
 HWY_INLINE std::pair<hn::Vec<DF>, hn::Vec<DF>> per_double_lanes(DF df, Fn&& fn) {
   const DoubleLanes<DF> dd;
@@ -177,7 +188,10 @@ struct LaneMaxStar<4> {
     const auto [low, high] = per_double_lanes(df, [&](auto dd, auto widen) {
       const auto delta = hn::Set(dd, 0x1p-48);
       const auto dm = widen(m);
-      const auto c = hn::Log(dd, hn::Exp(dd, widen(d)) + hn::Set(dd, 1.0));
+      // A NaN difference is settled by the scalar operator below; Highway's exponential
+      // must not see it (on the scalar target it converts its argument to an integer).
+      const auto finite_d = hn::IfThenElse(d == d, d, hn::Zero(df));
+      const auto c = hn::Log(dd, hn::Exp(dd, widen(finite_d)) + hn::Set(dd, 1.0));
       return std::make_pair(dm + (c - delta), dm + (c + delta));
     });
     const V out = hn::IfThenElse(vanishes, kept, low);

@@ -279,7 +279,7 @@ void load_channel(const FrameView<const double>& view, std::size_t first, std::s
     for (std::size_t v = 0; v < n; ++v) {
       const double* in = &view(first, v);
       for (std::size_t h = 0; h < W; h += half) {
-        hn::StoreU(hn::Neg(hn::DemoteTo(dh, hn::LoadU(dd, in + h))), dh, rows + v * W + h);
+        hn::StoreU(hn::Neg(RoundToSingle(dh, hn::LoadU(dd, in + h))), dh, rows + v * W + h);
       }
     }
     (void)df;
@@ -335,7 +335,9 @@ void Phi0Rows(float* HWY_RESTRICT values, std::size_t rows, std::size_t W, float
     if (!hn::AllFalse(df, needed)) {
       // y = e^x where R(E (1 - d)) = R(E (1 + d)).
       const auto [low, high] = per_double_lanes(df, [&](auto dd, auto widen) {
-        const auto e = hn::Exp(dd, widen(x));
+        // NaN lanes go to the library below; Highway's exponential must not see them (on
+        // the scalar target it converts its argument to an integer).
+        const auto e = hn::Exp(dd, widen(hn::IfThenElse(x == x, x, hn::Zero(df))));
         return std::make_pair(e * hn::Set(dd, kExpDown), e * hn::Set(dd, kExpUp));
       });
       V y = low;
@@ -380,9 +382,9 @@ void Phi0Rows(float* HWY_RESTRICT values, std::size_t rows, std::size_t W, float
 // ---------------------------------------------------------------------------------
 // One group
 
-class GroupDecoder {
+class LdpcGroupDecoder {
  public:
-  GroupDecoder(const Job& job, Workspace& w) : job_(job), g_(*job.graph), w_(w) {}
+  LdpcGroupDecoder(const Job& job, Workspace& w) : job_(job), g_(*job.graph), w_(w) {}
 
   void run(std::size_t group, const Interrupt& interrupt) {
     const DF df;
@@ -716,7 +718,7 @@ void DecodeBatch(const Job& job, const Interrupt& interrupt) {
   parallel_for(
       groups, job.params->threads,
       [&](std::size_t group, std::size_t worker, const Interrupt& stop) {
-        GroupDecoder(job, spaces[worker]).run(group, stop);
+        LdpcGroupDecoder(job, spaces[worker]).run(group, stop);
       },
       interrupt);
 }
