@@ -1,3 +1,3 @@
 # Double-binary circular codes.
 target_sources(linkforge_gateway PRIVATE duobinary_args.cpp)
-linkforge_add_mex(CircularPairCoder CircularPairPosterior)
+linkforge_add_mex(CircularPairCoder CircularPairPosterior CircularTurboDecode)

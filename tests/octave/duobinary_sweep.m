@@ -10,3 +10,4 @@
 %!test assert (sweep_module ("CircularPairPosterior", {inx, inz, p, 1}, 3) > 100)
 %!test assert (sweep_module ("CircularPairPosterior", {inx, inz, p, 4}, 3) > 100)
 %!test assert (sweep_module ("CircularPairPosterior", {inx(:, 1), inz(:, 1), p, 0}, 3) > 100)
+%!test assert (sweep_module ("CircularTurboDecode", {[inx(:)'; inz(:)'], [inz(:)'; inx(:)'], [inx(:)'; inx(:)'], p, [3 0 5 1 4 2], [1 0 1 0 1 0], 2, 4, 1}, 1) > 100)

@@ -245,3 +245,67 @@
 %! assert (uncoded / total > 0.05);           # the channel alone is poor
 %! assert (errors(1) > errors(end));          # iterating helps
 %! assert (errors(end) / total < 1e-3);
+
+## CircularTurboDecode: every row equals the per-call loop of CircularPairPosterior,
+## Interleave and Deinterleave (extrinsic values in double precision), for every
+## operator and thread count.
+%!function Y = ref_interleave (X, alpha, swap)
+%! Y = zeros (size (X));
+%! for k = 1:3
+%!   Y(k, :) = Interleave (X(k, :), alpha);
+%! endfor
+%! Y([1 2], swap) = Y([2 1], swap);
+%!endfunction
+%!function X = ref_deinterleave (Y, alpha, swap)
+%! Y([1 2], swap) = Y([2 1], swap);
+%! X = zeros (size (Y));
+%! for k = 1:3
+%!   X(k, :) = Deinterleave (Y(k, :), alpha);
+%! endfor
+%!endfunction
+%!function app = ref_decode (Lx, Lz1, Lz2, poly, alpha, swap, iterations, dec_type)
+%! Lx2 = ref_interleave (Lx, alpha, swap);
+%! apriori = zeros (size (Lx));
+%! for it = 1:iterations
+%!   in1 = Lx + apriori;
+%!   out1 = CircularPairPosterior (in1, Lz1, poly, dec_type);
+%!   in2 = Lx2 + ref_interleave (out1 - in1, alpha, swap);
+%!   out2 = CircularPairPosterior (in2, Lz2, poly, dec_type);
+%!   apriori = ref_deinterleave (out2 - in2, alpha, swap);
+%! endfor
+%! app = ref_deinterleave (out2, alpha, swap);
+%!endfunction
+
+%!test
+%! randn ("seed", 5); rand ("seed", 5);
+%! poly = [1 0 1 1; 1 0 0 1];
+%! N = 48; F = 5;
+%! alpha = randperm (N) - 1;  swap = rand (1, N) > 0.5;
+%! Lx = 1.5 * randn (F, 3 * N);  Lz1 = 1.5 * randn (F, 3 * N);  Lz2 = 1.5 * randn (F, 3 * N);
+%! Lx(2, :) = 0;  Lz2(3, 1:6) = 0;
+%! for dec_type = 0:4
+%!   its = 1 + mod (dec_type, 3);
+%!   app = CircularTurboDecode (Lx, Lz1, Lz2, poly, alpha, swap, its, dec_type, 1);
+%!   for f = 1:F
+%!     ref = ref_decode (reshape (Lx(f, :), 3, N), reshape (Lz1(f, :), 3, N), ...
+%!                       reshape (Lz2(f, :), 3, N), poly, alpha, swap, its, dec_type);
+%!     assert (app(f, :), ref(:)');
+%!   endfor
+%!   assert (CircularTurboDecode (Lx, Lz1, Lz2, poly, alpha, swap, its, dec_type, 3), app);
+%! endfor
+%! assert (size (CircularTurboDecode (zeros (0, 9), zeros (0, 9), zeros (0, 9), poly, [2 0 1], [1 0 0], 2, 1)), [0 9]);
+
+%!test
+%! poly = [1 0 1 1; 1 0 0 1];  x = ones (2, 9);  a = [2 0 1];  s = [1 0 0];
+%! usage = "Usage: app = CircularTurboDecode(Lx, Lz1, Lz2, poly, alpha, swap, iterations, dec_type, threads)";
+%! expect_error (@() CircularTurboDecode (x, x, x, poly, a, s, 2), usage);
+%! expect_error (@() CircularTurboDecode (ones (2, 8), ones (2, 8), ones (2, 8), poly, a, s, 2, 1), "Lx must have 3*N columns: three symbol values per pair");
+%! expect_error (@() CircularTurboDecode (x, ones (1, 9), x, poly, a, s, 2, 1), "Lx, Lz1 and Lz2 must have the same size, one frame per row");
+%! expect_error (@() CircularTurboDecode (x, x, x, poly, [0 1], s, 2, 1), "alpha must be a 1 x N row, N = columns(Lx)/3");
+%! expect_error (@() CircularTurboDecode (x, x, x, poly, a, [1 0], 2, 1), "swap must be a 1 x N row, N = columns(Lx)/3");
+%! expect_error (@() CircularTurboDecode (x, x, x, poly, [0 3 1], s, 2, 1), "alpha(2) = 3 is not a 0-based index from 0 to 2");
+%! expect_error (@() CircularTurboDecode (x, x, x, poly, a, s, 0, 1), "iterations must be 1 to 1000");
+%! expect_error (@() CircularTurboDecode (x, x, x, poly, a, s, 2, 5), "dec_type must be 0 through 4");
+%! expect_error (@() CircularTurboDecode (x, x, x, poly, a, s, 2, 1, -1), "threads must be 0 (all) to 1024");
+%! expect_error (@() CircularTurboDecode ([x(1, :); NaN(1, 9)], x, x, poly, a, s, 2, 1), "Lx must not contain NaN");
+%! expect_error (@() CircularTurboDecode (x, x, x, poly, a, [1 NaN 0], 2, 1), "swap must not contain NaN");
