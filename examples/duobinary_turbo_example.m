@@ -9,9 +9,10 @@
 ## Every two transmitted bits form one QPSK symbol (Modulate, lf_psk (4)); the
 ## receiver takes bit log-likelihood ratios (PlaneMetrics, SymbolBitMetrics), turns
 ## each pair of them into symbol values (u = 1: LB, u = 2: LA, u = 3: LA + LB) and
-## decodes iteratively: two CircularPairPosterior decoders exchange extrinsic symbol
-## values (a-posteriori minus decoder input) through the permutation of pairs, whose
-## exchange of A and B swaps the values of u = 1 and u = 2. Curves:
+## decodes iteratively (CircularTurboDecode): two CircularPairPosterior decoders
+## exchange extrinsic symbol values (a-posteriori minus decoder input) through the
+## permutation of pairs, whose exchange of A and B swaps the values of u = 1 and
+## u = 2. Curves:
 ##   log-MAP R=1/3  A, B, Y1, W1, Y2, W2 sent; dec_type 4 (exact)
 ##   max-log R=1/3  the same; dec_type 1 (max-log)
 ##   log-MAP R=1/2  A, B, Y1, Y2 sent (W punctured); dec_type 4
@@ -91,9 +92,8 @@ function v = symbol_values (L)
   v = [L(2, :); L(1, :); L(1, :) + L(2, :)];
 endfunction
 
-## Two rows per pair (bits A, B) or three rows of symbol values (u = 1, 2, 3) into the
-## order of the second code; in every swapped pair A and B change places, so the
-## values of u = 1 and u = 2 do too.
+## Two rows per pair (bits A, B) into the order of the second code; in every swapped
+## pair A and B change places.
 function Y = pair_interleave (X, p)
   Y = zeros (size (X));
   for k = 1:rows (X)
@@ -102,25 +102,13 @@ function Y = pair_interleave (X, p)
   Y([1 2], p.swap) = Y([2 1], p.swap);
 endfunction
 
-function X = pair_deinterleave (Y, p)
-  Y([1 2], p.swap) = Y([2 1], p.swap);
-  X = zeros (size (Y));
-  for k = 1:rows (Y)
-    X(k, :) = Deinterleave (Y(k, :), p.alpha);
-  endfor
-endfunction
-
 ## Iterative decoding; returns the a-posteriori symbol values of the pairs (3 x N) in
-## natural order after the last iteration.
+## natural order after the last iteration. CircularTurboDecode runs the loop of two
+## CircularPairPosterior decoders exchanging extrinsic values (a-posteriori minus
+## decoder input) through the permutation of pairs, whose exchange of A and B swaps
+## the values of u = 1 and u = 2.
 function app = turbo_decode (Lx, Lz1, Lz2, p, dec_type)
-  Lx2 = pair_interleave (Lx, p);
-  apriori = zeros (size (Lx));
-  for it = 1:p.iterations
-    in1 = Lx + apriori;
-    out1 = CircularPairPosterior (in1, Lz1, p.poly, dec_type);
-    in2 = Lx2 + pair_interleave (out1 - in1, p);
-    out2 = CircularPairPosterior (in2, Lz2, p.poly, dec_type);
-    apriori = pair_deinterleave (out2 - in2, p);
-  endfor
-  app = pair_deinterleave (out2, p);
+  app = CircularTurboDecode (Lx(:)', Lz1(:)', Lz2(:)', p.poly, p.alpha, p.swap,
+                             p.iterations, dec_type);
+  app = reshape (app, 3, p.N);
 endfunction
