@@ -57,18 +57,20 @@ void BM_CircularPairPosterior(benchmark::State& state) {
   std::array<int, kDuobinaryTransitions> next{}, word{};
   find_Duobinary_trellis(next, word, duobinary_generators(kPoly));
   std::vector<float> outx(3 * N), outz(3 * N), soft(2 * N);
+  const bool lanes = state.range(2) != 0;
   DuobinaryRecursionSteps steps;
   for (auto _ : state) {
-    steps = Duobinary_SISO_wtrellis(b.inx, b.inz, outx, outz, soft, next, word, dec_type);
+    steps = lanes ? Duobinary_SISO_wtrellis(b.inx, b.inz, outx, outz, soft, next, word, dec_type)
+                  : duobinary_siso_reference(b.inx, b.inz, outx, outz, soft, next, word, dec_type);
     benchmark::DoNotOptimize(soft.data());
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * 2 * N));
   state.counters["laps"] = static_cast<double>(steps.backward + steps.forward) / (2.0 * N);
-  state.SetLabel("dec_type " + std::to_string(dec_type));
+  state.SetLabel(lanes ? "lanes" : "scalar reference");
 }
 BENCHMARK(BM_CircularPairPosterior)
-    ->ArgsProduct({{212, 752}, {1, 4}})
-    ->ArgNames({"N", "dec_type"})
+    ->ArgsProduct({{212, 752}, {1, 4}, {1, 0}})
+    ->ArgNames({"N", "dec_type", "lanes"})
     ->Unit(benchmark::kMicrosecond);
 
 void BM_CircularPairCoder(benchmark::State& state) {

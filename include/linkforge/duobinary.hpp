@@ -82,7 +82,9 @@ struct DuobinaryRecursionSteps {
 // Both recursions start from equal state metrics and run round the block in laps, at
 // most four; from the second lap on a recursion stops at the first step whose
 // renormalised metrics all repeat those of the previous lap within 1e-7. The backward
-// recursion runs first, then the forward one, then the outputs. Allocates its state
+// recursion runs first, then the forward one, then the outputs. The states of each step
+// run in SIMD lanes on the best target the CPU runs, with the results of
+// duobinary_siso_reference bit for bit. Allocates its state
 // metrics, 16 (N + 1) floats. Throws std::invalid_argument on sizes that disagree,
 // tables with entries out of range or a dec_type outside 0..4; polls `interrupt` every
 // few milliseconds.
@@ -92,6 +94,15 @@ DuobinaryRecursionSteps Duobinary_SISO_wtrellis(std::span<const float> inx,
                                                 std::span<const int> next,
                                                 std::span<const int> word, int dec_type,
                                                 const Interrupt& interrupt = {});
+
+// The same decoder one state and one symbol at a time: the reference the lanes are
+// tested against.
+DuobinaryRecursionSteps duobinary_siso_reference(std::span<const float> inx,
+                                                 std::span<const float> inz,
+                                                 std::span<float> outx, std::span<float> outz,
+                                                 std::span<float> soft, std::span<const int> next,
+                                                 std::span<const int> word, int dec_type,
+                                                 const Interrupt& interrupt = {});
 
 // Bytes of working memory Duobinary_SISO_wtrellis takes for N pairs (saturating).
 std::uint64_t duobinary_siso_bytes(std::size_t pairs) noexcept;

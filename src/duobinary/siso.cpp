@@ -7,36 +7,13 @@
 #include "linkforge/duobinary.hpp"
 #include "linkforge/max_star.hpp"
 #include "linkforge/scratch.hpp"
+#include "duobinary/siso_detail.hpp"
 
 namespace linkforge {
 
 namespace {
 
-constexpr int kLaps = 4;
-constexpr int kSymbols = 4;
-// Two renormalised metrics repeat when they differ by at most this much.
-constexpr double kRepeatTolerance = 1e-7;
-
-// The transitions of each key value (successor state or parity symbol), every group in
-// increasing transition order: the order in which a loop over i = 0..31 meets them, so
-// folding a group into its accumulator repeats that loop's roundings and ties exactly.
-struct Groups {
-  std::array<int, kDuobinaryTransitions> order{};
-  std::array<int, kDuobinaryStates + 1> start{};  // group k is order[start[k]..start[k+1])
-};
-
-Groups group_by(const int* key, int keys) {
-  Groups groups;
-  int filled = 0;
-  for (int k = 0; k < keys; ++k) {
-    groups.start[k] = filled;
-    for (int i = 0; i < kDuobinaryTransitions; ++i) {
-      if (key[i] == k) groups.order[filled++] = i;
-    }
-  }
-  groups.start[keys] = filled;
-  return groups;
-}
+using namespace duobinary_detail;
 
 // Branch metrics gamma[i] of step t: the data value of symbol i % 4 plus the parity
 // value of word[i], each 0 for symbol 0, added in single precision.
@@ -44,21 +21,6 @@ inline void branch_metrics(const float* inx, const float* inz, const int* word, 
   const float x[kSymbols] = {0.0f, inx[0], inx[1], inx[2]};
   const float z[kSymbols] = {0.0f, inz[0], inz[1], inz[2]};
   for (int i = 0; i < kDuobinaryTransitions; ++i) gamma[i] = x[i & 3] + z[word[i]];
-}
-
-// Writes the metrics acc[k] - acc[0] (state 0 renormalised to 0) over `row` and
-// reports whether every one of them repeats the value it replaces within the
-// tolerance: the difference is formed in single precision and compared with 1e-7 at
-// double precision. NaN never repeats.
-inline bool store_renormalised(const float* acc, float* row) {
-  bool repeats = true;
-  for (int k = 1; k < kDuobinaryStates; ++k) {
-    const float d = acc[k] - acc[0];
-    if (!(std::fabs(d - row[k]) <= kRepeatTolerance)) repeats = false;
-    row[k] = d;
-  }
-  row[0] = 0.0f;
-  return repeats;
 }
 
 // Forward-backward recursion round a circular block.
@@ -181,6 +143,17 @@ void require_tables(std::span<const int> next, std::span<const int> word) {
   }
 }
 
+std::size_t require_sizes(std::span<const float> inx, std::span<const float> inz,
+                          std::span<float> outx, std::span<float> outz, std::span<float> soft) {
+  const std::size_t N = inx.size() / 3;
+  if (inx.size() != 3 * N || inz.size() != 3 * N || outx.size() != 3 * N || outz.size() != 3 * N ||
+      soft.size() != 2 * N) {
+    throw std::invalid_argument(
+        "double-binary decoder: symbol values must hold 3N and bit values 2N entries");
+  }
+  return N;
+}
+
 }  // namespace
 
 DuobinaryRecursionSteps Duobinary_SISO_wtrellis(std::span<const float> inx,
@@ -189,12 +162,33 @@ DuobinaryRecursionSteps Duobinary_SISO_wtrellis(std::span<const float> inx,
                                                 std::span<const int> next,
                                                 std::span<const int> word, int dec_type,
                                                 const Interrupt& interrupt) {
-  const std::size_t N = inx.size() / 3;
-  if (inx.size() != 3 * N || inz.size() != 3 * N || outx.size() != 3 * N || outz.size() != 3 * N ||
-      soft.size() != 2 * N) {
-    throw std::invalid_argument(
-        "double-binary decoder: symbol values must hold 3N and bit values 2N entries");
+  const std::size_t N = require_sizes(inx, inz, outx, outz, soft);
+  require_tables(next, word);
+  const Groups into = group_by(next.data(), kDuobinaryStates);
+  const Groups emit = group_by(word.data(), kSymbols);
+  // The lanes need four transitions into every state and eight per parity symbol;
+  // other tables (from generators whose parity never uses a bit, say), an empty block
+  // and a dec_type out of range (refused there) go to the scalar decoder.
+  if (N == 0 || !into.all_of_size(kDuobinaryStates, 4) || !emit.all_of_size(kSymbols, 8) ||
+      !is_max_star_type(dec_type)) {
+    return duobinary_siso_reference(inx, inz, outx, outz, soft, next, word, dec_type, interrupt);
   }
+  const ScratchBlock block(2 * (N + 1) * kDuobinaryStates * sizeof(float));
+  const std::span<float> metrics = block.as<float>(2 * (N + 1) * kDuobinaryStates);
+  std::fill(metrics.begin(), metrics.end(), 0.0f);
+  return circular_siso_lanes(dec_type, inx.data(), inz.data(), outx.data(), outz.data(),
+                             soft.data(), N, next.data(), word.data(), into, emit,
+                             metrics.data(), metrics.data() + (N + 1) * kDuobinaryStates,
+                             interrupt);
+}
+
+DuobinaryRecursionSteps duobinary_siso_reference(std::span<const float> inx,
+                                                 std::span<const float> inz,
+                                                 std::span<float> outx, std::span<float> outz,
+                                                 std::span<float> soft, std::span<const int> next,
+                                                 std::span<const int> word, int dec_type,
+                                                 const Interrupt& interrupt) {
+  const std::size_t N = require_sizes(inx, inz, outx, outz, soft);
   require_tables(next, word);
   return with_max_star(dec_type, [&]<class Op>(Op) {
     return circular_siso<Op>(inx.data(), inz.data(), outx.data(), outz.data(), soft.data(), N,
