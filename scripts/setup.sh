@@ -14,6 +14,7 @@ packages=(
   octave liboctave-dev           # the host and its MEX headers
   libhwy-dev                     # SIMD kernels with runtime dispatch (Google Highway)
   libgtest-dev libbenchmark-dev  # unit tests and benchmarks
+  libitpp-dev                    # IT++, an independent peer for the comparison benchmark
   valgrind                       # memory checks of the bad-input sweeps
   gnuplot-nox fonts-freefont-otf # plots of the example simulations without a display
 )
