@@ -1,3 +1,4 @@
+#include <span>
 #include <stdexcept>
 #include <vector>
 
@@ -37,6 +38,34 @@ struct LaneFold {
     }
   }
 };
+
+// The operators that compute in double precision (types 0 and 3) or call the
+// exponential and the logarithm (4) fold the lanes through max_star_lanes, whose SIMD
+// lanes equal the scalar operator value by value.
+template <MaxStar kType>
+struct DispatchedFold {
+  static void run(float* acc, const float* q, std::size_t rows) {
+    const std::span<float> a(acc, kLanes);
+    for (std::size_t r = 0; r < rows; ++r, q += kLanes) {
+      max_star_lanes(kType, a, std::span<const float>(q, kLanes), a);
+    }
+  }
+  static void run_less(float* acc, const float* q, const float* a, std::size_t rows) {
+    const std::span<float> x(acc, kLanes);
+    float d[kLanes];
+    for (std::size_t r = 0; r < rows; ++r, q += kLanes) {
+      for (std::size_t lane = 0; lane < kLanes; ++lane) d[lane] = q[lane] - a[lane];
+      max_star_lanes(kType, x, d, x);
+    }
+  }
+};
+
+template <>
+struct LaneFold<MaxStarOp<0>> : DispatchedFold<MaxStar::kLinear> {};
+template <>
+struct LaneFold<MaxStarOp<3>> : DispatchedFold<MaxStar::kPiecewise> {};
+template <>
+struct LaneFold<MaxStarOp<4>> : DispatchedFold<MaxStar::kExact> {};
 
 #if LINKFORGE_MODEM_SSE2
 static_assert(kLanes == 16, "the SSE2 folds hold a batch in four registers");
