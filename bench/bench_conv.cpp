@@ -49,6 +49,7 @@ BENCHMARK(BM_TrellisPosterior)->DenseRange(0, 4)->Unit(benchmark::kMicrosecond);
 // Viterbi decoding of the K = 7 (133, 171) code, terminated and tail-biting.
 void BM_TrellisBestPath(benchmark::State& state) {
   const bool tail_biting = state.range(0) != 0;
+  const bool lanes = state.range(1) != 0;
   const std::size_t L = 4096;
   const Trellis t = make_trellis(std::vector<int>{0133, 0171}, 7, false);
   const CodeType type = tail_biting ? CodeType::kTailBiting : CodeType::kFeedForward;
@@ -56,16 +57,21 @@ void BM_TrellisBestPath(benchmark::State& state) {
   std::vector<int> out(L);
   for (auto _ : state) {
     if (tail_biting) {
-      trellis_best_path_circular(out, c, t, 6 * 7);
+      (lanes ? trellis_best_path_circular : trellis_best_path_circular_scalar)(out, c, t, 6 * 7,
+                                                                               Interrupt{});
     } else {
-      trellis_best_path(out, c, t);
+      (lanes ? trellis_best_path : trellis_best_path_scalar)(out, c, t, Interrupt{});
     }
     benchmark::DoNotOptimize(out.data());
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * L));
-  state.SetLabel(tail_biting ? "tail-biting" : "terminated");
+  state.SetLabel(std::string(tail_biting ? "tail-biting" : "terminated") +
+                 (lanes ? ", states in lanes" : ", scalar reference"));
 }
-BENCHMARK(BM_TrellisBestPath)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TrellisBestPath)
+    ->ArgsProduct({{0, 1}, {1, 0}})
+    ->ArgNames({"tail_biting", "lanes"})
+    ->Unit(benchmark::kMicrosecond);
 
 // The whole turbo decoder of the cellular code (K = 5114, 8 iterations) over 64 frames
 // per call, one frame per SIMD lane: arguments decoder_type and threads (0: all).

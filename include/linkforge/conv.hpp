@@ -70,6 +70,15 @@ void trellis_best_path_circular(std::span<int> output_u, std::span<const float> 
                                 const Trellis& trellis, std::size_t depth_steps,
                                 const Interrupt& interrupt = {});
 
+// The same two decoders one state at a time: the reference for the decoders above,
+// whose add-compare-select runs the states of a step in SIMD lanes with the same
+// results.
+void trellis_best_path_scalar(std::span<int> output_u, std::span<const float> input_c,
+                              const Trellis& trellis, const Interrupt& interrupt = {});
+void trellis_best_path_circular_scalar(std::span<int> output_u, std::span<const float> input_c,
+                                       const Trellis& trellis, std::size_t depth_steps,
+                                       const Interrupt& interrupt = {});
+
 // Bytes of working memory of a Viterbi run over `steps` recorded trellis steps, tables
 // excluded (saturating).
 std::uint64_t trellis_best_path_bytes(int K, int n, std::size_t steps) noexcept;

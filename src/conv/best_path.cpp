@@ -3,19 +3,15 @@
 #include <stdexcept>
 
 #include "linkforge/checked.hpp"
+#include "conv/acs_lanes.hpp"
 #include "linkforge/conv.hpp"
 
 namespace linkforge {
 
 namespace {
 
-// Survivor choice of a state in one recorded step, as two flags: bit 0 set when the
-// first incoming branch (in the trellis's visiting order) beat the start value, bit 1
-// when the second beat what was stored. Bit 1 means the second survived, bit 0 alone
-// the first, neither that no path reached the state (it keeps previous state 0 and bit
-// 0, as a zero-filled table would).
-constexpr std::uint8_t kFirstTaken = 1;
-constexpr std::uint8_t kSecondTaken = 2;
+using acs_detail::kFirstTaken;
+using acs_detail::kSecondTaken;
 
 // Path metrics and survivor memory of one Viterbi run.
 //
@@ -26,11 +22,13 @@ constexpr std::uint8_t kSecondTaken = 2;
 // Each state takes the better of its two incoming branches, first then second in the
 // order a loop over states (bit 0 before bit 1) meets them, each compared strictly
 // against the best so far starting from -1e7. Ties therefore keep the lower previous
-// state, and bit 0 before bit 1 from the same state, exactly as that loop would.
+// state, and bit 0 before bit 1 from the same state, exactly as that loop would. With
+// `lanes` the states of a step run side by side in SIMD lanes, with the same results.
 class ViterbiRun {
  public:
-  ViterbiRun(const Trellis& t, std::size_t recorded_steps)
+  ViterbiRun(const Trellis& t, std::size_t recorded_steps, bool lanes)
       : t_(t),
+        lanes_(lanes),
         S_(static_cast<std::size_t>(t.num_states)),
         metric_(S_, kTrellisMinusInfinity),
         next_metric_(S_),
@@ -42,6 +40,17 @@ class ViterbiRun {
     for (std::size_t b = 0; b < static_cast<std::size_t>(t.n); ++b) {
       for (std::size_t j = 0; j < 2 * S_; ++j) {
         word_bit_[b * 2 * S_ + j] = (t.in_word[j] >> b) & 1 ? ~std::uint32_t{0} : 0;
+      }
+    }
+    // The lanes read branch values by output word while there are no more words than
+    // incoming branches.
+    if (lanes && S_ > 1 && t.n < 31 && (std::size_t{1} << t.n) <= 2 * S_) {
+      word_value_.resize(std::size_t{1} << t.n);
+      first_word_.resize(S_);
+      second_word_.resize(S_);
+      for (std::size_t to = 0; to < S_; ++to) {
+        first_word_[to] = t.in_word[2 * to];
+        second_word_[to] = t.in_word[2 * to + 1];
       }
     }
   }
@@ -58,11 +67,24 @@ class ViterbiRun {
   void step(const float* values, std::ptrdiff_t row) {
     const auto n = static_cast<std::size_t>(t_.n);
     float* branch = branch_.data();
-    for (std::size_t j = 0; j < 2 * S_; ++j) branch[j] = 0.0f;
-    for (std::size_t b = 0; b < n; ++b) {
-      const std::uint32_t v = std::bit_cast<std::uint32_t>(values[n - 1 - b]);
-      const std::uint32_t* mask = word_bit_.data() + b * 2 * S_;
-      for (std::size_t j = 0; j < 2 * S_; ++j) branch[j] += std::bit_cast<float>(v & mask[j]);
+    const bool by_word = lanes_ && !word_value_.empty();
+    if (by_word) {
+      // The same sums once per output word, which the lanes pick by branch.
+      for (std::size_t w = 0; w < word_value_.size(); ++w) {
+        float sum = 0.0f;
+        for (std::size_t b = 0; b < n; ++b) {
+          const std::uint32_t v = std::bit_cast<std::uint32_t>(values[n - 1 - b]);
+          sum += std::bit_cast<float>((w >> b) & 1 ? v : 0u);
+        }
+        word_value_[w] = sum;
+      }
+    } else {
+      for (std::size_t j = 0; j < 2 * S_; ++j) branch[j] = 0.0f;
+      for (std::size_t b = 0; b < n; ++b) {
+        const std::uint32_t v = std::bit_cast<std::uint32_t>(values[n - 1 - b]);
+        const std::uint32_t* mask = word_bit_.data() + b * 2 * S_;
+        for (std::size_t j = 0; j < 2 * S_; ++j) branch[j] += std::bit_cast<float>(v & mask[j]);
+      }
     }
     const float* metric = metric_.data();
     float* next_metric = next_metric_.data();
@@ -72,11 +94,16 @@ class ViterbiRun {
     // one state, state 0 reaches itself twice.
     const std::size_t half = S_ / 2;
     if (half == 0) {
-      add_compare_select(metric[0], metric[0], branch, next_metric, choice, 0);
+      acs_detail::select(metric[0], metric[0], branch, next_metric, choice, 0);
+    } else if (lanes_) {
+      const acs_detail::WordBranches words{word_value_.data(), word_value_.size(),
+                                           first_word_.data(), second_word_.data()};
+      acs_detail::acs_step_lanes(metric, branch, by_word ? &words : nullptr, next_metric, choice,
+                                 half);
     } else {
       for (std::size_t base = 0; base < S_; base += half) {
         for (std::size_t p = 0; p < half; ++p) {
-          add_compare_select(metric[2 * p], metric[2 * p + 1], branch, next_metric, choice,
+          acs_detail::select(metric[2 * p], metric[2 * p + 1], branch, next_metric, choice,
                              base + p);
         }
       }
@@ -98,20 +125,6 @@ class ViterbiRun {
     for (std::size_t k = 0; k < S_; ++k) metric_[k] = next_metric[k] - top;
   }
 
-  // Survivor of state `to` from its two candidates: the first is stored when it beats
-  // the start value -1e7, the second when it beats what is stored.
-  static void add_compare_select(float first_metric, float second_metric, const float* branch,
-                                 float* next_metric, std::uint8_t* choice, std::size_t to) {
-    const float c0 = first_metric + branch[2 * to];
-    const float c1 = second_metric + branch[2 * to + 1];
-    const bool take0 = c0 > kTrellisMinusInfinity;
-    float best = take0 ? c0 : kTrellisMinusInfinity;
-    const bool take1 = c1 > best;
-    best = take1 ? c1 : best;
-    next_metric[to] = best;
-    choice[to] = static_cast<std::uint8_t>(take0 * kFirstTaken + take1 * kSecondTaken);
-  }
-
   // Follows survivors from `state` back through rows last..L without output, then
   // writes the decisions of rows L-1..0 into out (L = out.size()).
   void traceback(int state, std::size_t last_row, std::span<int> out) const {
@@ -128,26 +141,27 @@ class ViterbiRun {
 
  private:
   const Trellis& t_;
+  bool lanes_;
   std::size_t S_;
   std::vector<float> metric_;
   std::vector<float> next_metric_;
   std::vector<float> branch_;
   std::vector<std::uint32_t> word_bit_;
+  std::vector<float> word_value_;  // lanes: branch value of each output word
+  std::vector<std::int32_t> first_word_, second_word_;
   std::vector<std::uint8_t> choice_;
   std::vector<std::uint8_t> scratch_;  // choices of unrecorded steps
 };
 
-}  // namespace
-
-void trellis_best_path(std::span<int> output_u, std::span<const float> input_c,
-                       const Trellis& trellis, const Interrupt& interrupt) {
+void best_path(std::span<int> output_u, std::span<const float> input_c, const Trellis& trellis,
+               const Interrupt& interrupt, bool lanes) {
   const std::size_t L = output_u.size();
   const auto n = static_cast<std::size_t>(trellis.n);
   const std::size_t steps = L + static_cast<std::size_t>(trellis.m);
   if (input_c.size() != steps * n) {
     throw std::invalid_argument("trellis_best_path: code values do not match the block");
   }
-  ViterbiRun run(trellis, steps);
+  ViterbiRun run(trellis, steps, lanes);
   run.metric()[0] = 0.0f;
   InterruptPacer pacer(interrupt);
   for (std::size_t k = 0; k < steps; ++k) {
@@ -157,9 +171,9 @@ void trellis_best_path(std::span<int> output_u, std::span<const float> input_c,
   if (steps > 0) run.traceback(0, steps - 1, output_u);  // terminated: ends in state 0
 }
 
-void trellis_best_path_circular(std::span<int> output_u, std::span<const float> input_c,
-                                const Trellis& trellis, std::size_t depth_steps,
-                                const Interrupt& interrupt) {
+void best_path_circular(std::span<int> output_u, std::span<const float> input_c,
+                        const Trellis& trellis, std::size_t depth_steps,
+                        const Interrupt& interrupt, bool lanes) {
   const std::size_t L = output_u.size();
   const auto n = static_cast<std::size_t>(trellis.n);
   if (L == 0) throw std::invalid_argument("trellis_best_path_circular: empty block");
@@ -168,7 +182,7 @@ void trellis_best_path_circular(std::span<int> output_u, std::span<const float> 
   }
   const auto D = static_cast<std::ptrdiff_t>(depth_steps);
   const auto ring = static_cast<std::ptrdiff_t>(L);
-  ViterbiRun run(trellis, L + depth_steps);
+  ViterbiRun run(trellis, L + depth_steps, lanes);
   for (float& metric : run.metric()) metric = 0.0f;  // every start state equally likely
   // D steps of the block's end lead in, then the block, then D steps of its start.
   InterruptPacer pacer(interrupt);
@@ -186,13 +200,39 @@ void trellis_best_path_circular(std::span<int> output_u, std::span<const float> 
   run.traceback(best, L + depth_steps - 1, output_u);
 }
 
+}  // namespace
+
+void trellis_best_path(std::span<int> output_u, std::span<const float> input_c,
+                       const Trellis& trellis, const Interrupt& interrupt) {
+  best_path(output_u, input_c, trellis, interrupt, true);
+}
+
+void trellis_best_path_scalar(std::span<int> output_u, std::span<const float> input_c,
+                              const Trellis& trellis, const Interrupt& interrupt) {
+  best_path(output_u, input_c, trellis, interrupt, false);
+}
+
+void trellis_best_path_circular(std::span<int> output_u, std::span<const float> input_c,
+                                const Trellis& trellis, std::size_t depth_steps,
+                                const Interrupt& interrupt) {
+  best_path_circular(output_u, input_c, trellis, depth_steps, interrupt, true);
+}
+
+void trellis_best_path_circular_scalar(std::span<int> output_u, std::span<const float> input_c,
+                                       const Trellis& trellis, std::size_t depth_steps,
+                                       const Interrupt& interrupt) {
+  best_path_circular(output_u, input_c, trellis, depth_steps, interrupt, false);
+}
+
 std::uint64_t trellis_best_path_bytes(int K, int n, std::size_t steps) noexcept {
   if (!trellis_fits(K, n)) return kSizeSaturated;
   const std::uint64_t S = std::uint64_t{1} << (K - 1);
   // One choice byte per state and recorded step, and one row for the unrecorded ones.
   const std::uint64_t survivors = mul_sat(add_sat(steps, 1), S);
-  // Path metrics (2S), branch metrics (2S) and word-bit masks (2nS), four bytes each.
-  const std::uint64_t words = mul_sat(4 + 2 * static_cast<std::uint64_t>(n), S);
+  // Path metrics (2S), branch metrics (2S), word-bit masks (2nS), and for the lanes the
+  // values by output word (at most 2S) and the two words of each state (2S), four bytes
+  // each.
+  const std::uint64_t words = mul_sat(8 + 2 * static_cast<std::uint64_t>(n), S);
   return add_sat(survivors, mul_sat(words, sizeof(float)));
 }
 

@@ -6,8 +6,10 @@
 #include <limits>
 #include <ostream>
 #include <random>
+#include <span>
 #include <vector>
 
+#include "hwy/targets.h"
 #include "linkforge/conv.hpp"
 #include "linkforge/max_star.hpp"
 #include "reference_conv.hpp"
@@ -301,6 +303,40 @@ TEST(ConvKernels, BitIdenticalToTheLiteralRecursions) {
       }
     }
   }
+}
+
+// The add-compare-select with the states in SIMD lanes, on every target the CPU runs,
+// against the decoder that takes one state at a time: codes of 1 to 512 states (fewer
+// states than lanes included), noisy values, ties (all zero) and values beyond the
+// metrics' range.
+TEST(TrellisBestPath, LanesDecideAsTheScalarDecoderOnEveryTarget) {
+  std::mt19937 rng(41);
+  std::normal_distribution<float> noise(0.0f, 2.0f);
+  for (const std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
+    hwy::SetSupportedTargetsForTest(target);
+    for (int K = 1; K <= 10; ++K) {
+      for (int n : {1, 2, 3}) {
+        std::vector<int> g(static_cast<std::size_t>(n));
+        for (int& gi : g) gi = std::uniform_int_distribution<int>(1, (1 << K) - 1)(rng);
+        const Trellis t = make_trellis(g, K, K % 2 == 0);
+        const std::size_t L = std::uniform_int_distribution<std::size_t>(1, 40)(rng);
+        for (int kind = 0; kind < 3; ++kind) {
+          std::vector<float> c((L + static_cast<std::size_t>(t.m)) * static_cast<std::size_t>(n));
+          for (float& x : c) x = kind == 1 ? 0.0f : noise(rng);
+          if (kind == 2) c[rng() % c.size()] = 3e38f, c[rng() % c.size()] = -1e30f;
+          std::vector<int> lanes(L), scalar(L);
+          trellis_best_path(lanes, c, t);
+          trellis_best_path_scalar(scalar, c, t);
+          ASSERT_EQ(lanes, scalar) << hwy::TargetName(target) << " K " << K << " n " << n;
+          const std::span<const float> ring(c.data(), L * static_cast<std::size_t>(n));
+          trellis_best_path_circular(lanes, ring, t, 2 * static_cast<std::size_t>(K));
+          trellis_best_path_circular_scalar(scalar, ring, t, 2 * static_cast<std::size_t>(K));
+          ASSERT_EQ(lanes, scalar) << hwy::TargetName(target) << " ring K " << K << " n " << n;
+        }
+      }
+    }
+  }
+  hwy::SetSupportedTargetsForTest(0);
 }
 
 // ---------------------------------------------------------------------------------
