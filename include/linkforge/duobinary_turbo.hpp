@@ -1,4 +1,5 @@
-// Whole double-binary circular turbo decoder over many frames, frames across threads.
+// Whole double-binary circular turbo decoder over many frames: one frame per SIMD lane
+// (16 with AVX-512, chosen at run time), groups of frames across threads.
 //
 // Two circular symbol-level decoders (Duobinary_SISO_wtrellis) of the same code exchange
 // extrinsic symbol values through a pair permutation, as a host loop over
@@ -6,7 +7,7 @@
 // are formed in double precision and rounded to single precision as it takes them, its
 // outputs are widened back, and every extrinsic value is its output minus its input, in
 // double precision. Each frame's result therefore equals that loop's bit for bit,
-// whatever the thread count.
+// whatever the processor or the thread count.
 #pragma once
 
 #include <array>

@@ -10,8 +10,9 @@
 %   the channel values of its code plus the other's extrinsic values (its output
 %   minus its input). Row f of the output is, bit for bit, what that loop of
 %   CircularPairPosterior, Interleave and Deinterleave calls gives for frame f, with
-%   the extrinsic values formed in double precision. Frames run on every core; the
-%   results do not depend on the thread count.
+%   the extrinsic values formed in double precision. Rows share SIMD lanes (16 on a
+%   processor with AVX-512) and threads, so a call of many rows takes far less time
+%   than the loop; the results do not depend on the machine or the thread count.
 %
 %   Values are natural-log ratios against value 0: ln(P(u = k)/P(u = 0)) of a data
 %   symbol u = 2A + B or a parity symbol z = 2 z0 + z1, k = 1..3.
