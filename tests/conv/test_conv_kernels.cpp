@@ -9,10 +9,10 @@
 #include <span>
 #include <vector>
 
-#include "hwy/targets.h"
 #include "linkforge/conv.hpp"
 #include "linkforge/max_star.hpp"
 #include "reference_conv.hpp"
+#include "hwy_targets.hpp"
 #include "peak_allocation.hpp"
 
 namespace linkforge {
@@ -312,8 +312,7 @@ TEST(ConvKernels, BitIdenticalToTheLiteralRecursions) {
 TEST(TrellisBestPath, LanesDecideAsTheScalarDecoderOnEveryTarget) {
   std::mt19937 rng(41);
   std::normal_distribution<float> noise(0.0f, 2.0f);
-  for (const std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
-    hwy::SetSupportedTargetsForTest(target);
+  for_each_target([&](const std::string& target, bool) {
     for (int K = 1; K <= 10; ++K) {
       for (int n : {1, 2, 3}) {
         std::vector<int> g(static_cast<std::size_t>(n));
@@ -327,16 +326,15 @@ TEST(TrellisBestPath, LanesDecideAsTheScalarDecoderOnEveryTarget) {
           std::vector<int> lanes(L), scalar(L);
           trellis_best_path(lanes, c, t);
           trellis_best_path_scalar(scalar, c, t);
-          ASSERT_EQ(lanes, scalar) << hwy::TargetName(target) << " K " << K << " n " << n;
+          ASSERT_EQ(lanes, scalar) << target << " K " << K << " n " << n;
           const std::span<const float> ring(c.data(), L * static_cast<std::size_t>(n));
           trellis_best_path_circular(lanes, ring, t, 2 * static_cast<std::size_t>(K));
           trellis_best_path_circular_scalar(scalar, ring, t, 2 * static_cast<std::size_t>(K));
-          ASSERT_EQ(lanes, scalar) << hwy::TargetName(target) << " ring K " << K << " n " << n;
+          ASSERT_EQ(lanes, scalar) << target << " ring K " << K << " n " << n;
         }
       }
     }
-  }
-  hwy::SetSupportedTargetsForTest(0);
+  });
 }
 
 // ---------------------------------------------------------------------------------

@@ -15,6 +15,7 @@
 #include "hwy/targets.h"
 #include "linkforge/conv.hpp"
 #include "linkforge/turbo.hpp"
+#include "hwy_targets.hpp"
 
 namespace linkforge {
 namespace {
@@ -98,16 +99,6 @@ struct Case {
   int iterations;
 };
 
-// Every target the CPU runs, each in turn; the body runs once per target.
-template <class Body>
-void for_each_target(Body&& body) {
-  for (const std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
-    hwy::SetSupportedTargetsForTest(target);
-    body(std::string(hwy::TargetName(target)));
-  }
-  hwy::SetSupportedTargetsForTest(0);
-}
-
 TEST(TurboDecode, MatchesThePerCallPathOnEveryTarget) {
   std::mt19937 rng(2024);
   const Case cases[] = {{0, 35, 70, 3}, {4, 37, 40, 3}, {3, 16, 13, 2}, {5, 2, 29, 2},
@@ -133,7 +124,7 @@ TEST(TurboDecode, MatchesThePerCallPathOnEveryTarget) {
       for (std::size_t f = 0; f < cs.F; ++f) {
         expected.push_back(reference(c, f, t, alpha, cs.iterations, type));
       }
-      for_each_target([&](const std::string& target) {
+      for_each_target([&](const std::string& target, bool) {
         for (const int threads : {1, 2, 3}) {
           std::vector<double> app(cs.F * cs.L, -1.0), all(cs.iterations * cs.F * cs.L, -1.0);
           TurboDecodeParams params;

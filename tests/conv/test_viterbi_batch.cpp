@@ -17,19 +17,10 @@
 #include "linkforge/checked.hpp"
 #include "linkforge/viterbi.hpp"
 #include "peak_allocation.hpp"
+#include "hwy_targets.hpp"
 
 namespace linkforge {
 namespace {
-
-// Every target the CPU runs, each in turn; the body runs once per target.
-template <class Body>
-void for_each_target(Body&& body) {
-  for (const std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
-    hwy::SetSupportedTargetsForTest(target);
-    body(std::string(hwy::TargetName(target)));
-  }
-  hwy::SetSupportedTargetsForTest(0);
-}
 
 // How a frame's channel values are drawn.
 enum class Values {
@@ -137,7 +128,7 @@ TEST(ViterbiDecode, MatchesThePerFrameDecoderOnEveryTarget) {
     ViterbiParams params;
     params.block_end = cs.end;
     params.depth_steps = cs.depth_steps;
-    for_each_target([&](const std::string& target) {
+    for_each_target([&](const std::string& target, bool) {
       for (const int threads : {1, 2, 3}) {
         params.threads = threads;
         std::vector<double> out(cs.F * cs.L, -1.0);
@@ -182,7 +173,7 @@ TEST(ViterbiDecode, MatchesAcrossBurstsOfHugeValues) {
     ViterbiParams params;
     params.block_end = end;
     params.depth_steps = 42;
-    for_each_target([&](const std::string& target) {
+    for_each_target([&](const std::string& target, bool) {
       std::vector<double> out(F * L);
       params.threads = 2;
       viterbi_decode(FrameView<const double>::row_major(input.data(), F, CL), t, params,

@@ -12,6 +12,7 @@
 
 #include "hwy/targets.h"
 #include "linkforge/max_star.hpp"
+#include "hwy_targets.hpp"
 
 namespace linkforge {
 namespace {
@@ -218,17 +219,6 @@ TEST(MaxStar, NanFallsThroughWithoutTrapping) {
 namespace linkforge {
 namespace {
 
-// Every target the CPU runs, each in turn; the body gets whether it is the best one.
-template <class Body>
-void for_each_target(Body&& body) {
-  const auto targets = hwy::SupportedAndGeneratedTargets();
-  for (const std::int64_t target : targets) {
-    hwy::SetSupportedTargetsForTest(target);
-    body(hwy::TargetName(target), target == targets.front());
-  }
-  hwy::SetSupportedTargetsForTest(0);
-}
-
 void expect_lanes_equal(MaxStar op, const std::vector<float>& a, const std::vector<float>& b,
                         const char* target) {
   std::vector<float> out(a.size());
@@ -267,9 +257,9 @@ TEST(MaxStarLanes, EqualTheScalarOperatorsOnEveryTarget) {
       b.push_back(t);
     }
   }
-  for_each_target([&](const char* target, bool) {
+  for_each_target([&](const std::string& target, bool) {
     for (int op = 0; op < kMaxStarTypes; ++op) {
-      expect_lanes_equal(static_cast<MaxStar>(op), a, b, target);
+      expect_lanes_equal(static_cast<MaxStar>(op), a, b, target.c_str());
     }
   });
 }

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "hwy/targets.h"
 #include "linkforge/duobinary.hpp"
 #include "linkforge/max_star.hpp"
+#include "hwy_targets.hpp"
 #include "peak_allocation.hpp"
 
 namespace linkforge {
@@ -414,8 +414,7 @@ TEST(DuobinarySiso, LanesEqualTheReferenceOnEveryTarget) {
   extreme.inx[4] = std::numeric_limits<float>::quiet_NaN();
   extreme.inz[9] = std::numeric_limits<float>::infinity();
   blocks.push_back(extreme);
-  for (const std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
-    hwy::SetSupportedTargetsForTest(target);
+  for_each_target([&](const std::string& target, bool) {
     for (int dec_type = 0; dec_type < kMaxStarTypes; ++dec_type) {
       for (const Channel& c : blocks) {
         const std::size_t N = c.inx.size() / 3;
@@ -425,8 +424,7 @@ TEST(DuobinarySiso, LanesEqualTheReferenceOnEveryTarget) {
         r.steps = duobinary_siso_reference(c.inx, c.inz, r.outx, r.outz, r.soft, t.next, t.word,
                                            dec_type);
         const auto where = [&] {
-          return std::string(hwy::TargetName(target)) + " dec_type " + std::to_string(dec_type) +
-                 " N " + std::to_string(N);
+          return target + " dec_type " + std::to_string(dec_type) + " N " + std::to_string(N);
         };
         ASSERT_TRUE(same_bits(d.outx, r.outx)) << where();
         ASSERT_TRUE(same_bits(d.outz, r.outz)) << where();
@@ -435,8 +433,7 @@ TEST(DuobinarySiso, LanesEqualTheReferenceOnEveryTarget) {
         ASSERT_EQ(d.steps.forward, r.steps.forward) << where();
       }
     }
-  }
-  hwy::SetSupportedTargetsForTest(0);
+  });
 }
 
 TEST(DuobinarySiso, RefusesInconsistentSizesTablesAndOperators) {

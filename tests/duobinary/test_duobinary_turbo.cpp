@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "hwy/targets.h"
+#include "hwy_targets.hpp"
 #include "linkforge/duobinary.hpp"
 #include "linkforge/duobinary_turbo.hpp"
 
@@ -83,8 +83,7 @@ TEST(DuobinaryTurbo, FramesInLanesEqualThePerFrameLoopOnEveryTarget) {
     const auto rows = [&](const std::vector<double>& v) {
       return FrameView<const double>::row_major(v.data(), F, 3 * N);
     };
-    for (const std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
-      hwy::SetSupportedTargetsForTest(target);
+    for_each_target([&](const std::string& target, bool) {
       for (int dec_type = 0; dec_type < kMaxStarTypes; ++dec_type) {
         DuobinaryTurboParams params;
         params.iterations = 1 + dec_type % 3;
@@ -100,13 +99,12 @@ TEST(DuobinaryTurbo, FramesInLanesEqualThePerFrameLoopOnEveryTarget) {
             const double got = app[f * 3 * N + i];
             ASSERT_TRUE(std::memcmp(&got, &ref[i], sizeof(double)) == 0 ||
                         (got != got && ref[i] != ref[i]))
-                << hwy::TargetName(target) << " dec_type " << dec_type << " frame " << f
+                << target << " dec_type " << dec_type << " frame " << f
                 << " value " << i << ": " << got << " against " << ref[i];
           }
         }
       }
-    }
-    hwy::SetSupportedTargetsForTest(0);
+    });
   }
 }
 

@@ -17,23 +17,12 @@
 #include "linkforge/ldpc.hpp"
 #include "linkforge/ldpc_batch.hpp"
 #include "peak_allocation.hpp"
+#include "hwy_targets.hpp"
 
 namespace linkforge::ldpc {
 namespace {
 
 using testing::TestCode;
-
-// Every target the CPU runs, each in turn; the body runs once per target with whether
-// it is the best one.
-template <class Body>
-void for_each_target(Body&& body) {
-  const auto targets = hwy::SupportedAndGeneratedTargets();
-  for (const std::int64_t target : targets) {
-    hwy::SetSupportedTargetsForTest(target);
-    body(std::string(hwy::TargetName(target)), target == targets.front());
-  }
-  hwy::SetSupportedTargetsForTest(0);
-}
 
 std::uint32_t bits_of(float x) {
   return std::bit_cast<std::uint32_t>(x);
