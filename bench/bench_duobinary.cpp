@@ -86,14 +86,14 @@ void BM_CircularPairCoder(benchmark::State& state) {
 }
 BENCHMARK(BM_CircularPairCoder)->Arg(212)->Arg(752)->ArgName("N");
 
-// The whole turbo decoder, 8 iterations over 32 frames of N pairs, on one thread or all.
+// The whole turbo decoder, 8 iterations over 64 frames of N pairs, on one thread or all.
 // The second code's parity values come from another block, so the frames do not
 // converge; the work per iteration is the same.
 void BM_CircularTurboDecode(benchmark::State& state) {
   const auto N = static_cast<std::size_t>(state.range(0));
   const auto max_star = static_cast<MaxStar>(state.range(1));
   const int threads = static_cast<int>(state.range(2));
-  constexpr std::size_t F = 32;
+  constexpr std::size_t F = 64;
   std::vector<double> x(F * 3 * N), z1(F * 3 * N), z2(F * 3 * N), app(F * 3 * N);
   for (std::size_t f = 0; f < F; ++f) {
     const Block b = noisy_block(N, 100 + static_cast<unsigned>(f));
