@@ -4,6 +4,7 @@
 
 #include "linkforge/checked.hpp"
 #include "linkforge/ldpc.hpp"
+#include "linkforge/ldpc_batch.hpp"
 
 namespace linkforge::ldpc {
 
@@ -14,21 +15,29 @@ namespace {
 constexpr float kMinSumStart = 1000.0f;
 
 // Check update of the sum-product decoder in the phi domain. S and X take one pass, and
-// each message is phi0 of the total minus its own term.
+// each message is phi0 of the total minus its own term. The arguments of phi0 are
+// gathered for the whole graph (in r) and evaluated side by side in SIMD lanes, with
+// the scalar phi0's results.
 void check_update_sum_product(const SparseGraph& g, float r_scale, const float* q,
                               const std::int32_t* sign, float* r) {
   const int* q_edge = g.check_q_edge.data();
-  for (std::size_t i = 0; i < static_cast<std::size_t>(g.m); ++i) {
+  const auto m = static_cast<std::size_t>(g.m);
+  for (std::size_t i = 0; i < m; ++i) {
     const int begin = g.check_offset[i];
     const int end = g.check_offset[i + 1];
     float S = 0.0f;
+    for (int c = begin; c < end; ++c) S += q[q_edge[c]];
+    for (int c = begin; c < end; ++c) r[c] = S - q[q_edge[c]];
+  }
+  const std::span<float> all(r, g.check_bits.size());
+  phi0_lanes(all, all);
+  for (std::size_t i = 0; i < m; ++i) {
+    const int begin = g.check_offset[i];
+    const int end = g.check_offset[i + 1];
     std::int32_t X = 0;
+    for (int c = begin; c < end; ++c) X ^= sign[q_edge[c]];
     for (int c = begin; c < end; ++c) {
-      S += q[q_edge[c]];
-      X ^= sign[q_edge[c]];
-    }
-    for (int c = begin; c < end; ++c) {
-      const float magnitude = phi0(S - q[q_edge[c]]) * r_scale;
+      const float magnitude = r[c] * r_scale;
       r[c] = sign[q_edge[c]] != X ? -magnitude : magnitude;
     }
   }
@@ -64,7 +73,8 @@ void check_update_min_sum(const SparseGraph& g, float r_scale, const float* q,
   }
 }
 
-// Bit update: total T = L + the r messages in list order; D = T - r_j per edge.
+// Bit update: total T = L + the r messages in list order; D = T - r_j per edge. The
+// sum-product decoder's phi0(|D|) are evaluated for the whole graph at once, in lanes.
 template <DecoderKind kind>
 void bit_update(const SparseGraph& g, float q_scale, const float* channel, const float* r, float* q,
                 std::int32_t* sign, std::uint8_t* decisions) {
@@ -77,10 +87,14 @@ void bit_update(const SparseGraph& g, float q_scale, const float* channel, const
     decisions[v] = T < 0.0f;
     for (int b = begin; b < end; ++b) {
       const float D = T - r[r_edge[b]];
-      const float magnitude = kind == DecoderKind::kSumProduct ? phi0(std::fabs(D)) : std::fabs(D);
-      q[b] = q_scale * magnitude;
+      q[b] = kind == DecoderKind::kSumProduct ? std::fabs(D) : q_scale * std::fabs(D);
       sign[b] = D > 0.0f ? 0 : 1;
     }
+  }
+  if constexpr (kind == DecoderKind::kSumProduct) {
+    const std::span<float> all(q, g.bit_checks.size());
+    phi0_lanes(all, all);
+    for (float& x : all) x = q_scale * x;
   }
 }
 

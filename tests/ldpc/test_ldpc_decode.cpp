@@ -10,6 +10,7 @@
 #include "ldpc/ldpc_codes.hpp"
 #include "linkforge/ldpc.hpp"
 #include "peak_allocation.hpp"
+#include "hwy_targets.hpp"
 
 namespace linkforge::ldpc {
 namespace {
@@ -298,25 +299,28 @@ TEST_P(DecoderAgainstReference, EveryMessageAndDecisionBitForBit) {
   const std::vector<float> llr = testing::noisy_llr(word, oc.sigma, 9);
 
   const DecodeParams params{20, oc.kind, oc.r_scale, oc.q_scale, false};
-  Reference ref(code, llr, oc.kind == DecoderKind::kSumProduct);
-  GraphMessages messages;
-  init_messages(g, llr, oc.kind, messages);
-  std::vector<std::uint8_t> decisions(static_cast<std::size_t>(g.n));
-  for (int t = 0; t < params.max_iter; ++t) {
-    iterate(g, params, messages, decisions);
-    ASSERT_EQ(decisions, ref.iterate(params)) << "iteration " << t + 1;
-    for (int i = 0; i < g.m; ++i) {
-      for (int c = g.check_offset[i]; c < g.check_offset[i + 1]; ++c) {
-        ASSERT_EQ(messages.r[c], ref.checks[i].r[c - g.check_offset[i]]);
+  // The sum-product decoder evaluates phi0 in SIMD lanes: every target the CPU runs.
+  for_each_target([&](const std::string& target, bool) {
+    Reference ref(code, llr, oc.kind == DecoderKind::kSumProduct);
+    GraphMessages messages;
+    init_messages(g, llr, oc.kind, messages);
+    std::vector<std::uint8_t> decisions(static_cast<std::size_t>(g.n));
+    for (int t = 0; t < params.max_iter; ++t) {
+      iterate(g, params, messages, decisions);
+      ASSERT_EQ(decisions, ref.iterate(params)) << target << " iteration " << t + 1;
+      for (int i = 0; i < g.m; ++i) {
+        for (int c = g.check_offset[i]; c < g.check_offset[i + 1]; ++c) {
+          ASSERT_EQ(messages.r[c], ref.checks[i].r[c - g.check_offset[i]]) << target;
+        }
+      }
+      for (int v = 0; v < g.n; ++v) {
+        for (int b = g.bit_offset[v]; b < g.bit_offset[v + 1]; ++b) {
+          ASSERT_EQ(messages.q_magnitude[b], ref.bits[v].q[b - g.bit_offset[v]]) << target;
+          ASSERT_EQ(messages.q_sign[b], ref.bits[v].sign[b - g.bit_offset[v]]) << target;
+        }
       }
     }
-    for (int v = 0; v < g.n; ++v) {
-      for (int b = g.bit_offset[v]; b < g.bit_offset[v + 1]; ++b) {
-        ASSERT_EQ(messages.q_magnitude[b], ref.bits[v].q[b - g.bit_offset[v]]);
-        ASSERT_EQ(messages.q_sign[b], ref.bits[v].sign[b - g.bit_offset[v]]);
-      }
-    }
-  }
+  });
 }
 
 INSTANTIATE_TEST_SUITE_P(
