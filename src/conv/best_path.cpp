@@ -32,18 +32,10 @@ class ViterbiRun {
         S_(static_cast<std::size_t>(t.num_states)),
         metric_(S_, kTrellisMinusInfinity),
         next_metric_(S_),
-        branch_(2 * S_),
-        word_bit_(static_cast<std::size_t>(t.n) * 2 * S_),
         choice_(recorded_steps * S_, 0),
         scratch_(S_) {
-    // word_bit_[b][j]: all ones when bit b of the output word of incoming branch j is set.
-    for (std::size_t b = 0; b < static_cast<std::size_t>(t.n); ++b) {
-      for (std::size_t j = 0; j < 2 * S_; ++j) {
-        word_bit_[b * 2 * S_ + j] = (t.in_word[j] >> b) & 1 ? ~std::uint32_t{0} : 0;
-      }
-    }
     // The lanes read branch values by output word while there are no more words than
-    // incoming branches.
+    // incoming branches; otherwise the branch values are summed per incoming branch.
     if (lanes && S_ > 1 && t.n < 31 && (std::size_t{1} << t.n) <= 2 * S_) {
       word_value_.resize(std::size_t{1} << t.n);
       first_word_.resize(S_);
@@ -51,6 +43,15 @@ class ViterbiRun {
       for (std::size_t to = 0; to < S_; ++to) {
         first_word_[to] = t.in_word[2 * to];
         second_word_[to] = t.in_word[2 * to + 1];
+      }
+      return;
+    }
+    branch_.resize(2 * S_);
+    // word_bit_[b][j]: all ones when bit b of the output word of incoming branch j is set.
+    word_bit_.resize(static_cast<std::size_t>(t.n) * 2 * S_);
+    for (std::size_t b = 0; b < static_cast<std::size_t>(t.n); ++b) {
+      for (std::size_t j = 0; j < 2 * S_; ++j) {
+        word_bit_[b * 2 * S_ + j] = (t.in_word[j] >> b) & 1 ? ~std::uint32_t{0} : 0;
       }
     }
   }
@@ -67,7 +68,7 @@ class ViterbiRun {
   void step(const float* values, std::ptrdiff_t row) {
     const auto n = static_cast<std::size_t>(t_.n);
     float* branch = branch_.data();
-    const bool by_word = lanes_ && !word_value_.empty();
+    const bool by_word = !word_value_.empty();
     if (by_word) {
       // The same sums once per output word, which the lanes pick by branch.
       for (std::size_t w = 0; w < word_value_.size(); ++w) {

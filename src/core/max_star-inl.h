@@ -28,17 +28,6 @@ namespace linkforge {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-// Double lanes for float lanes: half as many per vector, or on single-lane targets
-// one. per_double_lanes widens the float lanes, passes them through fn (double vectors
-// in, a pair of double vectors out, lane by lane) and narrows both results back.
-#if HWY_TARGET == HWY_SCALAR
-template <class DF>
-using DoubleLanes = hn::Rebind<double, DF>;
-#else
-template <class DF>
-using DoubleLanes = hn::Repartition<double, DF>;
-#endif
-
 // Double lanes rounded to single precision as static_cast rounds them. The scalar
 // target's DemoteTo clamps to the finite range instead of overflowing to infinity.
 template <class DH, class VD>
@@ -50,21 +39,29 @@ HWY_INLINE hn::Vec<DH> RoundToSingle(DH dh, VD v) {
 #endif
 }
 
+// Double lanes for float lanes: half as many per vector, or on single-lane targets
+// one. per_double_lanes widens the float lanes, passes them through fn (double vectors
+// in, a pair of double vectors out, lane by lane) and narrows both results back.
+#if HWY_TARGET == HWY_SCALAR
+template <class DF>
+using DoubleLanes = hn::Rebind<double, DF>;
+#else
+template <class DF>
+using DoubleLanes = hn::Repartition<double, DF>;
+#endif
+
 template <class DF, class Fn>
 HWY_INLINE std::pair<hn::Vec<DF>, hn::Vec<DF>> per_double_lanes(DF df, Fn&& fn) {
   const DoubleLanes<DF> dd;
 #if HWY_TARGET == HWY_SCALAR
   const auto r = fn(dd, [&](hn::Vec<DF> v) { return hn::PromoteTo(dd, v); });
-  // The scalar target's DemoteTo clamps to the finite range; a plain conversion rounds
-  // as the scalar operators do (overflow to infinity included).
-  return {hn::Set(df, static_cast<float>(hn::GetLane(r.first))),
-          hn::Set(df, static_cast<float>(hn::GetLane(r.second)))};
+  return {RoundToSingle(df, r.first), RoundToSingle(df, r.second)};
 #else
   const hn::Half<DF> dh;
   const auto lo = fn(dd, [&](hn::Vec<DF> v) { return hn::PromoteTo(dd, hn::LowerHalf(dh, v)); });
   const auto hi = fn(dd, [&](hn::Vec<DF> v) { return hn::PromoteTo(dd, hn::UpperHalf(dh, v)); });
-  return {hn::Combine(df, hn::DemoteTo(dh, hi.first), hn::DemoteTo(dh, lo.first)),
-          hn::Combine(df, hn::DemoteTo(dh, hi.second), hn::DemoteTo(dh, lo.second))};
+  return {hn::Combine(df, RoundToSingle(dh, hi.first), RoundToSingle(dh, lo.first)),
+          hn::Combine(df, RoundToSingle(dh, hi.second), RoundToSingle(dh, lo.second))};
 #endif
 }
 

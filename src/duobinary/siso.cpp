@@ -1,7 +1,5 @@
 #include <algorithm>
-#include <cmath>
 #include <stdexcept>
-#include <vector>
 
 #include "linkforge/checked.hpp"
 #include "linkforge/duobinary.hpp"
@@ -55,50 +53,38 @@ DuobinaryRecursionSteps circular_siso(const float* inx, const float* inz, float*
   float acc[S];
   InterruptPacer pacer(interrupt);
 
-  for (int lap = 0; lap < kLaps; ++lap) {
-    bool ended = false;
-    for (std::size_t t = N; t-- > 0;) {
-      pacer.add(kDuobinaryTransitions);
-      branch_metrics(inx + 3 * t, inz + 3 * t, word, gamma);
-      const float* b1 = beta.data() + (t + 1) * S;
-      for (int s = 0; s < S; ++s) {
-        float a = kMinus;
-        for (int i = 4 * s; i < 4 * s + 4; ++i) a = Op::apply(a, gamma[i] + b1[next[i]]);
-        acc[s] = a;
-      }
-      ++steps.backward;
-      if (store_renormalised(acc, beta.data() + t * S) && lap >= 1) {
-        ended = true;
-        break;
-      }
-    }
-    if (ended) break;
-    std::copy_n(beta.data(), S, beta.data() + N * S);
-  }
-
-  for (int lap = 0; lap < kLaps; ++lap) {
-    bool ended = false;
-    for (std::size_t t = 0; t < N; ++t) {
-      pacer.add(kDuobinaryTransitions);
-      branch_metrics(inx + 3 * t, inz + 3 * t, word, gamma);
-      const float* a0 = alpha.data() + t * S;
-      for (int s = 0; s < S; ++s) {
-        float a = kMinus;
-        for (int j = into.start[s]; j < into.start[s + 1]; ++j) {
-          const int i = into.order[j];
-          a = Op::apply(a, gamma[i] + a0[i >> 2]);
+  steps.backward = round_the_block(
+      N, true,
+      [&](std::size_t t, int lap) {
+        pacer.add(kDuobinaryTransitions);
+        branch_metrics(inx + 3 * t, inz + 3 * t, word, gamma);
+        const float* b1 = beta.data() + (t + 1) * S;
+        for (int s = 0; s < S; ++s) {
+          float a = kMinus;
+          for (int i = 4 * s; i < 4 * s + 4; ++i) a = Op::apply(a, gamma[i] + b1[next[i]]);
+          acc[s] = a;
         }
-        acc[s] = a;
-      }
-      ++steps.forward;
-      if (store_renormalised(acc, alpha.data() + (t + 1) * S) && lap >= 1) {
-        ended = true;
-        break;
-      }
-    }
-    if (ended) break;
-    std::copy_n(alpha.data() + N * S, S, alpha.data());
-  }
+        return store_renormalised(acc, beta.data() + t * S) && lap >= 1;
+      },
+      [&] { std::copy_n(beta.data(), S, beta.data() + N * S); });
+
+  steps.forward = round_the_block(
+      N, false,
+      [&](std::size_t t, int lap) {
+        pacer.add(kDuobinaryTransitions);
+        branch_metrics(inx + 3 * t, inz + 3 * t, word, gamma);
+        const float* a0 = alpha.data() + t * S;
+        for (int s = 0; s < S; ++s) {
+          float a = kMinus;
+          for (int j = into.start[s]; j < into.start[s + 1]; ++j) {
+            const int i = into.order[j];
+            a = Op::apply(a, gamma[i] + a0[i >> 2]);
+          }
+          acc[s] = a;
+        }
+        return store_renormalised(acc, alpha.data() + (t + 1) * S) && lap >= 1;
+      },
+      [&] { std::copy_n(alpha.data() + N * S, S, alpha.data()); });
 
   float metric[kDuobinaryTransitions];
   for (std::size_t t = 0; t < N; ++t) {

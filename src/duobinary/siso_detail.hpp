@@ -60,6 +60,23 @@ inline bool store_renormalised(const float* acc, float* row) {
   return repeats;
 }
 
+// One recursion of the circular decoder: steps t = N-1 down to 0 (backward) or 0 up to
+// N-1, lap after lap, at most kLaps laps. step(t, lap) runs step t and tells whether the
+// recursion ends there; after every lap it completes, wrap() carries the far end of the
+// block onto the start of the next. Returns the steps run.
+template <class Step, class Wrap>
+std::size_t round_the_block(std::size_t N, bool backward, Step&& step, Wrap&& wrap) {
+  std::size_t steps = 0;
+  for (int lap = 0; lap < kLaps; ++lap) {
+    for (std::size_t i = 0; i < N; ++i) {
+      ++steps;
+      if (step(backward ? N - 1 - i : i, lap)) return steps;
+    }
+    wrap();
+  }
+  return steps;
+}
+
 // The circular decoder with the states, and then the symbols, of each step in SIMD
 // lanes, on the best target the CPU runs. Needs a trellis whose every state has four
 // incoming transitions and whose every parity symbol labels eight; `into` and `emit`

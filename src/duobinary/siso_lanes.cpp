@@ -206,37 +206,25 @@ DuobinaryRecursionSteps RunLaneSiso(const DuobinaryLaneTables& t, const float* i
   DuobinaryLaneSiso<kOp> siso(t, inx, inz);
   InterruptPacer pacer(interrupt);
 
-  for (int lap = 0; lap < kLaps; ++lap) {
-    bool ended = false;
-    for (std::size_t step = N; step-- > 0;) {
-      pacer.add(kDuobinaryTransitions);
-      siso.branch_metrics(step);
-      siso.backward_step(beta + (step + 1) * S);
-      ++steps.backward;
-      if (store_renormalised(siso.acc(), beta + step * S) && lap >= 1) {
-        ended = true;
-        break;
-      }
-    }
-    if (ended) break;
-    std::copy_n(beta, S, beta + N * S);
-  }
+  steps.backward = round_the_block(
+      N, true,
+      [&](std::size_t step, int lap) {
+        pacer.add(kDuobinaryTransitions);
+        siso.branch_metrics(step);
+        siso.backward_step(beta + (step + 1) * S);
+        return store_renormalised(siso.acc(), beta + step * S) && lap >= 1;
+      },
+      [&] { std::copy_n(beta, S, beta + N * S); });
 
-  for (int lap = 0; lap < kLaps; ++lap) {
-    bool ended = false;
-    for (std::size_t step = 0; step < N; ++step) {
-      pacer.add(kDuobinaryTransitions);
-      siso.branch_metrics(step);
-      siso.forward_step(alpha + step * S);
-      ++steps.forward;
-      if (store_renormalised(siso.acc(), alpha + (step + 1) * S) && lap >= 1) {
-        ended = true;
-        break;
-      }
-    }
-    if (ended) break;
-    std::copy_n(alpha + N * S, S, alpha);
-  }
+  steps.forward = round_the_block(
+      N, false,
+      [&](std::size_t step, int lap) {
+        pacer.add(kDuobinaryTransitions);
+        siso.branch_metrics(step);
+        siso.forward_step(alpha + step * S);
+        return store_renormalised(siso.acc(), alpha + (step + 1) * S) && lap >= 1;
+      },
+      [&] { std::copy_n(alpha + N * S, S, alpha); });
 
   for (std::size_t step = 0; step < N; ++step) {
     pacer.add(2 * kDuobinaryTransitions);

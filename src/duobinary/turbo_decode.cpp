@@ -1,4 +1,4 @@
-#include <algorithm>
+#include <array>
 #include <stdexcept>
 #include <vector>
 

@@ -95,60 +95,47 @@ class FrameLaneSiso {
     V g[kDuobinaryTransitions];
     V acc[S];
 
+    // A lane ends where its recursion would end; the recursion runs while any goes on.
     M active = hn::FirstN(df, W_);
-    for (int lap = 0; lap < kLaps; ++lap) {
-      bool ended = false;
-      for (std::size_t t = N; t-- > 0;) {
-        pacer_.add(kDuobinaryTransitions * W_);
-        branch_metrics(in, z, t, g);
-        const float* b1 = beta + (t + 1) * row;
-        for (int s = 0; s < S; ++s) {
-          V a = hn::Set(df, kDuobinaryMinusInfinity);
-          for (int i = 4 * s; i < 4 * s + 4; ++i) {
-            a = LaneMaxStar<kOp>::apply(df, a, hn::Add(g[i], load_state(b1, job_.next[i])));
+    const auto ends = [&](M repeats, int lap) {
+      if (lap >= 1) active = hn::AndNot(repeats, active);
+      return hn::AllFalse(df, active);
+    };
+    round_the_block(
+        N, true,
+        [&](std::size_t t, int lap) {
+          pacer_.add(kDuobinaryTransitions * W_);
+          branch_metrics(in, z, t, g);
+          const float* b1 = beta + (t + 1) * row;
+          for (int s = 0; s < S; ++s) {
+            V a = hn::Set(df, kDuobinaryMinusInfinity);
+            for (int i = 4 * s; i < 4 * s + 4; ++i) {
+              a = LaneMaxStar<kOp>::apply(df, a, hn::Add(g[i], load_state(b1, job_.next[i])));
+            }
+            acc[s] = a;
           }
-          acc[s] = a;
-        }
-        const M repeats = store_renormalised(acc, beta + t * row, active);
-        if (lap >= 1) {
-          active = hn::AndNot(repeats, active);
-          if (hn::AllFalse(df, active)) {
-            ended = true;
-            break;
-          }
-        }
-      }
-      if (ended) break;
-      copy_row(beta, beta + N * row, active);
-    }
+          return ends(store_renormalised(acc, beta + t * row, active), lap);
+        },
+        [&] { copy_row(beta, beta + N * row, active); });
 
     active = hn::FirstN(df, W_);
-    for (int lap = 0; lap < kLaps; ++lap) {
-      bool ended = false;
-      for (std::size_t t = 0; t < N; ++t) {
-        pacer_.add(kDuobinaryTransitions * W_);
-        branch_metrics(in, z, t, g);
-        const float* a0 = alpha + t * row;
-        for (int s = 0; s < S; ++s) {
-          V a = hn::Set(df, kDuobinaryMinusInfinity);
-          for (int j = job_.into.start[s]; j < job_.into.start[s + 1]; ++j) {
-            const int i = job_.into.order[static_cast<std::size_t>(j)];
-            a = LaneMaxStar<kOp>::apply(df, a, hn::Add(g[i], load_state(a0, i >> 2)));
+    round_the_block(
+        N, false,
+        [&](std::size_t t, int lap) {
+          pacer_.add(kDuobinaryTransitions * W_);
+          branch_metrics(in, z, t, g);
+          const float* a0 = alpha + t * row;
+          for (int s = 0; s < S; ++s) {
+            V a = hn::Set(df, kDuobinaryMinusInfinity);
+            for (int j = job_.into.start[s]; j < job_.into.start[s + 1]; ++j) {
+              const int i = job_.into.order[static_cast<std::size_t>(j)];
+              a = LaneMaxStar<kOp>::apply(df, a, hn::Add(g[i], load_state(a0, i >> 2)));
+            }
+            acc[s] = a;
           }
-          acc[s] = a;
-        }
-        const M repeats = store_renormalised(acc, alpha + (t + 1) * row, active);
-        if (lap >= 1) {
-          active = hn::AndNot(repeats, active);
-          if (hn::AllFalse(df, active)) {
-            ended = true;
-            break;
-          }
-        }
-      }
-      if (ended) break;
-      copy_row(alpha + N * row, alpha, active);
-    }
+          return ends(store_renormalised(acc, alpha + (t + 1) * row, active), lap);
+        },
+        [&] { copy_row(alpha + N * row, alpha, active); });
 
     for (std::size_t t = 0; t < N; ++t) {
       pacer_.add(kDuobinaryTransitions * W_);

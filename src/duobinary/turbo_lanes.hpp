@@ -29,7 +29,6 @@ struct TurboSpace {
   std::vector<double> x, x2, apriori, in1, in2;  // 3N rows each
   std::vector<float> z1, z2, in, out;            // 3N rows each
   std::vector<float> alpha, beta;                // (N + 1) * 8 rows each
-  std::vector<float> rows;                       // scratch: 8 rows of metrics
 
   TurboSpace(std::size_t pairs, std::size_t lanes);
   static std::uint64_t bytes(std::size_t pairs, std::size_t lanes) noexcept;
