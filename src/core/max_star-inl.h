@@ -77,12 +77,19 @@ HWY_INLINE hn::Vec<DF> per_double_lane(DF df, Fn&& fn) {
 template <int Type>
 struct LaneMaxStar;
 
-// Type 1, max-log: a > b ? a : b (equal arguments and NaN give b).
+// Type 1, max-log: a > b ? a : b (equal arguments and NaN give b). On x86 that is what
+// the max instruction computes, operands in this order, signed zeros and NaN included;
+// it takes one operation where a comparison and a selection take two, one after the
+// other, in every chain of folds.
 template <>
 struct LaneMaxStar<1> {
   template <class DF, class V>
   static HWY_INLINE V apply(DF, V a, V b) {
+#if HWY_ARCH_X86 && HWY_TARGET != HWY_SCALAR && HWY_TARGET != HWY_EMU128
+    return hn::Max(a, b);
+#else
     return hn::IfThenElse(a > b, a, b);
+#endif
   }
 };
 
