@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "linkforge/modem.hpp"
+#include "linkforge/soft_demap.hpp"
 
 namespace {
 
@@ -128,6 +129,47 @@ void BM_SymbolBitMetrics(benchmark::State& state) {
                  (with_prior ? ", a-priori" : ""));
 }
 BENCHMARK(BM_SymbolBitMetrics)->ArgsProduct({{4, 6}, {1, 4}, {0, 1}});
+
+// The whole demapper: 16 frames of kSymbols received samples per call, samples in,
+// bit ratios out. Arguments: bits per symbol, demod_type, faded (0/1) and threads (0:
+// all).
+void BM_SoftDemap(benchmark::State& state) {
+  const int m = static_cast<int>(state.range(0));
+  const auto op = static_cast<MaxStar>(state.range(1));
+  const bool faded = state.range(2) != 0;
+  const int threads = static_cast<int>(state.range(3));
+  constexpr std::size_t F = 16;
+  const Constellation c = gray_qam(m);
+  std::vector<double> y_re, y_im;
+  for (std::size_t f = 0; f < F; ++f) {
+    const Received r = transmit(c, m, 10.0f, 11 + static_cast<unsigned>(f));
+    y_re.insert(y_re.end(), r.re.begin(), r.re.end());
+    y_im.insert(y_im.end(), r.im.begin(), r.im.end());
+  }
+  const std::vector<double> a_re(F * kSymbols, 0.8), a_im(F * kSymbols, 0.6);
+  const std::size_t coded = kSymbols * static_cast<std::size_t>(m);
+  std::vector<double> out(F * coded);
+  using View = FrameView<const double>;
+  const ComplexFrames y{View::row_major(y_re.data(), F, kSymbols),
+                        View::row_major(y_im.data(), F, kSymbols)};
+  const ComplexFrames fade = faded ? ComplexFrames{View::row_major(a_re.data(), F, kSymbols),
+                                                   View::row_major(a_im.data(), F, kSymbols)}
+                                   : ComplexFrames{};
+  const SoftDemapParams params{op, 10.0f, threads};
+  for (auto _ : state) {
+    soft_demap(y, {c.re, c.im}, fade, {}, params,
+               FrameView<double>::row_major(out.data(), F, coded));
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * F * kSymbols));
+  state.SetLabel(std::to_string(1 << m) + "-QAM, demod_type " +
+                 std::to_string(static_cast<int>(op)) + (faded ? ", faded, " : ", ") +
+                 (threads == 0 ? std::string("all threads") : std::to_string(threads) + " thread"));
+}
+BENCHMARK(BM_SoftDemap)
+    ->ArgsProduct({{4, 6}, {1, 4}, {0, 1}, {1, 0}})
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
 
 // Matched-filter outputs of orthogonal 16-FSK over a Rayleigh channel.
 void BM_ToneMetrics(benchmark::State& state) {

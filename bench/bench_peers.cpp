@@ -24,6 +24,7 @@
 #include "linkforge/ldpc.hpp"
 #include "linkforge/ldpc_batch.hpp"
 #include "linkforge/modem.hpp"
+#include "linkforge/soft_demap.hpp"
 #include "linkforge/turbo.hpp"
 #include "linkforge/viterbi.hpp"
 
@@ -363,15 +364,18 @@ void qam() {
     re[i] = rx(ii).real();
     im[i] = rx(ii).imag();
   }
-  std::vector<double> metrics(M * N), out(N * bits_per_symbol);
+  std::vector<double> out(N * bits_per_symbol);
   itpp::vec soft;
   std::string agreement;
   for (const bool exact : {false, true}) {
-    const int demod_type = exact ? 4 : 1;
+    const lf::SoftDemapParams params{exact ? lf::MaxStar::kExact : lf::MaxStar::kMaxLog,
+                                     static_cast<float>(1.0 / n0), 1};
     const itpp::Soft_Method method = exact ? itpp::LOGMAP : itpp::APPROX;
     const auto ours = [&] {
-      lf::plane_metrics({re, im}, {pre, pim}, static_cast<float>(1.0 / n0), {}, metrics);
-      lf::symbol_bit_metrics(metrics, M, demod_type, {}, out);
+      using View = lf::FrameView<const double>;
+      lf::soft_demap({View::row_major(re.data(), 1, N), View::row_major(im.data(), 1, N)},
+                     {pre, pim}, {}, {}, params,
+                     lf::FrameView<double>::row_major(out.data(), 1, N * bits_per_symbol));
     };
     const auto peer = [&] { modem.demodulate_soft_bits(rx, n0, soft, method); };
     const double r_ours = rate(N, ours);
@@ -389,7 +393,7 @@ void qam() {
     row(std::string("16-QAM soft demap, ") + (exact ? "exact" : "max-log"), "Msym/s", r_ours / 1e6,
         r_peer / 1e6);
   }
-  notes.push_back("16-QAM: linkforge = plane_metrics + symbol_bit_metrics on IT++'s Gray labels, "
+  notes.push_back("16-QAM: linkforge = soft_demap (the whole demapper, one frame) on IT++'s Gray labels, "
                   "Es/N0 10 dB; largest relative difference of the soft values:" + agreement);
 }
 

@@ -1,4 +1,4 @@
 # Modulation and soft demapping.
 target_sources(linkforge_gateway PRIVATE modem_args.cpp)
 linkforge_add_mex(Modulate PlaneMetrics ToneMetrics RelayFrequencyMetrics SymbolBitMetrics
-                  RelayLabelMetrics)
+                  RelayLabelMetrics SoftDemap)

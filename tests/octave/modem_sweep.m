@@ -19,5 +19,6 @@
 %!test assert (sweep_module ("SymbolBitMetrics", {L}, 1) > 40)
 %!test assert (sweep_module ("SymbolBitMetrics", {L, 4, [1 -1 0.5 2 0 -3]}, 1) > 100)
 %!test assert (sweep_module ("SymbolBitMetrics", {[L, L, L, L, L, L], 1, ones(1, 36)}, 1) > 100)
+%!test assert (sweep_module ("SoftDemap", {[y; y], qpsk, 2, 4, ones(2, 8), [y; y], 2}, 1) > 100)
 %!test assert (sweep_module ("RelayLabelMetrics", {pairs, 4, 1, [0.5 -1 2 0]}, 1) > 100)
 %!test assert (sweep_module ("RelayLabelMetrics", {pairs(1:8), 2}, 1) > 50)

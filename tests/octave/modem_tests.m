@@ -183,6 +183,45 @@
 %! expect_error (@() SymbolBitMetrics (zeros (4, 3), 0, zeros (1, 7)), "Too many a prior LLR inputs");
 %! expect_error (@() SymbolBitMetrics (zeros (4, 3), 0, zeros (0, 4)), "extrinsic_info has 4 columns but no rows");
 
+## SoftDemap: every row equals PlaneMetrics then SymbolBitMetrics for that row, for
+## every operator and thread count, with and without fading and a-priori values.
+%!test
+%! rand ("seed", 7); randn ("seed", 7);
+%! qam = [-3 -1 3 1] + 1i * [-3; -1; 3; 1];  qam = qam(:) / sqrt (10);
+%! F = 5;  N = 19;
+%! y = (randn (F, N) + 1i * randn (F, N)) / 2;  y(2, 3) = qam(6);
+%! a = randn (F, N) + 1i * randn (F, N);
+%! prior = 3 * randn (F, 4 * N);
+%! for type = 0:4
+%!   for threads = [1 2 3]
+%!     out = SoftDemap (y, qam, 4, type, prior, a, threads);
+%!     bare = SoftDemap (y, qam.', 4, type, [], [], threads);
+%!     for f = 1:F
+%!       assert (out(f, :), SymbolBitMetrics (PlaneMetrics (y(f, :), qam, 4, a(f, :)), type, prior(f, :)));
+%!       assert (bare(f, :), SymbolBitMetrics (PlaneMetrics (y(f, :), qam, 4), type));
+%!     endfor
+%!   endfor
+%! endfor
+%! assert (size (SoftDemap (zeros (0, 3), qam, 1)), [0 12]);
+%! assert (size (SoftDemap (ones (2, 3), 1, 1)), [2 0]);
+%! assert (SoftDemap (single ([1 -1]), [-1 1], 2, 1), [8 -8]);
+
+%!test
+%! usage = "Usage: [output] = SoftDemap(input, S_matrix, EsNo, demod_type, extrinsic_info, fade_coef, threads)";
+%! s = [-1 1];
+%! expect_error (@() SoftDemap ([1 2], s), usage);
+%! expect_error (@() SoftDemap ([1 2], s, 1, 1, [], [], 0, 9), usage);
+%! expect_error (@() SoftDemap ([1 2], [1 2 3], 1), "Number of symbols M must be a power of 2");
+%! expect_error (@() SoftDemap ([1 2], s, 0), "EsNo must be a positive number (a linear ratio, not dB)");
+%! expect_error (@() SoftDemap ([1 2], s, 1, 5), "demod_type must be be 0 through 4");
+%! expect_error (@() SoftDemap ([1 2], s, 1, 1, [0 0 0]), "extrinsic_info must be 1 x 2 (one row per row of input), or []");
+%! expect_error (@() SoftDemap ([1 2], s, 1, 1, [], [1 1; 1 1]), "fade_coef must be 1 x 2 (one row per row of input), or []");
+%! expect_error (@() SoftDemap ([1 2], s, 1, 1, [], [], -1), "threads must be 0 (all) to 1024");
+%! expect_error (@() SoftDemap ([1 NaN], s, 1), "input must not contain NaN");
+%! expect_error (@() SoftDemap ([1 2], [NaN 1], 1), "S_matrix must not contain NaN");
+%! expect_error (@() SoftDemap ([1 2], s, 1, 1, [0 Inf]), "extrinsic_info holds a value beyond the single-precision range");
+%! expect_error (@() SoftDemap ([1 1e200], s, 1), "the symbol metrics lie beyond the single-precision range (input, S_matrix, fade_coef or EsNo too large)");
+
 ## RelayLabelMetrics
 %!assert (RelayLabelMetrics ([0 5 5 0], 2, 1), 5)
 %!assert (RelayLabelMetrics ([2 2 2 2], 2, 1), 0)

@@ -1,0 +1,354 @@
+// The whole soft demapper: symbols side by side in SIMD lanes, once per target, and
+// groups of symbols on several threads.
+//
+// A pass takes as many symbols as a vector holds single-precision lanes, in frame-major
+// order (frame by frame, symbol by symbol), and runs the per-symbol steps of
+// plane_metrics and symbol_bit_metrics in every lane: the metrics in double lanes,
+// rounded to single precision, the a-priori sums and the per-bit folds in single lanes.
+// Symbols do not interact, so the order of passes and threads changes nothing.
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <vector>
+
+#include "linkforge/checked.hpp"
+#include "linkforge/parallel.hpp"
+#include "linkforge/scratch.hpp"
+#include "linkforge/soft_demap.hpp"
+
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "modem/soft_demap.cpp"
+#include "hwy/foreach_target.h"  // IWYU pragma: keep
+
+#include "core/max_star-inl.h"
+#include "hwy/highway.h"
+
+#ifndef LINKFORGE_MODEM_SOFT_DEMAP_ONCE
+#define LINKFORGE_MODEM_SOFT_DEMAP_ONCE
+namespace linkforge::soft_demap_detail {
+
+// What every pass of a call shares.
+struct Job {
+  ComplexFrames y;
+  ComplexFrames fade;
+  FrameView<const double> apriori;
+  FrameView<double> out;
+  const double* point_re;  // the M points
+  const double* point_im;
+  const double* plain_re;  // the points under the coefficient 1: 1*s_re - 0*s_im
+  const double* plain_im;  // s_re*0 + 1*s_im
+  std::size_t M = 0;
+  std::size_t bits = 0;
+  std::size_t N = 0;      // symbols per frame
+  std::size_t total = 0;  // symbols of the call
+  double scale = 0;       // es_no in double precision
+};
+
+// Passes per task: enough work to amortise a task, few enough to share it out.
+inline constexpr std::size_t kPassesPerTask = 64;
+
+}  // namespace linkforge::soft_demap_detail
+#endif
+
+HWY_BEFORE_NAMESPACE();
+namespace linkforge {
+namespace HWY_NAMESPACE {
+
+using soft_demap_detail::Job;
+
+// Single lanes from the double lanes that fn(dd, half) gives for each half of them.
+template <class DF, class Fn>
+HWY_INLINE hn::Vec<DF> FromDoubleHalves(DF df, Fn&& fn) {
+  const DoubleLanes<DF> dd;
+#if HWY_TARGET == HWY_SCALAR
+  return RoundToSingle(df, fn(dd, 0));
+#else
+  const hn::Half<DF> dh;
+  return hn::Combine(df, RoundToSingle(dh, fn(dd, 1)), RoundToSingle(dh, fn(dd, 0)));
+#endif
+}
+
+// The working arrays of one thread, lane fastest: row r holds value r of the pass's
+// symbols.
+struct Lanes {
+  float* metric;    // M rows: the label metrics with their a-priori sums
+  float* prior;     // bits rows: the a-priori value of every bit
+  double* sample;   // 4 rows: y re, y im, a re, a im
+  std::size_t frame[HWY_MAX_BYTES / sizeof(float)];   // each lane's frame
+  std::size_t symbol[HWY_MAX_BYTES / sizeof(float)];  // and symbol in it
+};
+
+template <int kOp>
+class Demapper {
+ public:
+  using DF = hn::ScalableTag<float>;
+
+  Demapper(const Job& job, Lanes& lanes) : job_(job), w_(lanes) {}
+
+  // Symbols first .. first + count - 1 (count at most one vector of lanes). Returns
+  // false when a metric is NaN or beyond single precision.
+  bool pass(std::size_t first, std::size_t count) {
+    const DF df;
+    const std::size_t NL = hn::Lanes(df);
+    gather(first, count, NL);
+    const bool ok = metrics(df, NL, count);
+    fold(df, NL, count);
+    return ok;
+  }
+
+ private:
+  void gather(std::size_t first, std::size_t count, std::size_t NL) {
+    double* y_re = w_.sample;
+    double* y_im = y_re + NL;
+    double* a_re = y_im + NL;
+    double* a_im = a_re + NL;
+    const bool faded = !job_.fade.re.empty();
+    std::size_t f = first / job_.N;
+    std::size_t j = first % job_.N;
+    for (std::size_t l = 0; l < NL; ++l) {
+      // Lanes past the last symbol repeat it; their results are not written.
+      if (l > 0 && l < count && ++j == job_.N) {
+        j = 0;
+        ++f;
+      }
+      w_.frame[l] = f;
+      w_.symbol[l] = j;
+      y_re[l] = job_.y.re(f, j);
+      y_im[l] = job_.y.im.empty() ? 0.0 : job_.y.im(f, j);
+      if (faded) {
+        a_re[l] = job_.fade.re(f, j);
+        a_im[l] = job_.fade.im.empty() ? 0.0 : job_.fade.im(f, j);
+      }
+      for (std::size_t k = 0; k < job_.bits; ++k) {
+        w_.prior[k * NL + l] =
+            job_.apriori.empty() ? 0.0f : static_cast<float>(job_.apriori(f, j * job_.bits + k));
+      }
+    }
+  }
+
+  // metric row i = single(-scale * |y - a*s_i|^2) plus the a-priori values of the bits
+  // label i sets, bit 0 first.
+  bool metrics(DF df, std::size_t NL, std::size_t count) {
+    const bool faded = !job_.fade.re.empty();
+    const bool has_prior = !job_.apriori.empty();
+    const std::size_t half = NL > 1 ? NL / 2 : 1;
+    const double* y_re = w_.sample;
+    const double* y_im = y_re + NL;
+    const double* a_re = y_im + NL;
+    const double* a_im = a_re + NL;
+    // Lanes with a NaN or infinite metric, kept as a vector: a chain of mask registers
+    // would make every point wait for the previous one.
+    auto bad = hn::Zero(df);
+    for (std::size_t i = 0; i < job_.M; ++i) {
+      const auto v = FromDoubleHalves(df, [&](auto dd, std::size_t h) {
+        const auto yr = hn::LoadU(dd, y_re + h * half);
+        const auto yi = hn::LoadU(dd, y_im + h * half);
+        hn::Vec<decltype(dd)> pr, pi;
+        if (faded) {
+          const auto ar = hn::LoadU(dd, a_re + h * half);
+          const auto ai = hn::LoadU(dd, a_im + h * half);
+          const auto sr = hn::Set(dd, job_.point_re[i]);
+          const auto si = hn::Set(dd, job_.point_im[i]);
+          pr = hn::Sub(hn::Mul(ar, sr), hn::Mul(ai, si));
+          pi = hn::Add(hn::Mul(sr, ai), hn::Mul(ar, si));
+        } else {
+          pr = hn::Set(dd, job_.plain_re[i]);
+          pi = hn::Set(dd, job_.plain_im[i]);
+        }
+        const auto er = hn::Sub(yr, pr);
+        const auto ei = hn::Sub(yi, pi);
+        return hn::Mul(hn::Set(dd, -job_.scale), hn::Add(hn::Mul(er, er), hn::Mul(ei, ei)));
+      });
+      bad = hn::Or(bad, hn::VecFromMask(df, hn::Not(hn::IsFinite(v))));
+      auto q = v;
+      if (has_prior) {
+        for (std::size_t k = 0; k < job_.bits; ++k) {
+          if (((i >> (job_.bits - 1 - k)) & 1) != 0) q = hn::Add(q, hn::LoadU(df, w_.prior + k * NL));
+        }
+      } else if (i != 0) {
+        // Adding zero once stands for adding it once per set bit: x + 0 + 0 = x + 0.
+        q = hn::Add(q, hn::Zero(df));
+      }
+      hn::StoreU(q, df, w_.metric + i * NL);
+    }
+    return hn::AllFalse(df, hn::And(hn::FirstN(df, count), hn::MaskFromVec(bad)));
+  }
+
+  // Bit k of weight v splits the labels into runs of v: run 2r clears the bit, run
+  // 2r + 1 sets it; the runs in order visit each side's labels in increasing order.
+  void fold(DF df, std::size_t NL, std::size_t count) {
+    const std::size_t bits = job_.bits;
+    alignas(64) float result[HWY_MAX_BYTES / sizeof(float)] = {};
+    for (std::size_t k = 0; k < bits; ++k) {
+      const std::size_t v = std::size_t{1} << (bits - 1 - k);
+      const auto a = hn::LoadU(df, w_.prior + k * NL);
+      auto acc0 = hn::Set(df, kDemapMinusInfinity);
+      auto acc1 = acc0;
+      for (std::size_t base = 0; base < job_.M; base += 2 * v) {
+        const float* row = w_.metric + base * NL;
+        for (std::size_t i = 0; i < v; ++i, row += NL) {
+          acc0 = LaneMaxStar<kOp>::apply(df, acc0, hn::LoadU(df, row));
+        }
+        for (std::size_t i = 0; i < v; ++i, row += NL) {
+          acc1 = LaneMaxStar<kOp>::apply(df, acc1, hn::Sub(hn::LoadU(df, row), a));
+        }
+      }
+      hn::Store(hn::Sub(acc1, acc0), df, result);
+      for (std::size_t l = 0; l < count; ++l) {
+        job_.out(w_.frame[l], w_.symbol[l] * bits + k) = static_cast<double>(result[l]);
+      }
+    }
+  }
+
+  const Job& job_;
+  Lanes& w_;
+};
+
+template <int kOp>
+void RunDemap(const Job& job, int threads, const Interrupt& interrupt) {
+  const hn::ScalableTag<float> df;
+  const std::size_t NL = hn::Lanes(df);
+  const std::size_t per_task = NL * soft_demap_detail::kPassesPerTask;
+  const std::size_t tasks = (job.total + per_task - 1) / per_task;
+  const std::size_t workers = parallel_workers(tasks, threads);
+  const std::size_t floats = (job.M + job.bits) * NL;
+  std::vector<ScratchBlock> blocks;
+  blocks.reserve(workers);
+  for (std::size_t w = 0; w < workers; ++w) {
+    blocks.emplace_back(floats * sizeof(float) + 4 * NL * sizeof(double));
+  }
+  std::atomic<bool> failed{false};
+  parallel_for(
+      tasks, threads,
+      [&](std::size_t task, std::size_t worker, const Interrupt& stop) {
+        double* sample = blocks[worker].as<double>(4 * NL).data();
+        float* base = reinterpret_cast<float*>(sample + 4 * NL);
+        Lanes lanes{base, base + job.M * NL, sample, {}, {}};
+        Demapper<kOp> demapper(job, lanes);
+        InterruptPacer pacer(stop);
+        const std::size_t end = std::min(job.total, (task + 1) * per_task);
+        for (std::size_t t = task * per_task; t < end; t += NL) {
+          pacer.add(NL * job.M * (job.bits + 1));
+          if (!demapper.pass(t, std::min(NL, end - t))) failed = true;
+        }
+      },
+      interrupt);
+  if (failed) {
+    throw std::domain_error(
+        "a symbol metric is NaN or beyond the single-precision range (samples, points, "
+        "fading coefficients or Es/N0 too large)");
+  }
+}
+
+void SoftDemapRun(const Job& job, int op, int threads, const Interrupt& interrupt) {
+  switch (op) {
+    case 0: return RunDemap<0>(job, threads, interrupt);
+    case 1: return RunDemap<1>(job, threads, interrupt);
+    case 2: return RunDemap<2>(job, threads, interrupt);
+    case 3: return RunDemap<3>(job, threads, interrupt);
+    default: return RunDemap<4>(job, threads, interrupt);
+  }
+}
+
+std::size_t SoftDemapLanes() {
+  return hn::Lanes(hn::ScalableTag<float>());
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace linkforge
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace linkforge {
+
+HWY_EXPORT(SoftDemapRun);
+HWY_EXPORT(SoftDemapLanes);
+
+namespace {
+
+bool same_shape(const FrameView<const double>& v, std::size_t F, std::size_t L) {
+  return v.frames == F && v.length == L;
+}
+
+}  // namespace
+
+void soft_demap(const ComplexFrames& y, ComplexSpan<double> points, const ComplexFrames& fade,
+                const FrameView<const double>& apriori, const SoftDemapParams& params,
+                const FrameView<double>& out, const Interrupt& interrupt) {
+  const std::size_t M = points.re.size();
+  if (M < 2 || (M & (M - 1)) != 0) {
+    throw std::invalid_argument("soft_demap: the number of points must be a power of 2");
+  }
+  const auto bits = static_cast<std::size_t>(compute_bits_per_symbol(M));
+  const std::size_t F = y.re.frames;
+  const std::size_t N = y.re.length;
+  const std::size_t coded = mul_sat(N, bits);
+  if (!points.well_formed() || (!y.im.empty() && !same_shape(y.im, F, N)) ||
+      (!fade.re.empty() && !same_shape(fade.re, F, N)) ||
+      (!fade.im.empty() && (fade.re.empty() || !same_shape(fade.im, F, N))) ||
+      (!apriori.empty() && !same_shape(apriori, F, coded)) || out.frames != F ||
+      out.length != coded) {
+    throw std::invalid_argument("soft_demap: shapes of samples, fading, a-priori values and output disagree");
+  }
+  if (!(params.es_no > 0.0f) || !std::isfinite(params.es_no)) {
+    throw std::invalid_argument("soft_demap: es_no must be positive and finite");
+  }
+  if (!is_max_star_type(static_cast<int>(params.op))) throw_bad_max_star_type(static_cast<int>(params.op));
+  if (!apriori.empty()) {
+    for (std::size_t f = 0; f < F; ++f) {
+      for (std::size_t b = 0; b < coded; ++b) {
+        if (!std::isfinite(static_cast<float>(apriori(f, b)))) {
+          throw std::invalid_argument(
+              "soft_demap: an a-priori value is NaN or beyond the single-precision range");
+        }
+      }
+    }
+  }
+  if (F == 0 || N == 0) return;
+
+  std::vector<double> plain(2 * M);
+  for (std::size_t i = 0; i < M; ++i) {
+    const double s_re = points.re[i];
+    const double s_im = points.imag(i);
+    plain[i] = 1.0 * s_re - 0.0 * s_im;
+    plain[M + i] = s_re * 0.0 + 1.0 * s_im;
+  }
+  std::vector<double> point_im(M);
+  for (std::size_t i = 0; i < M; ++i) point_im[i] = points.imag(i);
+  soft_demap_detail::Job job;
+  job.y = y;
+  job.fade = fade;
+  job.apriori = apriori;
+  job.out = out;
+  job.point_re = points.re.data();
+  job.point_im = point_im.data();
+  job.plain_re = plain.data();
+  job.plain_im = plain.data() + M;
+  job.M = M;
+  job.bits = bits;
+  job.N = N;
+  job.total = F * N;
+  job.scale = static_cast<double>(params.es_no);
+  HWY_DYNAMIC_DISPATCH(SoftDemapRun)(job, static_cast<int>(params.op), params.threads, interrupt);
+}
+
+std::uint64_t soft_demap_bytes(std::uint64_t M, int threads) noexcept {
+  const auto bits = static_cast<std::uint64_t>(compute_bits_per_symbol(M));
+  const std::uint64_t lanes = HWY_MAX_BYTES / sizeof(float);
+  std::uint64_t per_thread = mul_sat(mul_sat(add_sat(M, bits), lanes), sizeof(float));
+  per_thread = add_sat(per_thread, 4 * lanes * sizeof(double));
+  const auto workers = static_cast<std::uint64_t>(thread_count(threads));
+  std::uint64_t bytes = mul_sat(per_thread, workers);
+  bytes = add_sat(bytes, mul_sat(M, 3 * sizeof(double)));  // the points' tables
+  return add_sat(bytes, parallel_for_bytes(threads));
+}
+
+std::size_t soft_demap_lanes() {
+  return HWY_DYNAMIC_DISPATCH(SoftDemapLanes)();
+}
+
+}  // namespace linkforge
+#endif  // HWY_ONCE
