@@ -74,7 +74,8 @@ HWY_INLINE hn::Vec<DF> FromDoubleHalves(DF df, Fn&& fn) {
 // The working arrays of one thread, lane fastest: row r holds value r of the pass's
 // symbols.
 struct Lanes {
-  float* metric;    // M rows: the label metrics with their a-priori sums
+  float* metric;    // M rows: the label metrics with their a-priori sums; then bits
+                    // rows of results
   float* prior;     // bits rows: the a-priori value of every bit
   double* sample;   // 4 rows: y re, y im, a re, a im
   std::size_t frame[HWY_MAX_BYTES / sizeof(float)];   // each lane's frame
@@ -100,12 +101,13 @@ class Demapper {
   }
 
  private:
+  // Each lane's frame and symbol, then its samples, coefficients and a-priori values;
+  // one array at a time, so that no loop asks which arrays the call has.
   void gather(std::size_t first, std::size_t count, std::size_t NL) {
     double* y_re = w_.sample;
     double* y_im = y_re + NL;
     double* a_re = y_im + NL;
     double* a_im = a_re + NL;
-    const bool faded = !job_.fade.re.empty();
     std::size_t f = first / job_.N;
     std::size_t j = first % job_.N;
     for (std::size_t l = 0; l < NL; ++l) {
@@ -116,72 +118,94 @@ class Demapper {
       }
       w_.frame[l] = f;
       w_.symbol[l] = j;
-      y_re[l] = job_.y.re(f, j);
-      y_im[l] = job_.y.im.empty() ? 0.0 : job_.y.im(f, j);
-      if (faded) {
-        a_re[l] = job_.fade.re(f, j);
-        a_im[l] = job_.fade.im.empty() ? 0.0 : job_.fade.im(f, j);
+    }
+    const auto read = [&](const FrameView<const double>& v, double* to) {
+      if (v.empty()) {
+        std::fill(to, to + NL, 0.0);
+        return;
       }
-      for (std::size_t k = 0; k < job_.bits; ++k) {
-        w_.prior[k * NL + l] =
-            job_.apriori.empty() ? 0.0f : static_cast<float>(job_.apriori(f, j * job_.bits + k));
+      for (std::size_t l = 0; l < NL; ++l) to[l] = v(w_.frame[l], w_.symbol[l]);
+    };
+    read(job_.y.re, y_re);
+    read(job_.y.im, y_im);
+    if (!job_.fade.re.empty()) {
+      read(job_.fade.re, a_re);
+      read(job_.fade.im, a_im);
+    }
+    if (!job_.apriori.empty()) {
+      for (std::size_t l = 0; l < NL; ++l) {
+        const double* prior = &job_.apriori(w_.frame[l], w_.symbol[l] * job_.bits);
+        for (std::size_t k = 0; k < job_.bits; ++k) {
+          w_.prior[k * NL + l] =
+              static_cast<float>(prior[static_cast<std::ptrdiff_t>(k) * job_.apriori.element_stride]);
+        }
       }
     }
   }
 
   // metric row i = single(-scale * |y - a*s_i|^2) plus the a-priori values of the bits
-  // label i sets, bit 0 first.
+  // label i sets, bit 0 first. False when a lane's metric is NaN or infinite.
   bool metrics(DF df, std::size_t NL, std::size_t count) {
-    const bool faded = !job_.fade.re.empty();
-    const bool has_prior = !job_.apriori.empty();
     const std::size_t half = NL > 1 ? NL / 2 : 1;
     const double* y_re = w_.sample;
     const double* y_im = y_re + NL;
     const double* a_re = y_im + NL;
     const double* a_im = a_re + NL;
-    // Lanes with a NaN or infinite metric, kept as a vector: a chain of mask registers
-    // would make every point wait for the previous one.
-    auto bad = hn::Zero(df);
-    for (std::size_t i = 0; i < job_.M; ++i) {
-      const auto v = FromDoubleHalves(df, [&](auto dd, std::size_t h) {
-        const auto yr = hn::LoadU(dd, y_re + h * half);
-        const auto yi = hn::LoadU(dd, y_im + h * half);
-        hn::Vec<decltype(dd)> pr, pi;
-        if (faded) {
-          const auto ar = hn::LoadU(dd, a_re + h * half);
-          const auto ai = hn::LoadU(dd, a_im + h * half);
-          const auto sr = hn::Set(dd, job_.point_re[i]);
-          const auto si = hn::Set(dd, job_.point_im[i]);
-          pr = hn::Sub(hn::Mul(ar, sr), hn::Mul(ai, si));
-          pi = hn::Add(hn::Mul(sr, ai), hn::Mul(ar, si));
-        } else {
-          pr = hn::Set(dd, job_.plain_re[i]);
-          pi = hn::Set(dd, job_.plain_im[i]);
-        }
-        const auto er = hn::Sub(yr, pr);
-        const auto ei = hn::Sub(yi, pi);
-        return hn::Mul(hn::Set(dd, -job_.scale), hn::Add(hn::Mul(er, er), hn::Mul(ei, ei)));
-      });
-      bad = hn::Or(bad, hn::VecFromMask(df, hn::Not(hn::IsFinite(v))));
-      auto q = v;
-      if (has_prior) {
+    const auto zero = hn::Zero(df);
+    // v*0 is a zero for finite v and NaN otherwise; the bitwise or of those is NaN in
+    // exactly the lanes that met a non-finite metric.
+    auto bad = zero;
+    const auto store = [&](std::size_t i, hn::Vec<DF> v) {
+      bad = hn::Or(bad, hn::Mul(v, zero));
+      hn::StoreU(v, df, w_.metric + i * NL);
+    };
+    if (job_.fade.re.empty()) {
+      for (std::size_t i = 0; i < job_.M; ++i) {
+        store(i, FromDoubleHalves(df, [&](auto dd, std::size_t h) {
+                const auto er = hn::Sub(hn::LoadU(dd, y_re + h * half), hn::Set(dd, job_.plain_re[i]));
+                const auto ei = hn::Sub(hn::LoadU(dd, y_im + h * half), hn::Set(dd, job_.plain_im[i]));
+                return hn::Mul(hn::Set(dd, -job_.scale), hn::Add(hn::Mul(er, er), hn::Mul(ei, ei)));
+              }));
+      }
+    } else {
+      for (std::size_t i = 0; i < job_.M; ++i) {
+        store(i, FromDoubleHalves(df, [&](auto dd, std::size_t h) {
+                const auto ar = hn::LoadU(dd, a_re + h * half);
+                const auto ai = hn::LoadU(dd, a_im + h * half);
+                const auto sr = hn::Set(dd, job_.point_re[i]);
+                const auto si = hn::Set(dd, job_.point_im[i]);
+                const auto pr = hn::Sub(hn::Mul(ar, sr), hn::Mul(ai, si));
+                const auto pi = hn::Add(hn::Mul(sr, ai), hn::Mul(ar, si));
+                const auto er = hn::Sub(hn::LoadU(dd, y_re + h * half), pr);
+                const auto ei = hn::Sub(hn::LoadU(dd, y_im + h * half), pi);
+                return hn::Mul(hn::Set(dd, -job_.scale), hn::Add(hn::Mul(er, er), hn::Mul(ei, ei)));
+              }));
+      }
+    }
+    if (!job_.apriori.empty()) {
+      for (std::size_t i = 1; i < job_.M; ++i) {
+        auto q = hn::LoadU(df, w_.metric + i * NL);
         for (std::size_t k = 0; k < job_.bits; ++k) {
           if (((i >> (job_.bits - 1 - k)) & 1) != 0) q = hn::Add(q, hn::LoadU(df, w_.prior + k * NL));
         }
-      } else if (i != 0) {
-        // Adding zero once stands for adding it once per set bit: x + 0 + 0 = x + 0.
-        q = hn::Add(q, hn::Zero(df));
+        hn::StoreU(q, df, w_.metric + i * NL);
       }
-      hn::StoreU(q, df, w_.metric + i * NL);
+    } else {
+      // Without a-priori values every label but 0 adds zeros, and x + 0 + ... + 0 =
+      // x + 0; the zero rows stand for the fold's a-priori values.
+      for (std::size_t i = 1; i < job_.M; ++i) {
+        hn::StoreU(hn::Add(hn::LoadU(df, w_.metric + i * NL), zero), df, w_.metric + i * NL);
+      }
+      for (std::size_t k = 0; k < job_.bits; ++k) hn::StoreU(zero, df, w_.prior + k * NL);
     }
-    return hn::AllFalse(df, hn::And(hn::FirstN(df, count), hn::MaskFromVec(bad)));
+    return hn::AllFalse(df, hn::And(hn::FirstN(df, count), hn::IsNaN(bad)));
   }
 
   // Bit k of weight v splits the labels into runs of v: run 2r clears the bit, run
   // 2r + 1 sets it; the runs in order visit each side's labels in increasing order.
   void fold(DF df, std::size_t NL, std::size_t count) {
     const std::size_t bits = job_.bits;
-    alignas(64) float result[HWY_MAX_BYTES / sizeof(float)] = {};
+    float* result = w_.metric + job_.M * NL;  // bits rows, written out lane by lane below
     for (std::size_t k = 0; k < bits; ++k) {
       const std::size_t v = std::size_t{1} << (bits - 1 - k);
       const auto a = hn::LoadU(df, w_.prior + k * NL);
@@ -196,9 +220,13 @@ class Demapper {
           acc1 = LaneMaxStar<kOp>::apply(df, acc1, hn::Sub(hn::LoadU(df, row), a));
         }
       }
-      hn::Store(hn::Sub(acc1, acc0), df, result);
-      for (std::size_t l = 0; l < count; ++l) {
-        job_.out(w_.frame[l], w_.symbol[l] * bits + k) = static_cast<double>(result[l]);
+      hn::StoreU(hn::Sub(acc1, acc0), df, result + k * NL);
+    }
+    for (std::size_t l = 0; l < count; ++l) {
+      double* out = &job_.out(w_.frame[l], w_.symbol[l] * bits);
+      for (std::size_t k = 0; k < bits; ++k) {
+        out[static_cast<std::ptrdiff_t>(k) * job_.out.element_stride] =
+            static_cast<double>(result[k * NL + l]);
       }
     }
   }
@@ -214,7 +242,7 @@ void RunDemap(const Job& job, int threads, const Interrupt& interrupt) {
   const std::size_t per_task = NL * soft_demap_detail::kPassesPerTask;
   const std::size_t tasks = (job.total + per_task - 1) / per_task;
   const std::size_t workers = parallel_workers(tasks, threads);
-  const std::size_t floats = (job.M + job.bits) * NL;
+  const std::size_t floats = (job.M + 2 * job.bits) * NL;
   std::vector<ScratchBlock> blocks;
   blocks.reserve(workers);
   for (std::size_t w = 0; w < workers; ++w) {
@@ -226,7 +254,7 @@ void RunDemap(const Job& job, int threads, const Interrupt& interrupt) {
       [&](std::size_t task, std::size_t worker, const Interrupt& stop) {
         double* sample = blocks[worker].as<double>(4 * NL).data();
         float* base = reinterpret_cast<float*>(sample + 4 * NL);
-        Lanes lanes{base, base + job.M * NL, sample, {}, {}};
+        Lanes lanes{base, base + (job.M + job.bits) * NL, sample, {}, {}};
         Demapper<kOp> demapper(job, lanes);
         InterruptPacer pacer(stop);
         const std::size_t end = std::min(job.total, (task + 1) * per_task);
@@ -338,7 +366,7 @@ void soft_demap(const ComplexFrames& y, ComplexSpan<double> points, const Comple
 std::uint64_t soft_demap_bytes(std::uint64_t M, int threads) noexcept {
   const auto bits = static_cast<std::uint64_t>(compute_bits_per_symbol(M));
   const std::uint64_t lanes = HWY_MAX_BYTES / sizeof(float);
-  std::uint64_t per_thread = mul_sat(mul_sat(add_sat(M, bits), lanes), sizeof(float));
+  std::uint64_t per_thread = mul_sat(mul_sat(add_sat(M, 2 * bits), lanes), sizeof(float));
   per_thread = add_sat(per_thread, 4 * lanes * sizeof(double));
   const auto workers = static_cast<std::uint64_t>(thread_count(threads));
   std::uint64_t bytes = mul_sat(per_thread, workers);
