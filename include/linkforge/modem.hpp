@@ -105,8 +105,13 @@ float tone_log_i0(float x);
 //   csi_flag 2: |y|^2 * es_no^2/(es_no + 1)
 //   other:      0
 // Every operation is single precision.
+// The tones of a symbol run side by side in SIMD lanes (csi_flag 1; the compiler
+// vectorises the others); tone_metrics_scalar computes one value at a time and is the
+// reference the lanes equal bit for bit.
 void tone_metrics(ComplexSpan<float> y, std::size_t M, float es_no, int csi_flag,
                   ComplexSpan<float> fade, std::span<float> out, const Interrupt& interrupt = {});
+void tone_metrics_scalar(ComplexSpan<float> y, std::size_t M, float es_no, int csi_flag,
+                         ComplexSpan<float> fade, std::span<float> out);
 
 // ---------------------------------------------------------------------------------
 // Soft demodulation of two superimposed frequency-shift-keyed users at a relay

@@ -1,8 +1,10 @@
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
 #include "linkforge/checked.hpp"
 #include "linkforge/modem.hpp"
+#include "modem/tone_lanes.hpp"
 
 namespace linkforge {
 
@@ -40,8 +42,14 @@ float tone_log_i0(float x) {
   return static_cast<float>(square + p.b * v - p.c);
 }
 
-void tone_metrics(ComplexSpan<float> y, std::size_t M, float es_no, int csi_flag,
-                  ComplexSpan<float> fade, std::span<float> out, const Interrupt& interrupt) {
+namespace {
+
+// Symbols whose amplitude metrics go to the lanes in one call: a poll's worth of work.
+constexpr std::size_t kLaneChunk = 256;
+
+void compute_tone_metrics(ComplexSpan<float> y, std::size_t M, float es_no, int csi_flag,
+                          ComplexSpan<float> fade, std::span<float> out,
+                          const Interrupt& interrupt, bool lanes) {
   const bool faded = !fade.re.empty();
   if (M == 0) {
     // No tones: any number of symbols gives an empty matrix.
@@ -58,6 +66,22 @@ void tone_metrics(ComplexSpan<float> y, std::size_t M, float es_no, int csi_flag
   const float two_es_no = 2.0f * es_no;
   const float energy_weight = es_no * es_no / (es_no + 1.0f);
   InterruptPacer pacer(interrupt);
+  if (lanes && csi_flag == static_cast<int>(ToneCsi::kAmplitude)) {
+    float scale[kLaneChunk];
+    for (std::size_t first = 0; first < N; first += kLaneChunk) {
+      const std::size_t count = std::min(kLaneChunk, N - first);
+      pacer.add(count * (M + 1));
+      for (std::size_t i = 0; i < count; ++i) {
+        const float a_re = faded ? fade.re[first + i] : 1.0f;
+        const float a_im = faded ? fade.imag(first + i) : 0.0f;
+        scale[i] = two_es_no * std::sqrt(magnitude_squared(a_re, a_im));
+      }
+      tone_detail::amplitude_metrics(y.re.data() + first * M,
+                                     y.im.empty() ? nullptr : y.im.data() + first * M, M, count,
+                                     scale, out.data() + first * M);
+    }
+    return;
+  }
   for (std::size_t i = 0; i < N; ++i) {
     pacer.add(M + 1);
     const float a_re = faded ? fade.re[i] : 1.0f;
@@ -91,6 +115,18 @@ void tone_metrics(ComplexSpan<float> y, std::size_t M, float es_no, int csi_flag
         break;
     }
   }
+}
+
+}  // namespace
+
+void tone_metrics(ComplexSpan<float> y, std::size_t M, float es_no, int csi_flag,
+                  ComplexSpan<float> fade, std::span<float> out, const Interrupt& interrupt) {
+  compute_tone_metrics(y, M, es_no, csi_flag, fade, out, interrupt, true);
+}
+
+void tone_metrics_scalar(ComplexSpan<float> y, std::size_t M, float es_no, int csi_flag,
+                         ComplexSpan<float> fade, std::span<float> out) {
+  compute_tone_metrics(y, M, es_no, csi_flag, fade, out, Interrupt{}, false);
 }
 
 }  // namespace linkforge

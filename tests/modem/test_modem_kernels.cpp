@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <complex>
 #include <limits>
 #include <random>
+#include <string>
 #include <vector>
 
+#include "hwy_targets.hpp"
 #include "linkforge/modem.hpp"
 
 namespace linkforge {
@@ -235,6 +238,39 @@ TEST(ToneMetrics, AgreesWithDoublePrecisionModels) {
       EXPECT_NEAR(none[e], std::norm(yk) * es_no * es_no / (es_no + 1), 1e-5 * (1 + none[e]));
     }
   }
+}
+
+// The tones in lanes against one value at a time, on every target: tone counts below,
+// at and beyond the lane count, with and without imaginary parts and fading, and
+// arguments on every piece boundary, negative, huge, infinite and NaN.
+TEST(ToneMetrics, LanesEqualTheScalarKernelOnEveryTarget) {
+  std::mt19937 rng(17);
+  std::normal_distribution<float> g(0.0f, 3.0f);
+  const float specials[] = {0.0f, -0.0f, 1.0f, 2.0f, 5.0f, 20.0f, 0.99999994f, 19.999998f,
+                            -7.0f, 3e38f, std::numeric_limits<float>::infinity(),
+                            std::numeric_limits<float>::quiet_NaN()};
+  for_each_target([&](const std::string& target, bool) {
+    for (const std::size_t M : {1, 3, 16, 37}) {
+      const std::size_t N = 29;
+      std::vector<float> y_re(M * N), y_im(M * N), a_re(N), a_im(N), got(M * N), want(M * N);
+      for (std::size_t i = 0; i < M * N; ++i) {
+        y_re[i] = i % 7 == 0 ? specials[i % 12] : g(rng);
+        y_im[i] = g(rng);
+      }
+      for (std::size_t i = 0; i < N; ++i) a_re[i] = g(rng), a_im[i] = g(rng);
+      for (const int csi : {0, 1, 2}) {
+        for (const int variant : {0, 1, 2}) {
+          const ComplexSpan<float> y{y_re, variant == 1 ? std::span<const float>() : y_im};
+          const ComplexSpan<float> a{variant == 2 ? std::span<const float>() : a_re,
+                                     variant == 2 ? std::span<const float>() : a_im};
+          tone_metrics(y, M, 1.7f, csi, a, got);
+          tone_metrics_scalar(y, M, 1.7f, csi, a, want);
+          ASSERT_EQ(0, std::memcmp(got.data(), want.data(), got.size() * sizeof(float)))
+              << target << " M " << M << " csi " << csi << " variant " << variant;
+        }
+      }
+    }
+  });
 }
 
 TEST(ToneMetrics, RefusesMismatchedSizes) {
