@@ -28,6 +28,8 @@ void graph_state_step(Call& call) {
                                                 static_cast<std::size_t>(m), StateUse::kStep);
   MemoryEstimate()
       .values<int>(received.size())  // decisions
+      .bytes(ldpc::graph_state_step_bytes(state.vn, state.cn, received.size(),
+                                          static_cast<std::size_t>(m)))
       .output(1, received.size())
       .output(1, received.size())
       .require("the step");

@@ -124,4 +124,9 @@ void graph_state_step(std::span<const double> input, std::span<const VnPtrs> vn,
                       std::span<const CnPtrs> cn, std::size_t checks, std::span<double> output,
                       std::span<int> decisions, const Interrupt& interrupt = {});
 
+// Bytes of working memory graph_state_step takes for the first `bits` and `checks`
+// records (a value per edge of either pass, and a parity per check).
+std::uint64_t graph_state_step_bytes(std::span<const VnPtrs> vn, std::span<const CnPtrs> cn,
+                                     std::size_t bits, std::size_t checks) noexcept;
+
 }  // namespace linkforge::ldpc

@@ -1,8 +1,11 @@
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "linkforge/ldpc_batch.hpp"
 #include "linkforge/ldpc_graph_state.hpp"
 #include "sockets.hpp"
 
@@ -296,8 +299,22 @@ void graph_state_step(std::span<const double> input, std::span<const VnPtrs> vn,
   if (checks > cn.size()) refuse("more checks to process than elements of cn_state");
   validate_step(vn, cn, n, checks);
 
+  // Edges of the processed checks and bits: phi0's arguments are gathered for each pass
+  // and evaluated side by side in SIMD lanes (phi0_lanes gives the scalar phi0's
+  // results). Deferring them changes nothing: the check pass reads only bit-to-check
+  // messages and the bit pass only check-to-bit ones, and the reader of the state
+  // refuses fields that share storage.
+  std::size_t check_edges = 0;
+  for (const CnPtrs& check : cn.first(checks)) check_edges += static_cast<std::size_t>(*check.degree);
+  std::size_t bit_edges = 0;
+  for (const VnPtrs& bit : vn.first(n)) bit_edges += static_cast<std::size_t>(*bit.degree);
+  std::vector<float> values(std::max(check_edges, bit_edges));
+  std::vector<std::int32_t> parity(checks);
+
   InterruptPacer pacer(interrupt);
-  for (const CnPtrs& check : cn.first(checks)) {
+  std::size_t e = 0;
+  for (std::size_t i = 0; i < checks; ++i) {
+    const CnPtrs& check = cn[i];
     const int d = *check.degree;
     pacer.add(2 * static_cast<std::uint64_t>(d) + 1);
     float S = 0.0f;
@@ -307,15 +324,25 @@ void graph_state_step(std::span<const double> input, std::span<const VnPtrs> vn,
       S += bit.q_magnitude[check.sockets[j]];
       X ^= bit.q_sign[check.sockets[j]];
     }
+    parity[i] = X;
     for (int j = 0; j < d; ++j) {
+      values[e++] = S - vn[static_cast<std::size_t>(check.bits[j])].q_magnitude[check.sockets[j]];
+    }
+  }
+  phi0_lanes(std::span<float>(values).first(check_edges), std::span<float>(values).first(check_edges));
+  e = 0;
+  for (std::size_t i = 0; i < checks; ++i) {
+    const CnPtrs& check = cn[i];
+    for (int j = 0; j < *check.degree; ++j) {
+      const float magnitude = values[e++];
       const VnPtrs& bit = vn[static_cast<std::size_t>(check.bits[j])];
-      const float magnitude = phi0(S - bit.q_magnitude[check.sockets[j]]);
-      check.r[j] = bit.q_sign[check.sockets[j]] == X ? magnitude : -magnitude;
+      check.r[j] = bit.q_sign[check.sockets[j]] == parity[i] ? magnitude : -magnitude;
     }
   }
 
   // The bit pass reads only r messages, so each bit's new q messages can follow its
   // output at once.
+  e = 0;
   for (std::size_t v = 0; v < n; ++v) {
     const VnPtrs& bit = vn[v];
     const int d = *bit.degree;
@@ -330,10 +357,28 @@ void graph_state_step(std::span<const double> input, std::span<const VnPtrs> vn,
     for (int j = 0; j < d; ++j) {
       const float r = cn[static_cast<std::size_t>(bit.checks[j])].r[bit.sockets[j]];
       const auto E = static_cast<float>(-out - static_cast<double>(r));
-      bit.q_magnitude[j] = phi0(std::fabs(E));
+      values[e++] = std::fabs(E);
       bit.q_sign[j] = E > 0.0f ? 0 : 1;
     }
   }
+  phi0_lanes(std::span<float>(values).first(bit_edges), std::span<float>(values).first(bit_edges));
+  e = 0;
+  for (const VnPtrs& bit : vn.first(n)) {
+    for (int j = 0; j < *bit.degree; ++j) bit.q_magnitude[j] = values[e++];
+  }
+}
+
+std::uint64_t graph_state_step_bytes(std::span<const VnPtrs> vn, std::span<const CnPtrs> cn,
+                                     std::size_t bits, std::size_t checks) noexcept {
+  std::uint64_t check_edges = 0;
+  for (const CnPtrs& check : cn.first(std::min(checks, cn.size()))) {
+    check_edges += static_cast<std::uint64_t>(std::max(*check.degree, 0));
+  }
+  std::uint64_t bit_edges = 0;
+  for (const VnPtrs& bit : vn.first(std::min(bits, vn.size()))) {
+    bit_edges += static_cast<std::uint64_t>(std::max(*bit.degree, 0));
+  }
+  return std::max(check_edges, bit_edges) * sizeof(float) + checks * sizeof(std::int32_t);
 }
 
 }  // namespace linkforge::ldpc
