@@ -48,17 +48,27 @@ struct Tables {
 template <class T>
 using Buffer = hwy::AlignedFreeUniquePtr<T[]>;
 
-// Steps between two stored rows of backward metrics. The backward pass keeps only every
-// kCheckpoint-th row; the forward pass recomputes the rows of each stretch from the row
-// that ends it, into a buffer that stays in the first-level cache. Recomputing repeats
-// the same operations on the same values, so the rows are the same bit for bit.
+// Steps between two stored rows of backward metrics. Where all the rows of a group of
+// frames fit in kWholeRowsBytes, the backward pass keeps every row and the forward pass
+// reads them back. Beyond, it keeps only every kCheckpoint-th row, and the forward pass
+// recomputes the rows of each stretch from the row that ends it, into a buffer that
+// stays in the first-level cache. Recomputing repeats the same operations on the same
+// values, so the rows are the same bit for bit; it costs a fifth more arithmetic, which
+// on the machines measured outweighs the traffic of rows kept in the outer caches.
 constexpr std::size_t kCheckpoint = 32;
+constexpr std::size_t kWholeRowsBytes = std::size_t{4} << 20;
+
+inline std::size_t checkpoint_interval(std::size_t steps, std::size_t S, std::size_t W) {
+  return (steps + 2) * S * W * sizeof(float) <= kWholeRowsBytes ? 1 : kCheckpoint;
+}
 
 // The sizes a workspace is made for: lanes, block length, trellis steps, states.
 struct Shape {
   std::size_t W = 0, L = 0, steps = 0, S = 0, m = 0;
+  std::size_t interval() const { return checkpoint_interval(steps, S, W); }
   bool fits(const Shape& need) const {
-    return W == need.W && L >= need.L && steps >= need.steps && S >= need.S && m >= need.m;
+    return W == need.W && L >= need.L && steps >= need.steps && S >= need.S && m >= need.m &&
+           interval() == need.interval();
   }
 };
 
@@ -90,8 +100,8 @@ inline std::unique_ptr<Workspace> make_workspace(const Shape& shape) {
   w->app = floats(L * W);
   w->final_app = floats(L * W);
   w->prev_app = floats(L * W);
-  w->checkpoints = floats((shape.steps / kCheckpoint + 2) * shape.S * W);
-  w->stretch = floats((kCheckpoint + 1) * shape.S * W);
+  w->checkpoints = floats((shape.steps / shape.interval() + 2) * shape.S * W);
+  w->stretch = floats((shape.interval() + 1) * shape.S * W);
   w->alpha = floats(shape.S * W);
   w->next_alpha = floats(shape.S * W);
   w->ys = doubles(L * W);
@@ -302,33 +312,39 @@ class PosteriorLanes {
         S_(kStates != 0 ? kStates : S),
         steps_(steps),
         L_(L),
+        C_(checkpoint_interval(steps, S_, W())),
         apriori_(apriori),
         input_(input) {}
 
-  // checkpoints: rows 0, C, 2C, ... and the last row; stretch: kCheckpoint + 1 rows;
-  // alpha, next_alpha: one row each. A row holds S x W floats.
+  // checkpoints: rows 0, C, 2C, ... and the last row; stretch: C + 1 rows; alpha,
+  // next_alpha: one row each. A row holds S x W floats.
   void run(float* HWY_RESTRICT checkpoints, float* HWY_RESTRICT stretch,
            float* HWY_RESTRICT alpha, float* HWY_RESTRICT next_alpha, float* HWY_RESTRICT out_u,
            InterruptPacer& pacer) const {
     const std::size_t row = S_ * W();
-    const std::size_t last = (steps_ + kCheckpoint - 1) / kCheckpoint;  // checkpoint of row steps
+    const std::size_t last = (steps_ + C_ - 1) / C_;  // checkpoint of row steps
     // Backward: ping-pong between two rows of the stretch buffer, storing checkpoints.
     float* b = checkpoint_row(checkpoints, last, steps_);
     end_row(b);
     for (std::size_t k = steps_; k-- > 0;) {
       pacer.add(2 * S_);
-      float* bk = k % kCheckpoint == 0 ? checkpoints + (k / kCheckpoint) * row
-                                       : stretch + (k % 2) * row;
+      float* bk = k % C_ == 0 ? checkpoints + (k / C_) * row : stretch + (k % 2) * row;
       backward_step(k, b, bk);
       b = bk;
     }
     // Forward, one stretch [s0, s1) at a time: rows s0 + 1 .. s1 are recomputed from
-    // row s1 into stretch row (k - s0) before the stretch's steps run.
+    // row s1 into stretch row (k - s0) before the stretch's steps run; with every row
+    // kept, they are read where they are.
     start_row(alpha);
-    for (std::size_t s0 = 0; s0 < steps_; s0 += kCheckpoint) {
-      const std::size_t s1 = std::min(s0 + kCheckpoint, steps_);
-      const float* end = s1 == steps_ ? checkpoint_row(checkpoints, last, steps_)
-                                      : checkpoints + (s1 / kCheckpoint) * row;
+    for (std::size_t s0 = 0; s0 < steps_; s0 += C_) {
+      const std::size_t s1 = std::min(s0 + C_, steps_);
+      const float* end =
+          s1 == steps_ ? checkpoint_row(checkpoints, last, steps_) : checkpoints + (s1 / C_) * row;
+      if (C_ == 1) {
+        pacer.add(4 * S_);
+        forward_step(s0, end, alpha, next_alpha, out_u);
+        continue;
+      }
       std::copy_n(end, row, stretch + (s1 - s0) * row);
       for (std::size_t k = s1 - 1; k > s0; --k) {
         pacer.add(2 * S_);
@@ -345,7 +361,7 @@ class PosteriorLanes {
   static std::size_t W() { return hn::Lanes(DF()); }
 
   float* checkpoint_row(float* checkpoints, std::size_t last, std::size_t steps) const {
-    return checkpoints + (steps % kCheckpoint == 0 ? steps / kCheckpoint : last) * S_ * W();
+    return checkpoints + (steps % C_ == 0 ? steps / C_ : last) * S_ * W();
   }
 
   void end_row(float* b) const {
@@ -438,7 +454,7 @@ class PosteriorLanes {
   const int* word_;
   const int* next_;
   const int* incoming_;
-  std::size_t S_, steps_, L_;
+  std::size_t S_, steps_, L_, C_;
   const float* apriori_;
   const float* input_;
 };
@@ -455,28 +471,37 @@ class FixedPosteriorLanes {
  public:
   FixedPosteriorLanes(std::size_t steps, std::size_t L, const float* HWY_RESTRICT apriori,
                       const float* HWY_RESTRICT input)
-      : steps_(steps), L_(L), apriori_(apriori), input_(input) {}
+      : steps_(steps), L_(L), C_(checkpoint_interval(steps, S, hn::Lanes(DF()))),
+        apriori_(apriori), input_(input) {}
 
   void run(float* HWY_RESTRICT checkpoints, float* HWY_RESTRICT stretch, float*, float*,
            float* HWY_RESTRICT out_u, InterruptPacer& pacer) const {
     const DF df;
     const std::size_t W = hn::Lanes(df);
     const std::size_t row = S * W;
-    const std::size_t last = (steps_ + kCheckpoint - 1) / kCheckpoint;
-    float* end = checkpoints + (steps_ % kCheckpoint == 0 ? steps_ / kCheckpoint : last) * row;
+    const std::size_t last = (steps_ + C_ - 1) / C_;
+    float* end = checkpoints + (steps_ % C_ == 0 ? steps_ / C_ : last) * row;
     V b[S];
     start(b);
     store_row(b, end);
     for (std::size_t k = steps_; k-- > 0;) {
       pacer.add(2 * S);
       backward_step(k, b);
-      if (k % kCheckpoint == 0) store_row(b, checkpoints + (k / kCheckpoint) * row);
+      if (k % C_ == 0) store_row(b, checkpoints + (k / C_) * row);
     }
     V alpha[S];
     start(alpha);
-    for (std::size_t s0 = 0; s0 < steps_; s0 += kCheckpoint) {
-      const std::size_t s1 = std::min(s0 + kCheckpoint, steps_);
-      load_row(s1 == steps_ ? end : checkpoints + (s1 / kCheckpoint) * row, b);
+    if (C_ == 1) {
+      // Every row kept: read them where they are.
+      for (std::size_t k = 0; k < steps_; ++k) {
+        pacer.add(4 * S);
+        forward_step(k, k + 1 == steps_ ? end : checkpoints + (k + 1) * row, alpha, out_u);
+      }
+      return;
+    }
+    for (std::size_t s0 = 0; s0 < steps_; s0 += C_) {
+      const std::size_t s1 = std::min(s0 + C_, steps_);
+      load_row(s1 == steps_ ? end : checkpoints + (s1 / C_) * row, b);
       store_row(b, stretch + (s1 - s0) * row);
       for (std::size_t k = s1 - 1; k > s0; --k) {
         pacer.add(2 * S);
@@ -580,7 +605,7 @@ class FixedPosteriorLanes {
     for (std::size_t s = 1; s < S; ++s) alpha[s] = next_alpha[s] - next_alpha[0];
   }
 
-  std::size_t steps_, L_;
+  std::size_t steps_, L_, C_;
   const float* apriori_;
   const float* input_;
 };

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "hwy/targets.h"
+#include "hwy_targets.hpp"
 #include "linkforge/conv.hpp"
 #include "linkforge/turbo.hpp"
-#include "hwy_targets.hpp"
 
 namespace linkforge {
 namespace {
@@ -34,8 +34,13 @@ struct Channel {
 };
 
 Channel random_channel(std::size_t F, std::size_t L, std::size_t m, std::mt19937& rng) {
-  Channel c{F, L, m, std::vector<double>(F * L), std::vector<double>(F * L),
-            std::vector<double>(F * L), std::vector<double>(F * 4 * m)};
+  Channel c{F,
+            L,
+            m,
+            std::vector<double>(F * L),
+            std::vector<double>(F * L),
+            std::vector<double>(F * L),
+            std::vector<double>(F * 4 * m)};
   std::normal_distribution<double> noise(0.0, 1.5);
   std::bernoulli_distribution bit(0.5);
   for (auto* v : {&c.ys, &c.yp1, &c.yp2, &c.ytail}) {
@@ -152,6 +157,39 @@ TEST(TurboDecode, MatchesThePerCallPathOnEveryTarget) {
           }
         }
       });
+    }
+  }
+}
+
+// Blocks long enough that a group of frames keeps only every 32nd backward row and
+// recomputes the others (the tests above keep every row): the same results.
+TEST(TurboDecode, RecomputedBackwardRowsGiveTheSameResults) {
+  std::mt19937 rng(77);
+  const std::size_t F = 3, L = 20000;
+  // The cellular code (its own unrolled recursion) and a 16-state code.
+  const std::vector<double> cellular = {1, 1, 0, 1, 1, 0, 1, 1};  // [1 0 1 1; 1 1 0 1]
+  const std::vector<double> sixteen = {1, 1, 0, 1, 1, 0, 1, 1, 1, 0};
+  for (const int K : {4, 5}) {
+    const Trellis t =
+        make_trellis(generator_polynomials(K == 4 ? cellular : sixteen, 2, K), K, true);
+    const Channel c = random_channel(F, L, static_cast<std::size_t>(K - 1), rng);
+    std::vector<int> alpha(L);
+    std::iota(alpha.begin(), alpha.end(), 0);
+    std::shuffle(alpha.begin(), alpha.end(), rng);
+    for (const int type : {1, 3}) {
+      std::vector<double> app(F * L);
+      TurboDecodeParams params;
+      params.iterations = 2;
+      params.max_star = static_cast<MaxStar>(type);
+      TurboResults results;
+      results.app = FrameView<double>::row_major(app.data(), F, L);
+      turbo_decode(c.view(), t, alpha, params, results);
+      for (std::size_t f = 0; f < F; ++f) {
+        const std::vector<double> expected = reference(c, f, t, alpha, 2, type);
+        for (std::size_t k = 0; k < L; ++k) {
+          ASSERT_TRUE(same_bits(app[f * L + k], expected[L + k])) << "K " << K << " type " << type;
+        }
+      }
     }
   }
 }
