@@ -29,22 +29,32 @@ std::vector<float> noisy_code_values(const Trellis& t, CodeType type, std::size_
 }
 
 // One constituent decode of the 8-state turbo code (feedback 13, parity 15) on a
-// block of the cellular standard's largest size.
+// block of the cellular standard's largest size: arguments decoder_type, lanes (1: the
+// states in SIMD lanes as trellis_posterior dispatches, 0: the scalar reference) and
+// code_bits (0: data-bit outputs only, as a turbo decoder needs them).
 void BM_TrellisPosterior(benchmark::State& state) {
   const int decoder_type = static_cast<int>(state.range(0));
+  const bool lanes = state.range(1) != 0;
+  const bool code_bits = state.range(2) != 0;
   const std::size_t L = 5114;
   const Trellis t = make_trellis(std::vector<int>{013, 015}, 4, true);
   const std::vector<float> c = noisy_code_values(t, CodeType::kRecursive, L, 2.5f, 1);
   const std::vector<float> u(L, 0.0f);
-  std::vector<float> out_u(L), out_c(c.size());
+  std::vector<float> out_u(L), out_c(code_bits ? c.size() : 0);
   for (auto _ : state) {
-    trellis_posterior(u, c, t, decoder_type, out_u, out_c);
+    (lanes ? trellis_posterior : trellis_posterior_scalar)(u, c, t, decoder_type, out_u, out_c,
+                                                           Interrupt{});
     benchmark::DoNotOptimize(out_u.data());
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * L));
-  state.SetLabel("decoder_type " + std::to_string(decoder_type));
+  state.SetLabel("decoder_type " + std::to_string(decoder_type) +
+                 (lanes ? ", states in lanes" : ", scalar reference") +
+                 (code_bits ? "" : ", data bits only"));
 }
-BENCHMARK(BM_TrellisPosterior)->DenseRange(0, 4)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TrellisPosterior)
+    ->ArgsProduct({{0, 1, 2, 3, 4}, {1, 0}, {1, 0}})
+    ->ArgNames({"decoder_type", "lanes", "code_bits"})
+    ->Unit(benchmark::kMicrosecond);
 
 // Viterbi decoding of the K = 7 (133, 171) code, terminated and tail-biting.
 void BM_TrellisBestPath(benchmark::State& state) {
@@ -73,12 +83,14 @@ BENCHMARK(BM_TrellisBestPath)
     ->ArgNames({"tail_biting", "lanes"})
     ->Unit(benchmark::kMicrosecond);
 
-// The whole turbo decoder of the cellular code (K = 5114, 8 iterations) over 64 frames
-// per call, one frame per SIMD lane: arguments decoder_type and threads (0: all).
+// The whole turbo decoder of the cellular code (8 iterations) over 64 frames per call,
+// one frame per SIMD lane: arguments decoder_type, threads (0: all) and the block length
+// (5114; 1024, whose working arrays fit in the second-level cache, for comparison).
 void BM_TurboDecode(benchmark::State& state) {
   const int decoder_type = static_cast<int>(state.range(0));
   const int threads = static_cast<int>(state.range(1));
-  const std::size_t F = 64, L = 5114, m = 3;
+  const auto L = static_cast<std::size_t>(state.range(2));
+  const std::size_t F = 64, m = 3;
   const Trellis t = make_trellis(std::vector<int>{013, 015}, 4, true);
   std::mt19937 rng(5);
   std::normal_distribution<double> noise(0.0, 1.0);
@@ -104,10 +116,12 @@ void BM_TurboDecode(benchmark::State& state) {
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * F * L));
   state.SetLabel("decoder_type " + std::to_string(decoder_type) + ", " +
-                 (threads == 0 ? std::string("all threads") : std::to_string(threads) + " thread"));
+                 (threads == 0 ? std::string("all threads") : std::to_string(threads) + " thread") +
+                 ", K = " + std::to_string(L));
 }
 BENCHMARK(BM_TurboDecode)
-    ->ArgsProduct({{1, 4}, {1, 0}})
+    ->ArgsProduct({{1, 4}, {1, 0}, {5114}})
+    ->Args({1, 1, 1024})
     ->Unit(benchmark::kMillisecond)
     ->MeasureProcessCPUTime()
     ->UseRealTime();

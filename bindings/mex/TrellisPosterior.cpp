@@ -31,27 +31,32 @@ void trellis_posterior_gateway(Call& call) {
   if (!is_max_star_type(decoder_type)) fail("decoder_type must be 0 through 4");
   if (call.nargout() > 2) fail(kUsage);
 
+  // The code-bit outputs are computed only for a caller who takes them.
+  const bool code_bits = call.nargout() >= 2;
+  const std::size_t coded_out = code_bits ? coded : 0;
   MemoryEstimate()
       .bytes(trellis_table_bytes(code.K))
       .bytes(trellis_posterior_bytes(code.K, code.n, L))
-      .values<float>(mul_sat(add_sat(L, coded), 2))  // single-precision inputs and outputs
+      .values<float>(add_sat(mul_sat(L, 2), add_sat(coded, coded_out)))  // inputs and outputs
       .output(1, L)
-      .output(1, coded)
+      .output(1, coded_out)
       .require("the decoder");
 
   const SingleArray u = single_soft(input_u.row(), "input_u");
   const SingleArray c = single_soft(input_c.row(), "input_c");
   const SingleArray out_u = single_array(L);
-  const SingleArray out_c = single_array(coded);
+  const SingleArray out_c = single_array(coded_out);
   Output output_u = Output::real_uninit(1, L);
-  Output output_c = Output::real_uninit(1, coded);
   const Trellis trellis = make_trellis(code.g, code.K, code_type == 0);
   trellis_posterior(u.values, c.values, trellis, decoder_type, out_u.values, out_c.values,
                     host_interrupt());
   output_u.assign(out_u.values);
-  output_c.assign(out_c.values);
   call.set_output(0, std::move(output_u));
-  call.set_output(1, std::move(output_c));
+  if (code_bits) {
+    Output output_c = Output::real_uninit(1, coded);
+    output_c.assign(out_c.values);
+    call.set_output(1, std::move(output_c));
+  }
 }
 
 }  // namespace

@@ -44,12 +44,21 @@ void trellis_encode(std::span<int> output, std::span<const int> data, const Trel
 
 // input_u: L a-priori values of the data bits; input_c: (L + m)*n channel values.
 // output_u, output_c: full a-posteriori values of the same layout (they include the
-// inputs; subtract them for extrinsic values). decoder_type 0..4 selects the max-star
-// operator. The trellis starts and ends in state 0; tail steps carry no data bit.
-// Throws std::invalid_argument on wrong sizes or a type outside 0..4.
+// inputs; subtract them for extrinsic values). An empty output_c asks for the data bits
+// only, which saves the code-bit work; output_u is the same either way. decoder_type
+// 0..4 selects the max-star operator. The trellis starts and ends in state 0; tail
+// steps carry no data bit. Codes of 4 states or more run with the states of a step in
+// SIMD lanes on the best target the CPU runs. Throws std::invalid_argument on wrong
+// sizes or a type outside 0..4.
 void trellis_posterior(std::span<const float> input_u, std::span<const float> input_c,
                        const Trellis& trellis, int decoder_type, std::span<float> output_u,
                        std::span<float> output_c, const Interrupt& interrupt = {});
+
+// The same decoder one state at a time: the reference for trellis_posterior, whose
+// results it gives bit for bit.
+void trellis_posterior_scalar(std::span<const float> input_u, std::span<const float> input_c,
+                              const Trellis& trellis, int decoder_type, std::span<float> output_u,
+                              std::span<float> output_c, const Interrupt& interrupt = {});
 
 // Bytes of working memory trellis_posterior takes for a code of constraint length K
 // with n code bits per step and L data bits, tables excluded (saturating).

@@ -1,5 +1,6 @@
 #include <stdexcept>
 
+#include "conv/posterior_lanes.hpp"
 #include "linkforge/checked.hpp"
 #include "linkforge/conv.hpp"
 #include "linkforge/max_star.hpp"
@@ -32,7 +33,8 @@ inline void fold_code_bits(int word, float metric, std::size_t n, float* num, fl
 // the branches state by state, bit 0 before bit 1, Op(new, accumulator). With the sums
 // formed in the same order this reproduces the branch-by-branch recursion bit for bit. Metrics are
 // renormalised every step (state 0 set to 0). The a-priori value `a` of a data bit enters only
-// branches of data bit 1.
+// branches of data bit 1. Without code-bit outputs (output_c null) the code-bit
+// accumulators and the forward steps of the tail are skipped.
 //
 // kStates and kBits, when not 0, fix S and n at compile time for the common codes, so
 // that the per-state loops unroll; the arithmetic is the same either way.
@@ -85,7 +87,8 @@ void forward_backward(const float* input_u, const float* input_c, const Trellis&
   }
 
   alpha[0] = 0.0f;
-  for (std::size_t k = 0; k < steps; ++k) {
+  const bool code_bits = output_c != nullptr;
+  for (std::size_t k = 0; k < (code_bits ? steps : L); ++k) {
     pacer.add(4 * S);
     const float a = k < L ? input_u[k] : 0.0f;
     branch_metrics({input_c + k * n, n}, gamma.data());
@@ -107,31 +110,45 @@ void forward_backward(const float* input_u, const float* input_c, const Trellis&
     for (std::size_t s = 0; s < S; ++s) {
       const float p0 = g[2 * s] + alpha[s] + bk1[next[2 * s]];
       den_u = Op::apply(p0, den_u);
-      fold_code_bits<Op>(word[2 * s], p0, n, num.data(), den.data());
+      if (code_bits) fold_code_bits<Op>(word[2 * s], p0, n, num.data(), den.data());
       const float p1 = g[2 * s + 1] + alpha[s] + bk1[next[2 * s + 1]] + a;
       num_u = Op::apply(p1, num_u);
-      fold_code_bits<Op>(word[2 * s + 1], p1, n, num.data(), den.data());
+      if (code_bits) fold_code_bits<Op>(word[2 * s + 1], p1, n, num.data(), den.data());
     }
     if (k < L) output_u[k] = num_u - den_u;
-    for (std::size_t i = 0; i < n; ++i) output_c[k * n + i] = num[i] - den[i];
+    if (code_bits) {
+      for (std::size_t i = 0; i < n; ++i) output_c[k * n + i] = num[i] - den[i];
+    }
     for (std::size_t s = 0; s < S; ++s) alpha[s] = alpha_next[s] - alpha_next[0];
   }
 }
 
-}  // namespace
-
-void trellis_posterior(std::span<const float> input_u, std::span<const float> input_c,
-                       const Trellis& trellis, int decoder_type, std::span<float> output_u,
-                       std::span<float> output_c, const Interrupt& interrupt) {
+// The sizes trellis_posterior accepts, and whether code-bit outputs are wanted.
+bool check_posterior_sizes(std::span<const float> input_u, std::span<const float> input_c,
+                           const Trellis& trellis, std::span<float> output_u,
+                           std::span<float> output_c) {
   const std::size_t L = input_u.size();
   const std::size_t coded = (L + static_cast<std::size_t>(trellis.m)) * trellis.n;
-  if (input_c.size() != coded || output_u.size() != L || output_c.size() != coded) {
+  if (input_c.size() != coded || output_u.size() != L ||
+      (output_c.size() != coded && !output_c.empty())) {
     throw std::invalid_argument("trellis_posterior: lengths of data and code values disagree");
   }
+  return !output_c.empty();
+}
+
+}  // namespace
+
+void trellis_posterior_scalar(std::span<const float> input_u, std::span<const float> input_c,
+                              const Trellis& trellis, int decoder_type, std::span<float> output_u,
+                              std::span<float> output_c, const Interrupt& interrupt) {
+  const std::size_t L = input_u.size();
+  float* code_out = check_posterior_sizes(input_u, input_c, trellis, output_u, output_c)
+                        ? output_c.data()
+                        : nullptr;
   with_max_star(decoder_type, [&]<class Op>(Op) {
     const auto run = [&]<std::size_t kStates, std::size_t kBits>() {
       forward_backward<Op, kStates, kBits>(input_u.data(), input_c.data(), trellis, L,
-                                           output_u.data(), output_c.data(), interrupt);
+                                           output_u.data(), code_out, interrupt);
     };
     // Rate-1/2 codes of 4, 8 (turbo constituents), 16 and 64 (K = 7) states.
     const int S = trellis.num_states;
@@ -143,6 +160,20 @@ void trellis_posterior(std::span<const float> input_u, std::span<const float> in
   });
 }
 
+void trellis_posterior(std::span<const float> input_u, std::span<const float> input_c,
+                       const Trellis& trellis, int decoder_type, std::span<float> output_u,
+                       std::span<float> output_c, const Interrupt& interrupt) {
+  if (!posterior_detail::posterior_in_lanes(trellis.num_states, trellis.n)) {
+    return trellis_posterior_scalar(input_u, input_c, trellis, decoder_type, output_u, output_c,
+                                    interrupt);
+  }
+  const bool code_bits = check_posterior_sizes(input_u, input_c, trellis, output_u, output_c);
+  if (!is_max_star_type(decoder_type)) throw_bad_max_star_type(decoder_type);
+  posterior_detail::posterior_lanes(input_u.data(), input_c.data(), input_u.size(), trellis,
+                                    decoder_type, output_u.data(),
+                                    code_bits ? output_c.data() : nullptr, interrupt);
+}
+
 std::uint64_t trellis_posterior_bytes(int K, int n, std::size_t L) noexcept {
   if (!trellis_fits(K, n)) return kSizeSaturated;
   const std::uint64_t S = std::uint64_t{1} << (K - 1);
@@ -152,6 +183,10 @@ std::uint64_t trellis_posterior_bytes(int K, int n, std::size_t L) noexcept {
   words = add_sat(words, 4 * S);                                         // alpha, branches
   words = add_sat(words, 2 * static_cast<std::uint64_t>(n));             // num, den
   words = add_sat(words, 6 * S);  // per-branch words, successors and incoming branches
+  if (posterior_detail::posterior_in_lanes(static_cast<int>(S), n)) {
+    // The lanes path: the same backward metrics, its own tables and rows.
+    words = add_sat(mul_sat(rows, S), posterior_detail::posterior_lanes_words(S, n));
+  }
   return mul_sat(words, sizeof(float));
 }
 

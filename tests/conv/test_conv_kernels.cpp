@@ -125,6 +125,10 @@ TEST(TrellisPosterior, RefusesUnknownOperatorsAndWrongLengths) {
   EXPECT_THROW(trellis_posterior(u, c, kFF75, 5, out_u, out_c), std::invalid_argument);
   EXPECT_THROW(trellis_posterior(u, std::vector<float>(11), kFF75, 1, out_u, out_c),
                std::invalid_argument);
+  // An empty output_c asks for the data bits only; any other size is wrong.
+  EXPECT_NO_THROW(trellis_posterior(u, c, kFF75, 1, out_u, {}));
+  EXPECT_THROW(trellis_posterior(u, c, kFF75, 1, out_u, std::span(out_c).first(11)),
+               std::invalid_argument);
 }
 
 TEST(TrellisBestPath, WorkedBlocksOfTheSevenFiveCode) {
@@ -331,6 +335,65 @@ TEST(TrellisBestPath, LanesDecideAsTheScalarDecoderOnEveryTarget) {
           trellis_best_path_circular(lanes, ring, t, 2 * static_cast<std::size_t>(K));
           trellis_best_path_circular_scalar(scalar, ring, t, 2 * static_cast<std::size_t>(K));
           ASSERT_EQ(lanes, scalar) << target << " ring K " << K << " n " << n;
+        }
+      }
+    }
+  });
+}
+
+// The forward-backward recursion with the states in SIMD lanes, on every target the CPU
+// runs, against the decoder that takes one state at a time, for every operator: codes
+// of 1 to 256 states (those below 4 stay scalar), generators with code bits that no
+// branch sets (unequal output folds), blocks of 0, 1 and lengths that are no multiple
+// of a vector, values near the range of single precision, and with and without
+// code-bit outputs.
+TEST(TrellisPosterior, LanesGiveTheScalarDecodersBitsOnEveryTarget) {
+  std::mt19937 rng(59);
+  std::normal_distribution<float> noise(0.0f, 3.0f);
+  const auto same_bits = [](const std::vector<float>& a, const std::vector<float>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](float x, float y) {
+      return std::bit_cast<std::uint32_t>(x) == std::bit_cast<std::uint32_t>(y);
+    });
+  };
+  for_each_target([&](const std::string& target, bool best) {
+    for (int K = 1; K <= 9; ++K) {
+      for (int n = 1; n <= 4; ++n) {
+        for (const bool recursive : {false, true}) {
+          std::vector<int> g(static_cast<std::size_t>(n));
+          for (int& gi : g) gi = std::uniform_int_distribution<int>(1, (1 << K) - 1)(rng);
+          if (K % 3 == 0) g.back() = 0;  // a code bit that is always 0 (or the data bit)
+          const Trellis t = make_trellis(g, K, recursive);
+          const std::size_t odd = std::uniform_int_distribution<std::size_t>(2, 37)(rng) | 1;
+          for (const std::size_t L : {std::size_t{0}, std::size_t{1}, odd}) {
+            const bool huge = L == odd && K % 2 + K % 3 != 2;
+            std::vector<float> u(L), c((L + static_cast<std::size_t>(t.m)) * g.size());
+            for (float& x : u) x = noise(rng);
+            for (float& x : c) x = noise(rng);
+            if (huge) {
+              // A first code bit far below -1e7 drives every sum of one data bit there.
+              c[0] = -2e36f, u[rng() % L] = 1e30f;
+              c[rng() % c.size()] = 3e37f, c[rng() % c.size()] = -1e30f;
+            }
+            for (int type = 0; type < kMaxStarTypes; ++type) {
+              std::vector<float> ref_u(L), ref_c(c.size()), out_u(L), out_c(c.size());
+              std::vector<float> only_u(L, -1.0f);
+              trellis_posterior_scalar(u, c, t, type, ref_u, ref_c);
+              trellis_posterior(u, c, t, type, out_u, out_c);
+              trellis_posterior(u, c, t, type, only_u, {});
+              const auto where = [&] {
+                return testing::Message() << target << ", K " << K << ", n " << n
+                                          << (recursive ? " recursive" : " feed-forward") << ", L "
+                                          << L << (huge ? " huge" : "") << ", type " << type;
+              };
+              ASSERT_TRUE(same_bits(out_u, ref_u)) << where();
+              ASSERT_TRUE(same_bits(out_c, ref_c)) << where();
+              ASSERT_TRUE(same_bits(only_u, ref_u)) << where() << ", data bits only";
+              if (!best || L != odd) continue;
+              std::fill(only_u.begin(), only_u.end(), -1.0f);
+              trellis_posterior_scalar(u, c, t, type, only_u, {});
+              ASSERT_TRUE(same_bits(only_u, ref_u)) << where() << ", scalar data bits only";
+            }
+          }
         }
       }
     }

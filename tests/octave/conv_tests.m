@@ -75,6 +75,21 @@
 %! assert (cc, c0);
 %! assert (TrellisPosterior (zeros (1, 4), c, g, 0.4, 4.9), TrellisPosterior (zeros (1, 4), c, g, 0, 4));
 
+## A caller who takes only output_u gets the same values, though the code-bit outputs
+## are then not computed.
+%!test
+%! randn ("seed", 3);
+%! for G = {[1 0 1 1; 1 1 0 1], [1 0 1 1 0 1 1; 1 1 1 1 0 0 1; 1 0 0 1 1 1 1]}
+%!   [n, K] = size (G{1});
+%!   ua = randn (1, 37);
+%!   c = 3 * randn (1, (37 + K - 1) * n);
+%!   for type = 0:4
+%!     [u, cc] = TrellisPosterior (ua, c, G{1}, mod (type, 2), type);
+%!     assert (TrellisPosterior (ua, c, G{1}, mod (type, 2), type), u);
+%!     assert (size (cc), size (c));
+%!   end
+%! end
+
 %!test
 %! usage = "Usage: [output_u, output_c] = TrellisPosterior(input_u, input_c, g_encoder, code_type, decoder_type )";
 %! expect_error (@() TrellisPosterior (zeros (1, 4), zeros (1, 12)), usage);
