@@ -10,7 +10,45 @@
 
 #include "linkforge/max_star.hpp"
 
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "bench_core.cpp"
+#include "hwy/foreach_target.h"  // IWYU pragma: keep
+
+#include "hwy/highway.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace bench_core {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+// `rounds` rounds of twelve independent additions or maxima of full vectors; returns
+// the lanes per vector.
+HWY_NOINLINE std::size_t PeakRounds(std::int64_t rounds) {
+  const hn::ScalableTag<float> df;
+  hn::Vec<decltype(df)> acc[12];
+  for (int i = 0; i < 12; ++i) acc[i] = hn::Set(df, 1.0f + static_cast<float>(i));
+  const auto step = hn::Set(df, 1e-9f);
+  for (std::int64_t r = 0; r < rounds; ++r) {
+    for (int i = 0; i < 12; ++i) acc[i] = (i & 1) != 0 ? hn::Add(acc[i], step) : hn::Max(acc[i], step);
+  }
+  float sink = 0.0f;
+  for (int i = 0; i < 12; ++i) sink += hn::GetLane(acc[i]);
+  benchmark::DoNotOptimize(sink);
+  return hn::Lanes(df);
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace bench_core
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace bench_core {
+HWY_EXPORT(PeakRounds);
+}  // namespace bench_core
+
 namespace {
+
+using namespace bench_core;
 
 using namespace linkforge;
 
@@ -57,4 +95,17 @@ void BM_MaxStarScalar(benchmark::State& state) {
 }
 BENCHMARK(BM_MaxStarScalar)->DenseRange(0, 4);
 
+// The machine's ceiling for the decoders' arithmetic: independent single-precision
+// additions and maxima on full vectors of the best target the CPU runs (as the
+// library picks it), twelve chains side by side, in lane operations per second.
+void BM_LaneArithmeticPeak(benchmark::State& state) {
+  constexpr std::int64_t kRounds = 1 << 16;
+  std::size_t lanes = 0;
+  for (auto _ : state) lanes = HWY_DYNAMIC_DISPATCH(PeakRounds)(kRounds);
+  state.SetItemsProcessed(state.iterations() * kRounds * 12 * static_cast<std::int64_t>(lanes));
+  state.SetLabel(std::to_string(lanes) + " lanes");
+}
+BENCHMARK(BM_LaneArithmeticPeak);
+
 }  // namespace
+#endif  // HWY_ONCE
