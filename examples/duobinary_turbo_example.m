@@ -7,8 +7,9 @@
 ## (lf_pair_permutation: the code's two-level rule, a pair permutation with A and B
 ## exchanged in every other pair). No tail bits: both blocks are circular.
 ## Every two transmitted bits form one QPSK symbol (Modulate, lf_psk (4)); the
-## receiver takes bit log-likelihood ratios (PlaneMetrics, SymbolBitMetrics), turns
-## each pair of them into symbol values (u = 1: LB, u = 2: LA, u = 3: LA + LB) and
+## receiver takes bit log-likelihood ratios (SoftDemap: PlaneMetrics then
+## SymbolBitMetrics in one call), turns each pair of them into symbol values (u = 1:
+## LB, u = 2: LA, u = 3: LA + LB) and
 ## decodes iteratively (CircularTurboDecode): two CircularPairPosterior decoders
 ## exchange extrinsic symbol values (a-posteriori minus decoder input) through the
 ## permutation of pairs, whose exchange of A and B swaps the values of u = 1 and
@@ -84,7 +85,7 @@ endfunction
 ## standard deviation SIGMA per real dimension.
 function llr = qpsk_channel (sent, S, sigma)
   y = lf_awgn (Modulate (sent, S), sigma);
-  llr = SymbolBitMetrics (PlaneMetrics (y, S, 1 / (2 * sigma ^ 2)), 4);
+  llr = SoftDemap (y, S, 1 / (2 * sigma ^ 2), 4);
 endfunction
 
 ## Symbol values of a 2 x N matrix of bit values (rows: first and second bit).
