@@ -1,6 +1,7 @@
 // The add-compare-select step of the Viterbi decoder with the states in SIMD lanes,
 // once per target. Every lane adds, compares and selects as the scalar step does, so
 // path metrics and survivor choices are the same bit for bit.
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 
@@ -72,6 +73,46 @@ void AcsStepLanes(const float* HWY_RESTRICT metric, const float* HWY_RESTRICT br
   }
 }
 
+void AcsStepsLanes(const acs_detail::StepRun& run) {
+  const hn::ScalableTag<float> df;
+  const std::size_t N = hn::Lanes(df);
+  const std::size_t S = 2 * run.half;
+  const std::size_t n = run.n;
+  const std::size_t words = std::size_t{1} << n;
+  const acs_detail::WordBranches by_word{run.word_value, words, run.first, run.second};
+  for (std::size_t k = 0; k < run.count; ++k) {
+    // Branch values by output word: bit 0 of the word first, each channel value where
+    // the word has a 1 and +0.0 where it has a 0 (the value masked to zero bits).
+    const float* values = run.values + k * n;
+    for (std::size_t w = 0; w < words; ++w) {
+      float sum = 0.0f;
+      for (std::size_t b = 0; b < n; ++b) {
+        const std::uint32_t v = std::bit_cast<std::uint32_t>(values[n - 1 - b]);
+        sum += std::bit_cast<float>((w >> b) & 1 ? v : 0u);
+      }
+      run.word_value[w] = sum;
+    }
+    std::uint8_t* choice = run.choice + (run.record ? k * S : 0);
+    AcsStepLanes(run.metric, nullptr, &by_word, run.next_metric, choice, run.half);
+    // Renormalise by the larger of 0 and the best metric: starting from +0.0 the maximum
+    // does not depend on the order of the comparisons (NaN never wins, -0.0 never beats
+    // +0.0), so lanes may take it side by side.
+    const float* next = run.next_metric;
+    auto top_lanes = hn::Zero(df);
+    std::size_t s = 0;
+    for (; s + N <= S; s += N) {
+      const auto v = hn::LoadU(df, next + s);
+      top_lanes = hn::IfThenElse(hn::Gt(v, top_lanes), v, top_lanes);
+    }
+    float top = hn::GetLane(hn::MaxOfLanes(df, top_lanes));
+    for (; s < S; ++s) top = next[s] > top ? next[s] : top;
+    const auto top_vector = hn::Set(df, top);
+    s = 0;
+    for (; s + N <= S; s += N) hn::StoreU(hn::Sub(hn::LoadU(df, next + s), top_vector), df, run.metric + s);
+    for (; s < S; ++s) run.metric[s] = next[s] - top;
+  }
+}
+
 }  // namespace HWY_NAMESPACE
 }  // namespace linkforge
 HWY_AFTER_NAMESPACE();
@@ -80,6 +121,11 @@ HWY_AFTER_NAMESPACE();
 namespace linkforge::acs_detail {
 
 HWY_EXPORT(AcsStepLanes);
+HWY_EXPORT(AcsStepsLanes);
+
+void acs_steps_lanes(const StepRun& run) {
+  HWY_DYNAMIC_DISPATCH(AcsStepsLanes)(run);
+}
 
 void acs_step_lanes(const float* metric, const float* branch, const WordBranches* words,
                     float* next_metric, std::uint8_t* choice, std::size_t half) {

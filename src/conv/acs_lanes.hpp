@@ -57,4 +57,25 @@ struct WordBranches {
 void acs_step_lanes(const float* metric, const float* branch, const WordBranches* words,
                     float* next_metric, std::uint8_t* choice, std::size_t half);
 
+// A run of consecutive steps whose branch values are read by output word: for each
+// step, the values of the 2^n output words (summed from the step's n channel values
+// exactly as the one-step decoder sums them), the add-compare-select of every state, and
+// the renormalisation by the larger of 0 and the best metric.
+struct StepRun {
+  const float* values;       // count * n channel values, step by step
+  std::size_t count, n;      // steps, code bits per step
+  std::size_t half;          // half the states (at least 1)
+  const std::int32_t* first;   // word of each state's first incoming branch
+  const std::int32_t* second;  // and of its second
+  float* metric;               // 2 * half path metrics: in, and out after the last step
+  float* next_metric;          // 2 * half floats of scratch
+  float* word_value;           // 2^n floats of scratch
+  std::uint8_t* choice;        // count rows of 2 * half choices, or one row reused
+  bool record;                 // false: every step writes the one row
+};
+
+// Runs the steps of `run` on the best target the CPU runs, with the states in lanes:
+// the same metrics and choices as as many one-step calls.
+void acs_steps_lanes(const StepRun& run);
+
 }  // namespace linkforge::acs_detail

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <stdexcept>
@@ -126,6 +127,33 @@ class ViterbiRun {
     for (std::size_t k = 0; k < S_; ++k) metric_[k] = next_metric[k] - top;
   }
 
+  // `count` steps on consecutive channel values from `values` on, recording rows
+  // first_row, first_row + 1, ... (none when first_row is negative). The lanes run them
+  // in one call where branch values are read by output word.
+  void steps(const float* values, std::size_t count, std::ptrdiff_t first_row) {
+    const auto n = static_cast<std::size_t>(t_.n);
+    if (!lanes_ || word_value_.empty() || S_ < 2) {
+      for (std::size_t k = 0; k < count; ++k) {
+        step(values + k * n, first_row < 0 ? -1 : first_row + static_cast<std::ptrdiff_t>(k));
+      }
+      return;
+    }
+    const bool record = first_row >= 0;
+    acs_detail::StepRun run{values,
+                            count,
+                            n,
+                            S_ / 2,
+                            first_word_.data(),
+                            second_word_.data(),
+                            metric_.data(),
+                            next_metric_.data(),
+                            word_value_.data(),
+                            record ? choice_.data() + static_cast<std::size_t>(first_row) * S_
+                                   : scratch_.data(),
+                            record};
+    acs_detail::acs_steps_lanes(run);
+  }
+
   // Follows survivors from `state` back through rows last..L without output, then
   // writes the decisions of rows L-1..0 into out (L = out.size()).
   void traceback(int state, std::size_t last_row, std::span<int> out) const {
@@ -154,6 +182,9 @@ class ViterbiRun {
   std::vector<std::uint8_t> scratch_;  // choices of unrecorded steps
 };
 
+// Steps per call of the lanes: enough to pay for the call, few enough to poll often.
+constexpr std::size_t kStepsPerRun = 256;
+
 void best_path(std::span<int> output_u, std::span<const float> input_c, const Trellis& trellis,
                const Interrupt& interrupt, bool lanes) {
   const std::size_t L = output_u.size();
@@ -165,9 +196,10 @@ void best_path(std::span<int> output_u, std::span<const float> input_c, const Tr
   ViterbiRun run(trellis, steps, lanes);
   run.metric()[0] = 0.0f;
   InterruptPacer pacer(interrupt);
-  for (std::size_t k = 0; k < steps; ++k) {
-    pacer.add(2 * static_cast<std::uint64_t>(trellis.num_states));
-    run.step(input_c.data() + k * n, static_cast<std::ptrdiff_t>(k));
+  for (std::size_t k = 0; k < steps; k += kStepsPerRun) {
+    const std::size_t count = std::min(kStepsPerRun, steps - k);
+    pacer.add(2 * static_cast<std::uint64_t>(trellis.num_states) * count);
+    run.steps(input_c.data() + k * n, count, static_cast<std::ptrdiff_t>(k));
   }
   if (steps > 0) run.traceback(0, steps - 1, output_u);  // terminated: ends in state 0
 }
@@ -186,12 +218,18 @@ void best_path_circular(std::span<int> output_u, std::span<const float> input_c,
   ViterbiRun run(trellis, L + depth_steps, lanes);
   for (float& metric : run.metric()) metric = 0.0f;  // every start state equally likely
   // D steps of the block's end lead in, then the block, then D steps of its start.
+  // Runs of steps end where the values wrap around the ring and where recording starts.
   InterruptPacer pacer(interrupt);
-  for (std::ptrdiff_t t = -D; t < ring + D; ++t) {
-    pacer.add(2 * static_cast<std::uint64_t>(trellis.num_states));
+  for (std::ptrdiff_t t = -D; t < ring + D;) {
     std::ptrdiff_t k = t % ring;
     if (k < 0) k += ring;
-    run.step(input_c.data() + static_cast<std::size_t>(k) * n, t >= 0 ? t : -1);
+    std::ptrdiff_t count = std::min({ring - k, ring + D - t,
+                                     static_cast<std::ptrdiff_t>(kStepsPerRun)});
+    if (t < 0) count = std::min(count, -t);
+    pacer.add(2 * static_cast<std::uint64_t>(trellis.num_states) * static_cast<std::uint64_t>(count));
+    run.steps(input_c.data() + static_cast<std::size_t>(k) * n, static_cast<std::size_t>(count),
+              t >= 0 ? t : -1);
+    t += count;
   }
   const std::span<float> metric = run.metric();
   int best = 0;
