@@ -62,7 +62,7 @@ void circular_turbo_decode(Call& call) {
   std::vector<std::uint8_t> swap(N);
   for (std::size_t j = 0; j < N; ++j) swap[j] = swap_arg.row()[j] != 0.0 ? 1 : 0;
   MemoryEstimate()
-      .bytes(duobinary_turbo_decode_bytes(N, params.threads))
+      .bytes(duobinary_turbo_decode_bytes(N, params.threads, F))
       .output(F, values)
       .require("the decoder");
 

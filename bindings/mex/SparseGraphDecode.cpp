@@ -59,7 +59,7 @@ void sparse_graph_decode(Call& call) {
   MemoryEstimate()
       .values<int>(add_sat(h_rows.size(), h_cols.size()))  // index cells
       .bytes(ldpc::sparse_graph_bytes(n_cols, h_rows.rows(), edges))
-      .bytes(ldpc::decode_batch_bytes(n_cols, k_bound, edges, h_rows.cols() + 2, params.threads))
+      .bytes(ldpc::decode_batch_bytes(n_cols, k_bound, edges, h_rows.cols() + 2, params.threads, F))
       .values<int>(mul_sat(std::min(data_rows, std::max<std::size_t>(F, 1)), k_bound))
       .values<std::uint8_t>(mul_sat(F, n_cols))
       .values<int>(add_sat(mul_sat(F, iterations), F))

@@ -66,7 +66,7 @@ void turbo_decode_gateway(Call& call) {
   const auto pages = static_cast<std::size_t>(params.iterations);
   MemoryEstimate()
       .bytes(trellis_table_bytes(code.K))
-      .bytes(turbo_decode_bytes(L, code.K, params.threads))
+      .bytes(turbo_decode_bytes(L, code.K, params.threads, F))
       .output(F, L)
       .output(mul_sat(F, L), all_pages ? pages : 0)
       .output(F, 1)

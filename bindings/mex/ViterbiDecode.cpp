@@ -46,7 +46,7 @@ void viterbi_decode_gateway(Call& call) {
   refuse_bad_soft_values(input_c.real(), "input_c");
   MemoryEstimate()
       .bytes(trellis_table_bytes(code.K))
-      .bytes(viterbi_decode_bytes(code.K, code.n, L, params))
+      .bytes(viterbi_decode_bytes(code.K, code.n, L, params, F))
       .output(F, L)
       .require("the decoder");
 

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <span>
 
+#include "linkforge/parallel.hpp"
 #include "linkforge/duobinary.hpp"
 #include "linkforge/frames.hpp"
 #include "linkforge/interrupt.hpp"
@@ -54,8 +55,10 @@ void duobinary_turbo_decode(const DuobinaryTurboChannel& channel,
                             const PairPermutation& permutation, const DuobinaryTurboParams& params,
                             const FrameView<double>& app, const Interrupt& interrupt = {});
 
-// Bytes of working memory duobinary_turbo_decode takes for frames of N pairs on
-// `threads` threads (saturating); inputs and outputs excluded.
-std::uint64_t duobinary_turbo_decode_bytes(std::size_t pairs, int threads) noexcept;
+// Bytes of working memory duobinary_turbo_decode takes for `frames` frames of N pairs on
+// `threads` threads (saturating); inputs and outputs excluded. Only the threads that
+// have a group of frames to decode count.
+std::uint64_t duobinary_turbo_decode_bytes(std::size_t pairs, int threads,
+                                           std::uint64_t frames = kFramesUnknown) noexcept;
 
 }  // namespace linkforge

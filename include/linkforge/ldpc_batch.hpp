@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <span>
 
+#include "linkforge/parallel.hpp"
 #include "linkforge/frames.hpp"
 #include "linkforge/interrupt.hpp"
 #include "linkforge/ldpc.hpp"
@@ -52,9 +53,11 @@ void decode_batch(const SparseGraph& graph, FrameView<const double> channel,
 
 // Bytes of working memory decode_batch takes for a graph of n bits, k data bits and the
 // given edge count and largest check degree, on `threads` threads (saturating); the
-// graph and the outputs excluded.
+// graph and the outputs excluded. Only the threads that have a group of the call's
+// `frames` count.
 std::uint64_t decode_batch_bytes(std::size_t n, std::size_t k, std::size_t edges,
-                                 std::size_t max_check_degree, int threads) noexcept;
+                                 std::size_t max_check_degree, int threads,
+                                 std::uint64_t frames = kFramesUnknown) noexcept;
 
 // Frames that share one pass of the decoder on this machine (the single-precision lanes
 // of the best target the CPU runs).

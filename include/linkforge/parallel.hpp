@@ -21,6 +21,12 @@ int thread_count(int requested) noexcept;
 // than there are tasks (and at least one).
 std::size_t parallel_workers(std::size_t tasks, int threads) noexcept;
 
+// The threads a call of `frames` frames in groups of `per_group` takes on `threads`
+// threads: no more than there are groups. kFramesUnknown stands for as many groups as
+// threads.
+inline constexpr std::uint64_t kFramesUnknown = ~std::uint64_t{0};
+std::size_t workers_for_frames(std::uint64_t frames, std::size_t per_group, int threads) noexcept;
+
 // Runs task(t, worker, interrupt) for t = 0..tasks-1 on parallel_workers(tasks, threads)
 // threads, the calling thread included (worker 0), and returns once all have run. Each
 // thread passes its own worker number, 0..workers-1, so that tasks can share per-thread

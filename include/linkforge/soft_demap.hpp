@@ -17,6 +17,7 @@
 #include "linkforge/interrupt.hpp"
 #include "linkforge/max_star.hpp"
 #include "linkforge/modem.hpp"
+#include "linkforge/parallel.hpp"
 
 namespace linkforge {
 
@@ -45,8 +46,10 @@ void soft_demap(const ComplexFrames& y, ComplexSpan<double> points, const Comple
                 const FrameView<const double>& apriori, const SoftDemapParams& params,
                 const FrameView<double>& out, const Interrupt& interrupt = {});
 
-// Bytes of working memory soft_demap takes for M points (saturating), outputs excluded.
-std::uint64_t soft_demap_bytes(std::uint64_t M, int threads) noexcept;
+// Bytes of working memory soft_demap takes for M points and `symbols` symbols in all
+// (saturating), outputs excluded; only the threads that have symbols to demap count.
+std::uint64_t soft_demap_bytes(std::uint64_t M, int threads,
+                               std::uint64_t symbols = kFramesUnknown) noexcept;
 
 // Symbols that share one pass of the demapper on this machine.
 std::size_t soft_demap_lanes();

@@ -21,6 +21,7 @@
 #include <span>
 
 #include "linkforge/frames.hpp"
+#include "linkforge/parallel.hpp"
 #include "linkforge/interrupt.hpp"
 #include "linkforge/max_star.hpp"
 #include "linkforge/trellis.hpp"
@@ -66,9 +67,11 @@ void turbo_decode(const TurboChannel& channel, const Trellis& trellis,
                   std::span<const int> alpha, const TurboDecodeParams& params,
                   const TurboResults& results, const Interrupt& interrupt = {});
 
-// Bytes of working memory turbo_decode takes for blocks of L bits, K the constraint
-// length, on `threads` threads (saturating); outputs excluded.
-std::uint64_t turbo_decode_bytes(std::size_t L, int K, int threads) noexcept;
+// Bytes of working memory turbo_decode takes for `frames` blocks of L bits, K the
+// constraint length, on `threads` threads (saturating); outputs excluded. Only the
+// threads that have a group of frames to decode count.
+std::uint64_t turbo_decode_bytes(std::size_t L, int K, int threads,
+                                 std::uint64_t frames = kFramesUnknown) noexcept;
 
 // Frames that share one pass of the decoder on this machine (the SIMD lanes of single
 // precision of the best target the CPU runs).

@@ -14,6 +14,7 @@
 
 #include "linkforge/frames.hpp"
 #include "linkforge/interrupt.hpp"
+#include "linkforge/parallel.hpp"
 #include "linkforge/trellis.hpp"
 
 namespace linkforge {
@@ -55,8 +56,10 @@ void viterbi_decode(const FrameView<const double>& input_c, const Trellis& trell
 // Bytes of working memory viterbi_decode takes for blocks of L data bits of a code of
 // constraint length K with n code bits per step, tables of the trellis and outputs
 // excluded (saturating). Each thread keeps two survivor bits per state and recorded step
-// for each frame of its group.
-std::uint64_t viterbi_decode_bytes(int K, int n, std::size_t L, const ViterbiParams& params) noexcept;
+// for each frame of its group; only the threads that have a group of the call's `frames`
+// count.
+std::uint64_t viterbi_decode_bytes(int K, int n, std::size_t L, const ViterbiParams& params,
+                                   std::uint64_t frames = kFramesUnknown) noexcept;
 
 // Frames that share one pass of the decoder on this machine (the SIMD lanes of single
 // precision of the best target the CPU runs).

@@ -479,7 +479,8 @@ std::size_t viterbi_frames_per_pass() {
   return HWY_DYNAMIC_DISPATCH(ViterbiLanes)();
 }
 
-std::uint64_t viterbi_decode_bytes(int K, int n, std::size_t L, const ViterbiParams& params) noexcept {
+std::uint64_t viterbi_decode_bytes(int K, int n, std::size_t L, const ViterbiParams& params,
+                                   std::uint64_t frames) noexcept {
   if (!trellis_fits(K, n)) return kSizeSaturated;
   const std::uint64_t W = viterbi_frames_per_pass();
   const std::uint64_t S = std::uint64_t{1} << (K - 1);
@@ -499,9 +500,9 @@ std::uint64_t viterbi_decode_bytes(int K, int n, std::size_t L, const ViterbiPar
   std::uint64_t per_thread = add_sat(mul_sat(floats, sizeof(float)), survivors);
   per_thread = add_sat(per_thread, W * sizeof(int) + sizeof(viterbi_detail::Workspace));
   const std::uint64_t shared = mul_sat(2 * S, sizeof(std::uint32_t));
-  const int threads = thread_count(params.threads);
-  return add_sat(add_sat(mul_sat(per_thread, static_cast<std::uint64_t>(threads)), shared),
-                 parallel_for_bytes(threads));
+  const std::size_t workers = workers_for_frames(frames, static_cast<std::size_t>(W), params.threads);
+  return add_sat(add_sat(mul_sat(per_thread, static_cast<std::uint64_t>(workers)), shared),
+                 parallel_for_bytes(thread_count(params.threads)));
 }
 
 }  // namespace linkforge

@@ -944,9 +944,11 @@ std::size_t turbo_frames_per_pass() {
   return HWY_DYNAMIC_DISPATCH(FloatLanes)();
 }
 
-std::uint64_t turbo_decode_bytes(std::size_t L, int K, int threads) noexcept {
+std::uint64_t turbo_decode_bytes(std::size_t L, int K, int threads, std::uint64_t frames) noexcept {
   if (!trellis_fits(K, 2)) return kSizeSaturated;
-  const std::uint64_t W = HWY_MAX_BYTES / sizeof(float);  // the widest target
+  // Frames per group on this machine. (HWY_MAX_BYTES here, outside the per-target code,
+  // is the baseline target's width, not the widest.)
+  const std::uint64_t W = turbo_frames_per_pass();
   const std::uint64_t S = std::uint64_t{1} << (K - 1);
   const std::uint64_t steps = add_sat(L, static_cast<std::uint64_t>(K - 1));
   // Floats: two channel inputs, five rows of L, the backward metrics and two state rows;
@@ -956,7 +958,8 @@ std::uint64_t turbo_decode_bytes(std::size_t L, int K, int threads) noexcept {
   std::uint64_t per_thread = add_sat(mul_sat(floats, 4), mul_sat(mul_sat(3, L), 8));
   per_thread = mul_sat(per_thread, W);
   const std::uint64_t tables = add_sat(mul_sat(6 * sizeof(int), S), mul_sat(sizeof(int), L));
-  return add_sat(mul_sat(per_thread, static_cast<std::uint64_t>(thread_count(threads))), tables);
+  const std::size_t workers = workers_for_frames(frames, static_cast<std::size_t>(W), threads);
+  return add_sat(mul_sat(per_thread, static_cast<std::uint64_t>(workers)), tables);
 }
 
 }  // namespace linkforge

@@ -64,12 +64,14 @@ void duobinary_turbo_decode(const DuobinaryTurboChannel& channel,
       interrupt);
 }
 
-std::uint64_t duobinary_turbo_decode_bytes(std::size_t pairs, int threads) noexcept {
-  const std::uint64_t per_thread =
-      duobinary_detail::TurboSpace::bytes(pairs, duobinary_detail::turbo_lanes());
-  const int t = thread_count(threads);
-  return add_sat(add_sat(mul_sat(per_thread, static_cast<std::uint64_t>(t)), (pairs + 7) / 8 + 64),
-                 parallel_for_bytes(t));
+std::uint64_t duobinary_turbo_decode_bytes(std::size_t pairs, int threads,
+                                           std::uint64_t frames) noexcept {
+  const std::size_t W = duobinary_detail::turbo_lanes();
+  const std::uint64_t per_thread = duobinary_detail::TurboSpace::bytes(pairs, W);
+  const std::size_t workers = workers_for_frames(frames, W, threads);
+  return add_sat(
+      add_sat(mul_sat(per_thread, static_cast<std::uint64_t>(workers)), (pairs + 7) / 8 + 64),
+      parallel_for_bytes(thread_count(threads)));
 }
 
 }  // namespace linkforge

@@ -808,7 +808,8 @@ void decode_batch(const SparseGraph& graph, FrameView<const double> channel,
 }
 
 std::uint64_t decode_batch_bytes(std::size_t n, std::size_t k, std::size_t edges,
-                                 std::size_t max_check_degree, int threads) noexcept {
+                                 std::size_t max_check_degree, int threads,
+                                 std::uint64_t frames) noexcept {
   const std::uint64_t W = ldpc_detail::kAlign / sizeof(float);  // the widest target
   // Floats: channel values and totals per bit, r per edge, four rows per edge of a
   // check, two fix-up rows; bytes per data bit; three rows of ints; the alignment
@@ -819,7 +820,8 @@ std::uint64_t decode_batch_bytes(std::size_t n, std::size_t k, std::size_t edges
   per_thread = add_sat(per_thread, mul_sat(3 * W, sizeof(std::int32_t)));
   per_thread = add_sat(per_thread, 11 * ldpc_detail::kAlign + sizeof(ldpc_detail::Workspace));
   per_thread = add_sat(per_thread, W * sizeof(int));  // iterations run per lane
-  return mul_sat(per_thread, static_cast<std::uint64_t>(thread_count(threads)));
+  const std::size_t workers = workers_for_frames(frames, decode_batch_frames_per_pass(), threads);
+  return mul_sat(per_thread, static_cast<std::uint64_t>(workers));
 }
 
 std::size_t decode_batch_frames_per_pass() {

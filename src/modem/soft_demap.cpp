@@ -363,12 +363,13 @@ void soft_demap(const ComplexFrames& y, ComplexSpan<double> points, const Comple
   HWY_DYNAMIC_DISPATCH(SoftDemapRun)(job, static_cast<int>(params.op), params.threads, interrupt);
 }
 
-std::uint64_t soft_demap_bytes(std::uint64_t M, int threads) noexcept {
+std::uint64_t soft_demap_bytes(std::uint64_t M, int threads, std::uint64_t symbols) noexcept {
   const auto bits = static_cast<std::uint64_t>(compute_bits_per_symbol(M));
-  const std::uint64_t lanes = HWY_MAX_BYTES / sizeof(float);
+  const std::uint64_t lanes = soft_demap_lanes();
   std::uint64_t per_thread = mul_sat(mul_sat(add_sat(M, 2 * bits), lanes), sizeof(float));
   per_thread = add_sat(per_thread, 4 * lanes * sizeof(double));
-  const auto workers = static_cast<std::uint64_t>(thread_count(threads));
+  const auto workers = static_cast<std::uint64_t>(
+      workers_for_frames(symbols, static_cast<std::size_t>(lanes) * soft_demap_detail::kPassesPerTask, threads));
   std::uint64_t bytes = mul_sat(per_thread, workers);
   bytes = add_sat(bytes, mul_sat(M, 3 * sizeof(double)));  // the points' tables
   return add_sat(bytes, parallel_for_bytes(threads));

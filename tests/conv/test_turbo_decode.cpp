@@ -194,6 +194,17 @@ TEST(TurboDecode, RecomputedBackwardRowsGiveTheSameResults) {
   }
 }
 
+// The estimate holds at least the backward metrics of a group as wide as the widest
+// target the CPU runs (a group of W frames keeps (L + 4) rows of 8 x W floats), and
+// counts only the threads that get a group of frames.
+TEST(TurboDecode, EstimatesWorkingMemoryForTheLanesAndThreadsItUses) {
+  const std::size_t L = 5114, W = turbo_frames_per_pass();
+  EXPECT_GE(turbo_decode_bytes(L, 4, 1, W), (L + 4) * 8 * W * sizeof(float));
+  EXPECT_EQ(turbo_decode_bytes(L, 4, 64, W), turbo_decode_bytes(L, 4, 1, W));
+  EXPECT_EQ(turbo_decode_bytes(L, 4, 64, 2 * W + 1), turbo_decode_bytes(L, 4, 3, 3 * W));
+  EXPECT_LT(turbo_decode_bytes(L, 4, 64, 1), turbo_decode_bytes(L, 4, 64));
+}
+
 // Host layouts: an Octave F x L matrix is column-major; the results are the same.
 TEST(TurboDecode, ReadsAndWritesColumnMajorFrames) {
   std::mt19937 rng(7);

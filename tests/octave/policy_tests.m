@@ -38,6 +38,23 @@
 %!   unsetenv ("LINKFORGE_MEMORY_BUDGET");
 %! end_unwind_protect
 
+## The whole decoders count working memory for the threads that get frames, not for
+## every thread asked for: one frame with threads = 1024 fits a budget its one group fits.
+%!test
+%! unwind_protect
+%!   setenv ("LINKFORGE_MEMORY_BUDGET", "64M");
+%!   L = 5114;  g = [1 0 1 1; 1 1 0 1];  z = zeros (1, L);
+%!   assert (TurboDecode (z, z, z, zeros (1, 12), g, 0:L-1, 1, 1, 1024), zeros (1, L));
+%!   assert (size (ViterbiDecode (zeros (1, 2 * 4102), [1 0 1 1 0 1 1; 1 1 1 1 0 0 1], 1, 6, 1024)), [1 4096]);
+%!   N = 752;  poly = [1 1 0 1; 1 0 0 1];  Z = zeros (1, 3 * N);
+%!   assert (size (CircularTurboDecode (Z, Z, Z, poly, 0:N-1, zeros (1, N), 1, 1, 1024)), [1 3 * N]);
+%!   assert (size (SoftDemap (zeros (1, 4096), [-1 1], 1, 1, [], [], 1024)), [1 4096]);
+%!   setenv ("LINKFORGE_MEMORY_BUDGET", "1M");
+%!   expect_memory_refusal (@() TurboDecode (z, z, z, zeros (1, 12), g, 0:L-1, 1, 1, 1024), "the decoder");
+%! unwind_protect_cleanup
+%!   unsetenv ("LINKFORGE_MEMORY_BUDGET");
+%! end_unwind_protect
+
 ## A NaN soft value is an upstream fault and a value beyond single precision breaks the
 ## decoders' arithmetic: every module that reads soft values refuses both.
 %!test
