@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages linkforge needs, when any is missing, configures build/
 # and builds the targets named as arguments, or all of them when none is named (the
-# kernels, the Octave modules in build/mex, the tests and the benchmarks).
+# kernels, the Octave modules in build/mex, the Python package in build/python, the
+# tests and the benchmarks).
 #   ./scripts/setup.sh                     everything (what ./scripts/test.sh runs)
 #   ./scripts/setup.sh linkforge_modules   the kernels and the modules only
 # Every caller configures build/ with the same options, so switching between the two
@@ -17,6 +18,8 @@ packages=(
   libitpp-dev                    # IT++, an independent peer for the comparison benchmark
   valgrind                       # memory checks of the bad-input sweeps
   gnuplot-nox fonts-freefont-otf # plots of the example simulations without a display
+  python3-dev python3-pybind11   # the Python module (for Debian's /usr/bin/python3)
+  python3-numpy python3-pytest   # its arrays and its tests
 )
 missing=()
 for package in "${packages[@]}"; do

@@ -1,0 +1,113 @@
+# Types of the compiled module. Array arguments take NumPy arrays or anything
+# numpy.asarray takes; the last axis is one frame and leading axes count frames.
+from typing import Optional, Tuple, Union
+
+import numpy as np
+import numpy.typing as npt
+
+ArrayLike = npt.ArrayLike
+Float = npt.NDArray[np.float64]
+Complex = npt.NDArray[np.complex128]
+Index = npt.NDArray[np.int64]
+
+# Binary convolutional and turbo codes
+def trellis_coder(input: ArrayLike, g_encoder: ArrayLike, code_type: int = 0) -> Float: ...
+def trellis_posterior(
+    input_u: ArrayLike, input_c: ArrayLike, g_encoder: ArrayLike, code_type: int = 0,
+    decoder_type: int = 0,
+) -> Tuple[Float, Float]: ...
+def trellis_best_path(
+    input_c: ArrayLike, g_encoder: ArrayLike, code_type: int = 0, depth: int = 6
+) -> Float: ...
+def viterbi_decode(
+    input_c: ArrayLike, g_encoder: ArrayLike, code_type: int = 0, depth: int = 6,
+    threads: int = 0,
+) -> Float: ...
+def turbo_decode(
+    ys: ArrayLike, yp1: ArrayLike, yp2: ArrayLike, ytail: ArrayLike, g: ArrayLike,
+    alpha: ArrayLike, iterations: int, decoder_type: int, threads: int = 0,
+    early_stop: bool = False,
+) -> Tuple[Float, Float, Index]: ...
+
+# Double-binary circular codes
+def circular_pair_coder(x: ArrayLike, poly: ArrayLike) -> Tuple[Float, Index]: ...
+def circular_pair_posterior(
+    inx: ArrayLike, inz: ArrayLike, poly: ArrayLike, dec_type: int
+) -> Tuple[Float, Float, Float]: ...
+def circular_turbo_decode(
+    Lx: ArrayLike, Lz1: ArrayLike, Lz2: ArrayLike, poly: ArrayLike, alpha: ArrayLike,
+    swap: ArrayLike, iterations: int, dec_type: int, threads: int = 0,
+) -> Float: ...
+
+# Permutations
+def wcdma_permutation(K: int) -> Index: ...
+def space_link_permutation(K: int) -> Index: ...
+def spread_permutation(Length: int, S: int) -> Index: ...
+def seeded_spread_permutation(Length: int, S: int, seed: int) -> Index: ...
+def interleave(input: ArrayLike, alpha_code: ArrayLike) -> Float: ...
+def deinterleave(input: ArrayLike, alpha_code: ArrayLike) -> Float: ...
+
+# Rate adaptation
+def puncture(
+    input: ArrayLike, pun_pattern: ArrayLike, tail_pattern: Optional[ArrayLike] = None
+) -> Float: ...
+def depuncture(
+    input: ArrayLike, pun_pattern: ArrayLike, tail_pattern: Optional[ArrayLike] = None
+) -> Float: ...
+def bit_count_adapt(x: ArrayLike, X_i: int, e_ini: int, e_plus: int, e_minus: int) -> Float: ...
+def bit_count_restore(x: ArrayLike, X_i: int, e_ini: int, e_plus: int, e_minus: int) -> Float: ...
+
+# Low-density parity-check codes
+def parity_check_coder(data: ArrayLike, H_rows: ArrayLike, P: Optional[ArrayLike] = None) -> Float: ...
+def sparse_graph_solve(
+    input: ArrayLike, H_rows: ArrayLike, H_cols: ArrayLike, max_iter: int = 30,
+    dec_type: int = 0, r_scale_factor: float = 1.0, q_scale_factor: float = 1.0,
+    data: Optional[ArrayLike] = None,
+) -> Tuple[Float, Index]: ...
+def sparse_graph_decode(
+    input: ArrayLike, H_rows: ArrayLike, H_cols: ArrayLike, max_iter: int = 30,
+    dec_type: int = 0, r_scale_factor: float = 1.0, q_scale_factor: float = 1.0,
+    data: Optional[ArrayLike] = None, threads: int = 0,
+) -> Tuple[Float, Index, Index]: ...
+
+class GraphState:
+    @property
+    def bits(self) -> int: ...
+    @property
+    def checks(self) -> int: ...
+
+def graph_state_setup(input: ArrayLike, check_index: ArrayLike, var_index: ArrayLike) -> GraphState: ...
+def graph_state_step(
+    input: ArrayLike, state: GraphState, m: Optional[int] = None
+) -> Tuple[Float, Float]: ...
+
+# Modulation and soft demapping
+def modulate(input: ArrayLike, S_matrix: ArrayLike) -> Complex: ...
+def plane_metrics(
+    input: ArrayLike, S_matrix: ArrayLike, EsNo: float, fade_coef: Optional[ArrayLike] = None
+) -> Float: ...
+def tone_metrics(
+    input: ArrayLike, EsNo: float, csi_flag: int = 0, fade_coef: Optional[ArrayLike] = None
+) -> Float: ...
+def relay_frequency_metrics(
+    input: ArrayLike, EsNo: float, csi_flag: int, a1: ArrayLike, a2: ArrayLike, sqE1: float,
+    sqE2: float, csi1switch: int,
+) -> Float: ...
+def symbol_bit_metrics(
+    input: ArrayLike, demod_type: int = 0, extrinsic_info: Optional[ArrayLike] = None
+) -> Float: ...
+def relay_label_metrics(
+    sym_log_likelihood: ArrayLike, mod_order: int, demod_type: int = 0,
+    extrinsic_info: Optional[ArrayLike] = None,
+) -> Float: ...
+def soft_demap(
+    input: ArrayLike, S_matrix: ArrayLike, EsNo: float, demod_type: int = 0,
+    extrinsic_info: Optional[ArrayLike] = None, fade_coef: Optional[ArrayLike] = None,
+    threads: int = 0,
+) -> Float: ...
+
+# Capacity
+def capacity(input: ArrayLike, data: ArrayLike) -> float: ...
+def info_rate_table(
+    EsNo_AWGN: ArrayLike, capacity_AWGN: ArrayLike, slope: ArrayLike, gamma: ArrayLike
+) -> Float: ...

@@ -1,0 +1,31 @@
+// The compiled part of the Python package `linkforge` (linkforge/__init__.py imports
+// everything from here). Each subsystem built into the library adds its functions.
+#include "binding.hpp"
+#include "subsystems.hpp"
+
+PYBIND11_MODULE(_linkforge, m) {
+  namespace lp = linkforge::python;
+  m.doc() = "Numerical kernels for simulating coded digital communication links.";
+  lp::register_errors();
+#ifdef LINKFORGE_PY_CONV
+  lp::add_conv(m);
+#endif
+#ifdef LINKFORGE_PY_DUOBINARY
+  lp::add_duobinary(m);
+#endif
+#ifdef LINKFORGE_PY_INTERLEAVE
+  lp::add_interleave(m);
+#endif
+#ifdef LINKFORGE_PY_ADAPT
+  lp::add_adapt(m);
+#endif
+#ifdef LINKFORGE_PY_LDPC
+  lp::add_ldpc(m);
+#endif
+#ifdef LINKFORGE_PY_MODEM
+  lp::add_modem(m);
+#endif
+#ifdef LINKFORGE_PY_CAPACITY
+  lp::add_capacity(m);
+#endif
+}
