@@ -33,19 +33,13 @@ std::array<int, kDuobinaryGenerators> read_poly(py::handle value) {
 
 // Frames of (..., N, width) values, as frames of N*width values.
 Frames pair_frames(py::handle value, const char* name, std::size_t width) {
-  py::array a;
-  try {
-    a = py::module_::import("numpy").attr("asarray")(value);
-  } catch (const py::error_already_set&) {
-    fail_type(std::string(name) + " must be an array of numbers");
-  }
-  const py::ssize_t d = a.ndim();
-  if (d < 2 || a.shape(d - 1) != static_cast<py::ssize_t>(width)) {
+  const Frames f = frames(value, name);
+  if (f.single() || f.length() != width) {
     fail(std::string(name) + " must be (..., N, " + std::to_string(width) + "): one row per pair");
   }
-  std::vector<py::ssize_t> shape(a.shape(), a.shape() + d - 1);
+  std::vector<py::ssize_t> shape = f.lead;
   shape.back() *= static_cast<py::ssize_t>(width);
-  return frames(a.attr("reshape")(as_tuple(shape)), name);
+  return frames(f.keep.attr("reshape")(as_tuple(shape)), name);
 }
 
 py::tuple circular_pair_coder(py::handle x_arg, py::handle poly) {
