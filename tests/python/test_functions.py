@@ -1,0 +1,143 @@
+"""Every other function once on a worked value (the values the Octave module tests
+assert), in the NumPy layouts: symbols in rows, frames in leading axes."""
+
+import numpy as np
+import pytest
+
+import linkforge as lf
+
+G75 = np.array([[1, 1, 1], [1, 0, 1]])
+DATA = np.array([1, 0, 1, 1])
+POLY = np.array([[1, 0, 1, 1], [1, 0, 0, 1]])
+S4 = np.array([10, 20 + 1j, 30 - 2j, 40])
+eq = np.testing.assert_array_equal
+
+
+class TestConvolutional:
+    def test_trellis_coder(self):
+        eq(lf.trellis_coder(DATA, G75, 0), [1, 1, 0, 1, 1, 0, 1, 0, 0, 1, 1, 1])
+        eq(lf.trellis_coder(DATA, G75, 1), [1, 1, 1, 0, 0, 0, 0, 1, 0, 1, 1, 1])
+        eq(lf.trellis_coder(DATA, G75, code_type=2), [1, 0, 0, 1, 0, 0, 0, 1])
+        eq(lf.trellis_coder([0.7, -2], G75, 1), lf.trellis_coder([0, 1], G75, 1))
+        eq(lf.trellis_coder(np.stack([DATA, DATA]), G75)[1], lf.trellis_coder(DATA, G75))
+
+    def test_trellis_best_path(self):
+        eq(lf.trellis_best_path([2, 2, -2, -2, -2, -2, -2, 2, -2, 2, 2, 2], G75, 1), DATA)
+        eq(lf.trellis_best_path([2, -2, -2, 2, -2, -2, -2, 2], G75, 2, depth=1), DATA)
+
+    def test_trellis_posterior(self):
+        c = 2.0 * (2 * lf.trellis_coder(DATA, G75, 1) - 1)
+        out_u, out_c = lf.trellis_posterior(np.zeros(4), c, G75, 1, 1)
+        eq(out_u > 0, DATA == 1)
+        assert out_c.shape == (12,)
+        batch_u, _ = lf.trellis_posterior(np.zeros((2, 4)), np.stack([c, -c]), G75, 1, 1)
+        eq(batch_u[0], out_u)
+
+
+class TestCircular:
+    def test_circular_pair_coder(self):
+        z, sc = lf.circular_pair_coder([1, 0, 0, 1, 1, 1, 0, 0, 1, 0], POLY)
+        eq(z, np.array([[0, 0, 1, 0, 0], [1, 0, 1, 0, 0]]).T)  # one row per pair
+        assert sc == 2 and sc.dtype == np.int64
+
+    def test_circular_pair_posterior(self):
+        ox, oz, sb = lf.circular_pair_posterior([[1, -1, 0.5], [0.25, 0, -2]],
+                                                [[2, 0, 1], [-1, 0.5, 0.5]], POLY, 1)
+        eq(ox, [[0.25, -1.25, 1.75], [1.5, 0.25, -1.25]])
+        eq(oz, [[2.75, 0.75, 1.25], [-0.75, 0.25, 1.5]])
+        eq(sb, [[1.5, 1.75], [-1.25, 1.25]])
+
+
+class TestPermutations:
+    def test_fixed_permutations(self):
+        eq(lf.wcdma_permutation(40)[:12], [39, 25, 17, 9, 1, 35, 27, 21, 11, 5, 34, 26])
+        eq(lf.space_link_permutation(1784)[-4:], [1101, 1268, 1445, 1612])
+        assert lf.wcdma_permutation(40).dtype == np.int64
+
+    def test_spread_permutations(self):
+        a = lf.seeded_spread_permutation(100, 3, 7)
+        eq(np.sort(a), np.arange(100))
+        eq(a, lf.seeded_spread_permutation(Length=100, S=3, seed=7))
+        eq(np.sort(lf.spread_permutation(50, 2)), np.arange(50))
+
+    def test_interleave_and_deinterleave(self):
+        x = np.array([10.0, 20, 30, 40])
+        eq(lf.interleave(x, [2, 0, 3, 1]), [30, 10, 40, 20])
+        eq(lf.deinterleave([30, 10, 40, 20], [2, 0, 3, 1]), x)
+        eq(lf.deinterleave([1, 2, 3], [1, 1, 0]), [3, 2, 0])
+        eq(lf.interleave(np.stack([x, -x]), [2, 0, 3, 1])[1], [-30, -10, -40, -20])
+
+
+class TestAdaptation:
+    def test_puncture_and_depuncture(self):
+        y = lf.puncture([[0.5, 2.5, -4.5, 6.5], [-1.5, 3.5, 5.5, 7.5]], [[2, 1], [0, 1]])
+        eq(y, [0.5, 0.5, 2.5, 3.5, -4.5, -4.5, 6.5, 7.5])
+        eq(lf.depuncture(np.arange(1, 9), [[2, 1], [0, 1]], None), [[3, 3, 11, 7], [0, 4, 0, 8]])
+
+    def test_bit_counts(self):
+        x = np.arange(10.0)
+        y = lf.bit_count_adapt(x, 10, 1, 2, 1)
+        eq(y, [1, 3, 5, 7, 9])
+        eq(lf.bit_count_restore(y, 10, 1, 2, 1), [0, 1, 0, 3, 0, 5, 0, 7, 0, 9])
+
+
+class TestParityCheck:
+    H_ROWS = np.array([[1, 2], [2, 0]])
+
+    def test_parity_check_coder(self):
+        eq(lf.parity_check_coder([1, 0], self.H_ROWS), [1, 0, 1, 1])
+        eq(lf.parity_check_coder([[1, 0], [0, 1]], self.H_ROWS, None), [[1, 0, 1, 1], [0, 1, 1, 0]])
+        eq(lf.parity_check_coder([0, 0, 0, 0], [[1, 3], [2, 4], [1, 4], [2, 3]], np.eye(2)), np.zeros(8))
+
+    def test_sparse_graph_solve(self):
+        output, errors = lf.sparse_graph_solve([-1.5, 1.5, -1.5, -1.5], self.H_ROWS, [[1, 0], [1, 2]], 3,
+                                               data=[1, 0])
+        assert output.shape == (3, 4) and errors.dtype == np.int64
+        eq(output[0], [1, 0, 1, 1])
+        eq(errors, [0, 0, 0])
+
+    def test_graph_state(self):
+        state = lf.graph_state_setup([1, 3], [[0], [-1]], [[0], [-1]])
+        assert (state.bits, state.checks) == (2, 2)
+        out, bits = lf.graph_state_step([0, -2.5], state, 2)
+        eq(out, [-10, -2.5])
+        eq(bits, [0, 0])
+        out, bits = lf.graph_state_step([0, -2.5], state)  # steps go on from the state
+        assert out.shape == (2,)
+
+
+class TestModem:
+    def test_modulate(self):
+        eq(lf.modulate([0, 1, 1, 0], S4), [20 + 1j, 30 - 2j])
+        eq(lf.modulate([1, 0, 1, 1, 1], S4), [30 - 2j, 40, 30 - 2j])
+        points = np.array([[0, 0], [1, -1], [2, -2], [3, -3]])  # row l is point l
+        eq(lf.modulate([1, 1, 0, 1], points), [[3, -3], [1, -1]])
+
+    def test_plane_metrics(self):
+        eq(lf.plane_metrics([0.5], [1, -1], 1), [[-0.25, -2.25]])
+        eq(lf.plane_metrics([1j], [1, 1j, -1], 1, fade_coef=[1j]), lf.plane_metrics([1j], [1j, -1, -1j], 1))
+
+    def test_tone_metrics(self):
+        eq(lf.tone_metrics([[1, 0]], 1), [[2, 0]])
+        eq(lf.tone_metrics([[1j]], 1, 0, [1j]), [[2]])
+
+    def test_symbol_bit_metrics(self):
+        eq(lf.symbol_bit_metrics([[0, 0, 5, 0]], 1), [5, -5])
+        eq(lf.symbol_bit_metrics([[0, 0, 5, 0]], 1, [0, 4]), [1, -5])
+        eq(lf.symbol_bit_metrics(lf.plane_metrics([0.5, -2], [1, -1], 1)), [-2, 8])
+
+    def test_relay_metrics(self):
+        eq(lf.relay_label_metrics([0, 5, 5, 0], 2, 1), [5])
+        eq(lf.relay_label_metrics([0, 4, 0, 0, 0, 9, 0, 0, 0], 3, 1), [9])
+        eq(lf.relay_frequency_metrics([[1, 3], [2, 4]], 1, 3, [1, 1], [1, 1], 1, 1, 0), np.zeros(8))
+
+
+class TestCapacity:
+    def test_capacity(self):
+        assert lf.capacity([10, -10], [1, 0]) == pytest.approx(1 - np.log1p(np.exp(-10)) / np.log(2), abs=1e-7)
+        assert lf.capacity(np.tile([100, 0, 0, 0], (500, 1)), np.zeros(1000)) == 1
+
+    def test_info_rate_table(self):
+        E, C, D = [0, 10.0], [0, 1.0], [0.1]
+        eq(lf.info_rate_table(E, C, D, [[5], [10], [20], [0], [-3]]), [0.5, 1, 1, 0, 0])
+        eq(lf.info_rate_table(E, C, D, [5, 20]), 1.5)
