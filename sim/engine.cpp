@@ -1,0 +1,81 @@
+#include "engine.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <stdexcept>
+
+#include "linkforge/parallel.hpp"
+
+namespace linkforge::sim {
+
+namespace {
+
+// Chunks per worker and round: enough to keep the threads busy between two decisions.
+constexpr std::size_t kChunksPerWorker = 2;
+
+bool reached(const PointResult& r, std::uint64_t target) {
+  return std::all_of(r.frame_errors.begin(), r.frame_errors.end(),
+                     [&](std::uint64_t e) { return e >= target; });
+}
+
+}  // namespace
+
+std::vector<PointResult> run_sweep(const SweepOptions& options,
+                                   const std::function<std::unique_ptr<Link>()>& make,
+                                   const Progress& progress) {
+  if (options.chunk == 0) throw std::invalid_argument("the chunk must hold at least one frame");
+  const std::size_t workers = static_cast<std::size_t>(thread_count(options.threads));
+  std::vector<std::unique_ptr<Link>> links;
+  for (std::size_t w = 0; w < workers; ++w) links.push_back(make());
+  const std::size_t curves = links.front()->labels().size();
+  const std::size_t C = options.chunk;
+  const std::size_t round = workers * kChunksPerWorker;
+  std::vector<ChunkCounts> counts(round);
+
+  std::vector<PointResult> results;
+  for (std::size_t p = 0; p < options.ebn0_db.size(); ++p) {
+    PointResult r;
+    r.ebn0_db = options.ebn0_db[p];
+    r.bit_errors.assign(curves, 0);
+    r.frame_errors.assign(curves, 0);
+    const Philox philox(options.seed, static_cast<std::uint32_t>(p));
+    const auto start = std::chrono::steady_clock::now();
+    bool done = options.max_frames == 0;
+    for (std::uint64_t next = 0; !done;) {
+      // The round's chunks: frames next .. next + round * C - 1, cut at max_frames.
+      const std::uint64_t left = options.max_frames - next;
+      const std::size_t chunks =
+          static_cast<std::size_t>(std::min<std::uint64_t>(round, (left + C - 1) / C));
+      parallel_for(chunks, options.threads, [&](std::size_t c, std::size_t worker, const Interrupt&) {
+        const std::uint64_t first = next + c * C;
+        const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(C, options.max_frames - first));
+        links[worker]->run(philox, r.ebn0_db, first, count, counts[c]);
+      });
+      // Whole chunks in frame order; the first that meets a rule ends the point.
+      for (std::size_t c = 0; c < chunks && !done; ++c) {
+        const std::uint64_t first = next + c * C;
+        const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(C, options.max_frames - first));
+        for (std::size_t curve = 0; curve < curves; ++curve) {
+          for (std::size_t f = 0; f < count; ++f) {
+            const std::uint32_t e = counts[c].bit_errors[curve * count + f];
+            r.bit_errors[curve] += e;
+            r.frame_errors[curve] += e > 0 ? 1 : 0;
+          }
+        }
+        r.frames = first + count;
+        done = r.frames >= options.max_frames || reached(r, options.target_errors);
+      }
+      next = r.frames;
+      r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      if (options.max_seconds > 0 && r.seconds >= options.max_seconds) done = true;
+      if (progress) progress(p, r);
+    }
+    results.push_back(r);
+    const bool clean = std::all_of(r.frame_errors.begin(), r.frame_errors.end(),
+                                   [](std::uint64_t e) { return e == 0; });
+    if (options.stop_after_clean_point && clean && r.frames > 0) break;
+  }
+  return results;
+}
+
+}  // namespace linkforge::sim

@@ -1,0 +1,48 @@
+// The links the simulator runs: a frame's data, its encoding, the channel and the
+// decoder, for a chunk of frames at a time. Every frame draws its data and noise from
+// the counter-based generator keyed by (seed, point) at its own frame index, so a
+// frame's outcome does not depend on the chunk it is decoded in.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "philox.hpp"
+
+namespace linkforge::sim {
+
+struct LinkOptions {
+  std::string name = "turbo";
+  std::size_t K = 1024;       // information bits per frame
+  int iterations = 8;         // iterative decoders
+  std::string decoder = "exact";  // exact | max-log
+};
+
+// Bit errors of each frame of a chunk, per curve.
+struct ChunkCounts {
+  std::vector<std::uint32_t> bit_errors;  // curve-major: curve c, frame f at c * frames + f
+};
+
+class Link {
+ public:
+  virtual ~Link() = default;
+  virtual std::size_t info_bits() const = 0;
+  // Information bits per channel use of each curve (BPSK: the code rate).
+  virtual std::vector<double> rates() const = 0;
+  virtual std::vector<std::string> labels() const = 0;
+  // Frames first .. first + count - 1 at `ebn0_db`; counts.bit_errors gets
+  // curves * count values.
+  virtual void run(const Philox& philox, double ebn0_db, std::uint64_t first, std::size_t count,
+                   ChunkCounts& counts) = 0;
+};
+
+// The link of `options`, or std::invalid_argument naming what is wrong with them.
+std::unique_ptr<Link> make_link(const LinkOptions& options);
+
+// The link names make_link knows.
+std::vector<std::string> link_names();
+
+}  // namespace linkforge::sim

@@ -1,0 +1,88 @@
+// Counter-based random numbers: Philox4x32 with 10 rounds. The output for a key and a
+// counter depends on nothing else, so a frame's data and noise come from (seed, point,
+// frame, stream) whichever thread or process draws them, and in whatever order.
+#pragma once
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+
+namespace linkforge::sim {
+
+class Philox {
+ public:
+  using Block = std::array<std::uint32_t, 4>;
+
+  Philox(std::uint64_t seed, std::uint32_t point) noexcept
+      : key_{static_cast<std::uint32_t>(seed) ^ (point * 0x9E3779B9u),
+             static_cast<std::uint32_t>(seed >> 32) + point} {}
+
+  // The block of four words at `counter`.
+  Block operator()(Block counter) const noexcept {
+    std::array<std::uint32_t, 2> key = key_;
+    for (int round = 0; round < 10; ++round) {
+      const std::uint64_t p0 = std::uint64_t{0xD2511F53} * counter[0];
+      const std::uint64_t p1 = std::uint64_t{0xCD9E8D57} * counter[2];
+      counter = {static_cast<std::uint32_t>(p1 >> 32) ^ counter[1] ^ key[0],
+                 static_cast<std::uint32_t>(p1),
+                 static_cast<std::uint32_t>(p0 >> 32) ^ counter[3] ^ key[1],
+                 static_cast<std::uint32_t>(p0)};
+      key[0] += 0x9E3779B9u;
+      key[1] += 0xBB67AE85u;
+    }
+    return counter;
+  }
+
+ private:
+  std::array<std::uint32_t, 2> key_;
+};
+
+// The draws of one frame from one stream: block b of the stream at counter
+// (frame low, frame high, stream, b).
+class FrameStream {
+ public:
+  FrameStream(const Philox& philox, std::uint64_t frame, std::uint32_t stream) noexcept
+      : philox_(philox), frame_(frame), stream_(stream) {}
+
+  // The next 32 random bits.
+  std::uint32_t bits() noexcept {
+    if (used_ == 4) {
+      block_ = philox_({static_cast<std::uint32_t>(frame_), static_cast<std::uint32_t>(frame_ >> 32),
+                        stream_, next_++});
+      used_ = 0;
+    }
+    return block_[used_++];
+  }
+
+  // A uniform value in (0, 1) with 53 random bits.
+  double uniform() noexcept {
+    const std::uint64_t hi = bits() >> 5;  // 27 bits
+    const std::uint64_t lo = bits() >> 6;  // 26 bits
+    return (static_cast<double>((hi << 26) | lo) + 0.5) * 0x1p-53;
+  }
+
+  // A standard normal value (Box-Muller; the second value of each pair is kept).
+  double normal() noexcept {
+    if (have_spare_) {
+      have_spare_ = false;
+      return spare_;
+    }
+    const double r = std::sqrt(-2.0 * std::log(uniform()));
+    const double angle = 6.283185307179586 * uniform();
+    spare_ = r * std::sin(angle);
+    have_spare_ = true;
+    return r * std::cos(angle);
+  }
+
+ private:
+  const Philox& philox_;
+  std::uint64_t frame_;
+  std::uint32_t stream_;
+  std::uint32_t next_ = 0;
+  Philox::Block block_{};
+  int used_ = 4;
+  double spare_ = 0;
+  bool have_spare_ = false;
+};
+
+}  // namespace linkforge::sim
