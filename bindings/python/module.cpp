@@ -6,6 +6,9 @@
 PYBIND11_MODULE(_linkforge, m) {
   namespace lp = linkforge::python;
   m.doc() = "Numerical kernels for simulating coded digital communication links.";
+  // Every docstring starts with its own signature line, in Python's terms.
+  pybind11::options options;
+  options.disable_function_signatures();
   lp::register_errors();
 #ifdef LINKFORGE_PY_CONV
   lp::add_conv(m);
