@@ -72,7 +72,11 @@ class TurboLink final : public Link {
       FrameStream bits(philox, first + f, kDataStream);
       FrameStream noise(philox, first + f, kNoiseStream);
       int* data = data_.data() + f * L;
-      for (std::size_t k = 0; k < L; ++k) data[k] = static_cast<int>(bits.bits() >> 31);
+      std::uint32_t word = 0;
+      for (std::size_t k = 0; k < L; ++k) {
+        if (k % 32 == 0) word = bits.bits();
+        data[k] = static_cast<int>((word >> (k % 32)) & 1);
+      }
       for (std::size_t k = 0; k < L; ++k) interleaved[k] = data[alpha_[k]];
       trellis_encode(code1, {data, L}, trellis_, tail_);
       trellis_encode(code2, interleaved, trellis_, tail_);

@@ -9,6 +9,20 @@
 
 namespace linkforge::sim {
 
+// The ziggurat's layers: a value of layer i whose magnitude u (24 bits, scaled by 2^-24) lies
+// below edge[i] lies inside the layer's box and is u * width[i]; height[i] is the density
+// at the layer's outer edge.
+struct Ziggurat {
+  static constexpr double kR = 3.442619855899;        // start of the tail
+  static constexpr double kV = 9.91256303526217e-3;   // area of every layer
+  std::array<double, 128> edge{}, width{}, height{};
+
+  Ziggurat();
+};
+
+// The layers, computed once at start-up.
+extern const Ziggurat kZiggurat;
+
 class Philox {
  public:
   using Block = std::array<std::uint32_t, 4>;
@@ -61,18 +75,11 @@ class FrameStream {
     return (static_cast<double>((hi << 26) | lo) + 0.5) * 0x1p-53;
   }
 
-  // A standard normal value (Box-Muller; the second value of each pair is kept).
-  double normal() noexcept {
-    if (have_spare_) {
-      have_spare_ = false;
-      return spare_;
-    }
-    const double r = std::sqrt(-2.0 * std::log(uniform()));
-    const double angle = 6.283185307179586 * uniform();
-    spare_ = r * std::sin(angle);
-    have_spare_ = true;
-    return r * std::cos(angle);
-  }
+  // A standard normal value: the ziggurat method of Marsaglia and Tsang with 128 layers,
+  // from one word (the layer, the sign and a 24-bit magnitude). Nearly every draw
+  // is a comparison and a multiplication; the rare draws past a layer's box use the
+  // library's exponential and logarithm.
+  double normal() noexcept;
 
  private:
   const Philox& philox_;
@@ -81,8 +88,32 @@ class FrameStream {
   std::uint32_t next_ = 0;
   Philox::Block block_{};
   int used_ = 4;
-  double spare_ = 0;
-  bool have_spare_ = false;
 };
+
+inline double FrameStream::normal() noexcept {
+  const Ziggurat& z = kZiggurat;
+  for (;;) {
+    // One word: the layer in bits 0-6, the sign in bit 7, the magnitude in bits 8-31.
+    const std::uint32_t word = bits();
+    const std::size_t i = word & 127;
+    const bool negative = ((word >> 7) & 1) != 0;
+    const std::uint32_t u = word >> 8;
+    const double x = static_cast<double>(u) * z.width[i];
+    if (static_cast<double>(u) < z.edge[i]) return negative ? -x : x;
+    if (i == 0) {
+      // The tail beyond kR.
+      double a = 0, b = 0;
+      do {
+        a = -std::log(uniform()) / Ziggurat::kR;
+        b = -std::log(uniform());
+      } while (b + b < a * a);
+      return negative ? -(Ziggurat::kR + a) : Ziggurat::kR + a;
+    }
+    // The wedge between the layer's box and the density.
+    if (z.height[i] + uniform() * (z.height[i - 1] - z.height[i]) < std::exp(-0.5 * x * x)) {
+      return negative ? -x : x;
+    }
+  }
+}
 
 }  // namespace linkforge::sim

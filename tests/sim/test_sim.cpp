@@ -3,6 +3,7 @@
 // stopping rules at whole chunks in frame order.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -22,6 +23,26 @@ TEST(Philox, GivesThePublishedAnswers) {
   FrameStream a(zero, 5, 0), b(zero, 5, 1), c(zero, 6, 0);
   EXPECT_NE(a.bits(), b.bits());
   EXPECT_NE(FrameStream(zero, 5, 0).bits(), c.bits());
+}
+
+// The ziggurat's normal values: mean, variance and the mass beyond 3 of a million draws,
+// within five standard errors.
+TEST(FrameStream, DrawsStandardNormalValues) {
+  const Philox philox(9, 2);
+  FrameStream s(philox, 123, 1);
+  const int n = 1000000;
+  double sum = 0, squares = 0;
+  int beyond = 0;
+  for (int i = 0; i < n; ++i) {
+    const double x = s.normal();
+    sum += x;
+    squares += x * x;
+    beyond += std::fabs(x) > 3.0 ? 1 : 0;
+  }
+  EXPECT_NEAR(sum / n, 0.0, 5 * 1e-3);
+  EXPECT_NEAR(squares / n, 1.0, 5 * std::sqrt(2.0 / n));
+  const double tail = 0.0026998;
+  EXPECT_NEAR(static_cast<double>(beyond) / n, tail, 5 * std::sqrt(tail / n));
 }
 
 // A link whose frame f at Eb/N0 e has (f * 7 + e) % 5 bit errors when that is odd:
