@@ -22,8 +22,12 @@ bool reached(const PointResult& r, std::uint64_t target) {
 
 std::vector<PointResult> run_sweep(const SweepOptions& options,
                                    const std::function<std::unique_ptr<Link>()>& make,
-                                   const Progress& progress) {
+                                   const Progress& progress, const std::vector<PointResult>& resume,
+                                   const StopRequest& stop) {
   if (options.chunk == 0) throw std::invalid_argument("the chunk must hold at least one frame");
+  if (resume.size() > options.ebn0_db.size()) {
+    throw std::invalid_argument("the results to resume hold more points than the sweep");
+  }
   const std::size_t workers = static_cast<std::size_t>(thread_count(options.threads));
   std::vector<std::unique_ptr<Link>> links;
   for (std::size_t w = 0; w < workers; ++w) links.push_back(make());
@@ -33,15 +37,33 @@ std::vector<PointResult> run_sweep(const SweepOptions& options,
   std::vector<ChunkCounts> counts(round);
 
   std::vector<PointResult> results;
+  const auto clean = [](const PointResult& r) {
+    return r.frames > 0 && std::all_of(r.frame_errors.begin(), r.frame_errors.end(),
+                                       [](std::uint64_t e) { return e == 0; });
+  };
   for (std::size_t p = 0; p < options.ebn0_db.size(); ++p) {
     PointResult r;
     r.ebn0_db = options.ebn0_db[p];
     r.bit_errors.assign(curves, 0);
     r.frame_errors.assign(curves, 0);
+    if (p < resume.size()) {
+      const PointResult& saved = resume[p];
+      if (saved.bit_errors.size() != curves || saved.frame_errors.size() != curves ||
+          saved.ebn0_db != r.ebn0_db || saved.frames > options.max_frames ||
+          (!saved.complete && p + 1 != resume.size()) ||
+          (!saved.complete && saved.frames % C != 0)) {
+        throw std::invalid_argument("the results to resume do not belong to this sweep");
+      }
+      r = saved;
+    }
     const Philox philox(options.seed, static_cast<std::uint32_t>(p));
-    const auto start = std::chrono::steady_clock::now();
-    bool done = options.max_frames == 0;
-    for (std::uint64_t next = 0; !done;) {
+    const auto start = std::chrono::steady_clock::now() - std::chrono::duration<double>(r.seconds);
+    bool done = r.complete || options.max_frames == 0;
+    for (std::uint64_t next = r.frames; !done;) {
+      if (stop && stop()) {
+        results.push_back(r);
+        return results;
+      }
       // The round's chunks: frames next .. next + round * C - 1, cut at max_frames.
       const std::uint64_t left = options.max_frames - next;
       const std::size_t chunks =
@@ -68,12 +90,12 @@ std::vector<PointResult> run_sweep(const SweepOptions& options,
       next = r.frames;
       r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
       if (options.max_seconds > 0 && r.seconds >= options.max_seconds) done = true;
-      if (progress) progress(p, r);
+      r.complete = done;
+      if (progress) progress(results, r);
     }
+    r.complete = true;
     results.push_back(r);
-    const bool clean = std::all_of(r.frame_errors.begin(), r.frame_errors.end(),
-                                   [](std::uint64_t e) { return e == 0; });
-    if (options.stop_after_clean_point && clean && r.frames > 0) break;
+    if (options.stop_after_clean_point && clean(r)) break;
   }
   return results;
 }

@@ -28,17 +28,28 @@ struct SweepOptions {
 
 struct PointResult {
   double ebn0_db = 0;
-  std::uint64_t frames = 0;
+  std::uint64_t frames = 0;  // frames 0 .. frames - 1 counted (a whole number of chunks
+                             // unless cut by max_frames)
   std::vector<std::uint64_t> bit_errors, frame_errors;  // per curve
   double seconds = 0;
+  bool complete = false;  // a stopping rule ended the point
 };
 
-// Called after every round of chunks with the point's counts so far.
-using Progress = std::function<void(std::size_t point, const PointResult&)>;
+// Called after every round of chunks with the points ended so far and the current one.
+using Progress =
+    std::function<void(const std::vector<PointResult>& ended, const PointResult& current)>;
 
-// Runs the sweep with one link per thread from `make`; returns the points run.
+// Asked after every round; true ends the sweep there, its last point not complete.
+using StopRequest = std::function<bool()>;
+
+// Runs the sweep with one link per thread from `make`, from the points of `resume` on
+// (an earlier run of the same options: its complete points are kept, an incomplete last
+// one continues from its frame count, so the final counts are those of a run never
+// stopped); returns the points run.
 std::vector<PointResult> run_sweep(const SweepOptions& options,
                                    const std::function<std::unique_ptr<Link>()>& make,
-                                   const Progress& progress = {});
+                                   const Progress& progress = {},
+                                   const std::vector<PointResult>& resume = {},
+                                   const StopRequest& stop = {});
 
 }  // namespace linkforge::sim

@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <atomic>
+#include <csignal>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -12,11 +14,20 @@
 #include <vector>
 
 #include "engine.hpp"
+#include "json.hpp"
 #include "link.hpp"
 
 namespace {
 
 using namespace linkforge::sim;
+
+// Set by SIGINT and SIGTERM: the sweep ends after its current round, with what it
+// counted written out, so that --resume can continue it.
+std::atomic<bool> g_stop{false};
+
+extern "C" void request_stop(int) {
+  g_stop = true;
+}
 
 // START:STEP:STOP in dB (or a single value), STOP included within rounding.
 std::vector<double> parse_range(const std::string& text) {
@@ -74,17 +85,24 @@ void write_outputs(const std::string& json, const std::string& csv, const LinkOp
     if (!out) throw std::runtime_error("cannot write " + csv);
   }
   if (!json.empty()) {
-    std::ofstream out(json);
+    // Written whole to a temporary file, then renamed: a run killed while writing
+    // leaves the previous round's results.
+    const std::string temporary = json + ".partial";
+    std::ofstream out(temporary);
+    out.precision(17);
     out << "{\n  \"program\": \"linkforge-sim\",\n  \"version\": \"" << LINKFORGE_VERSION << "\",\n";
     out << "  \"config\": {\"link\": " << json_string(link.name) << ", \"K\": " << link.K
         << ", \"iterations\": " << link.iterations << ", \"decoder\": " << json_string(link.decoder)
         << ", \"seed\": " << sweep.seed << ", \"max_frames\": " << sweep.max_frames
         << ", \"target_errors\": " << sweep.target_errors << ", \"max_seconds\": " << sweep.max_seconds
-        << ", \"chunk\": " << sweep.chunk << "},\n  \"points\": [";
+        << ", \"chunk\": " << sweep.chunk << ", \"ebn0_db\": [";
+    for (std::size_t i = 0; i < sweep.ebn0_db.size(); ++i) out << (i ? ", " : "") << sweep.ebn0_db[i];
+    out << "]},\n  \"points\": [";
     for (std::size_t i = 0; i < points.size(); ++i) {
       const PointResult& p = points[i];
       out << (i ? ",\n" : "\n") << "    {\"ebn0_db\": " << p.ebn0_db << ", \"frames\": " << p.frames
-          << ", \"bits\": " << p.frames * bits << ", \"seconds\": " << p.seconds << ", \"curves\": [";
+          << ", \"bits\": " << p.frames * bits << ", \"seconds\": " << p.seconds
+          << ", \"complete\": " << (p.complete ? "true" : "false") << ", \"curves\": [";
       for (std::size_t c = 0; c < labels.size(); ++c) {
         out << (c ? ", " : "") << "{\"label\": " << json_string(labels[c])
             << ", \"bit_errors\": " << p.bit_errors[c] << ", \"frame_errors\": " << p.frame_errors[c]
@@ -93,7 +111,50 @@ void write_outputs(const std::string& json, const std::string& csv, const LinkOp
       out << "]}";
     }
     out << "\n  ]\n}\n";
-    if (!out) throw std::runtime_error("cannot write " + json);
+    out.close();
+    if (!out || std::rename(temporary.c_str(), json.c_str()) != 0) {
+      throw std::runtime_error("cannot write " + json);
+    }
+  }
+}
+
+// The options and points of a results file written by an earlier run.
+std::vector<PointResult> read_resume(const std::string& path, LinkOptions& link, SweepOptions& sweep) {
+  std::ifstream in(path);
+  if (!in) throw std::invalid_argument("cannot read the results file " + path);
+  std::stringstream text;
+  text << in.rdbuf();
+  try {
+    const Json doc = parse_json(text.str());
+    if (doc.at("program").string() != "linkforge-sim") throw std::invalid_argument("not a results file of linkforge-sim");
+    const Json& c = doc.at("config");
+    link.name = c.at("link").string();
+    link.K = c.at("K").count();
+    link.iterations = static_cast<int>(c.at("iterations").count());
+    link.decoder = c.at("decoder").string();
+    sweep.seed = c.at("seed").count();
+    sweep.max_frames = c.at("max_frames").count();
+    sweep.target_errors = c.at("target_errors").count();
+    sweep.max_seconds = c.at("max_seconds").number();
+    sweep.chunk = c.at("chunk").count();
+    sweep.ebn0_db.clear();
+    for (const Json& e : c.at("ebn0_db").items) sweep.ebn0_db.push_back(e.number());
+    std::vector<PointResult> points;
+    for (const Json& p : doc.at("points").items) {
+      PointResult r;
+      r.ebn0_db = p.at("ebn0_db").number();
+      r.frames = p.at("frames").count();
+      r.seconds = p.at("seconds").number();
+      r.complete = p.at("complete").boolean;
+      for (const Json& curve : p.at("curves").items) {
+        r.bit_errors.push_back(curve.at("bit_errors").count());
+        r.frame_errors.push_back(curve.at("frame_errors").count());
+      }
+      points.push_back(r);
+    }
+    return points;
+  } catch (const std::invalid_argument& e) {
+    throw std::invalid_argument(path + ": " + e.what());
   }
 }
 
@@ -120,6 +181,10 @@ int main(int argc, char** argv) {
   app.add_option("--chunk", sweep.chunk, "frames per chunk")->capture_default_str();
   app.add_option("--json", json, "write the results as JSON to this file");
   app.add_option("--csv", csv, "write the results as CSV to this file");
+  std::string resume_file;
+  app.add_option("--resume", resume_file,
+                 "continue the run whose JSON results are in this file (its options hold; the "
+                 "results go on into it unless --json names another)");
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -129,7 +194,13 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    sweep.ebn0_db = parse_range(ebn0);
+    std::vector<PointResult> resume;
+    if (!resume_file.empty()) {
+      resume = read_resume(resume_file, link, sweep);
+      if (json.empty()) json = resume_file;
+    } else {
+      sweep.ebn0_db = parse_range(ebn0);
+    }
     if (sweep.threads < 0 || sweep.threads > 1024) throw std::invalid_argument("--threads must be 0 (all) to 1024");
     if (sweep.chunk == 0 || sweep.chunk > 65536) throw std::invalid_argument("--chunk must be 1 to 65536");
     if (!(sweep.max_seconds >= 0)) throw std::invalid_argument("--max-seconds must not be negative");
@@ -137,7 +208,10 @@ int main(int argc, char** argv) {
     const std::vector<std::string> labels = probe->labels();
     const std::size_t bits = probe->info_bits();
     const bool live = isatty(fileno(stderr)) != 0;
-    const auto progress = [&](std::size_t, const PointResult& r) {
+    const auto progress = [&](const std::vector<PointResult>& ended, const PointResult& r) {
+      std::vector<PointResult> so_far = ended;
+      so_far.push_back(r);
+      write_outputs(json, csv, link, sweep, labels, bits, so_far);
       if (!live) return;
       const double n = static_cast<double>(r.frames);
       std::fprintf(stderr, "\r%6.2f dB  %10llu frames  %8llu errors  BER %.3e  FER %.3e  %.0f frames/s   ",
@@ -147,8 +221,10 @@ int main(int argc, char** argv) {
                    n > 0 ? static_cast<double>(r.frame_errors[0]) / n : 0.0,
                    r.seconds > 0 ? n / r.seconds : 0.0);
     };
-    const std::vector<PointResult> points =
-        run_sweep(sweep, [&] { return make_link(link); }, progress);
+    std::signal(SIGINT, request_stop);
+    std::signal(SIGTERM, request_stop);
+    const std::vector<PointResult> points = run_sweep(
+        sweep, [&] { return make_link(link); }, progress, resume, [] { return g_stop.load(); });
     if (live) std::fprintf(stderr, "\n");
     std::printf("%8s  %-16s %10s %12s %10s %12s %12s\n", "Eb/N0", "curve", "frames", "bit errors",
                 "frame err", "BER", "FER");
@@ -164,6 +240,11 @@ int main(int argc, char** argv) {
       }
     }
     write_outputs(json, csv, link, sweep, labels, bits, points);
+    if (g_stop) {
+      std::fprintf(stderr, "linkforge-sim: stopped; --resume %s continues the run\n",
+                   json.empty() ? "FILE.json (run with --json)" : json.c_str());
+      return 130;
+    }
   } catch (const std::invalid_argument& e) {
     std::fprintf(stderr, "linkforge-sim: %s\n", e.what());
     return 2;
