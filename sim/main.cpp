@@ -118,6 +118,44 @@ void write_outputs(const std::string& json, const std::string& csv, const LinkOp
   }
 }
 
+// An error-rate plot of the points (BER and FER of every curve against Eb/N0, log
+// scale) with uncoded BPSK's bit error rate for reference, rendered by gnuplot.
+void write_png(const std::string& png, const std::vector<std::string>& labels, std::size_t bits,
+               const std::vector<PointResult>& points, const std::string& title) {
+  const std::string data = png + ".dat";
+  {
+    std::ofstream out(data);
+    out.precision(10);
+    for (std::size_t c = 0; c < labels.size(); ++c) {
+      for (const PointResult& p : points) {
+        const double n = static_cast<double>(p.frames);
+        if (p.frames == 0 || p.bit_errors[c] == 0) continue;
+        out << p.ebn0_db << ' ' << static_cast<double>(p.bit_errors[c]) / (n * static_cast<double>(bits))
+            << ' ' << static_cast<double>(p.frame_errors[c]) / n << '\n';
+      }
+      out << "\n\n";
+    }
+    if (!out) throw std::runtime_error("cannot write " + data);
+  }
+  std::string script = "set terminal pngcairo size 800,600; set output '" + png + "'; set logscale y; "
+                       "set format y '10^{%L}'; set grid; set xlabel 'E_b/N_0 (dB)'; "
+                       "set ylabel 'error rate'; set title '" + title + "'; set key bottom left; "
+                       "uncoded(x) = 0.5 * erfc(sqrt(10**(x/10))); plot ";
+  for (std::size_t c = 0; c < labels.size(); ++c) {
+    script += "'" + data + "' index " + std::to_string(c) + " using 1:2 with linespoints title 'BER " +
+              labels[c] + "', '" + data + "' index " + std::to_string(c) +
+              " using 1:3 with linespoints dashtype 2 title 'FER " + labels[c] + "', ";
+  }
+  script += "uncoded(x) with lines lc 'gray' title 'uncoded BPSK'";
+  FILE* gp = popen("gnuplot 2>&1", "w");
+  if (gp == nullptr) throw std::runtime_error("cannot start gnuplot for " + png);
+  std::fputs(script.c_str(), gp);
+  std::fputs("\n", gp);
+  const int status = pclose(gp);
+  std::remove(data.c_str());
+  if (status != 0) throw std::runtime_error("gnuplot could not draw " + png);
+}
+
 // The options and points of a results file written by an earlier run.
 std::vector<PointResult> read_resume(const std::string& path, LinkOptions& link, SweepOptions& sweep) {
   std::ifstream in(path);
@@ -181,7 +219,8 @@ int main(int argc, char** argv) {
   app.add_option("--chunk", sweep.chunk, "frames per chunk")->capture_default_str();
   app.add_option("--json", json, "write the results as JSON to this file");
   app.add_option("--csv", csv, "write the results as CSV to this file");
-  std::string resume_file;
+  std::string resume_file, png;
+  app.add_option("--png", png, "draw the error rates into this PNG file (gnuplot)");
   app.add_option("--resume", resume_file,
                  "continue the run whose JSON results are in this file (its options hold; the "
                  "results go on into it unless --json names another)");
@@ -240,6 +279,11 @@ int main(int argc, char** argv) {
       }
     }
     write_outputs(json, csv, link, sweep, labels, bits, points);
+    if (!png.empty()) {
+      write_png(png, labels, bits, points,
+                link.name + " link, K = " + std::to_string(link.K) + ", " +
+                    std::to_string(link.iterations) + " iterations, BPSK/AWGN");
+    }
     if (g_stop) {
       std::fprintf(stderr, "linkforge-sim: stopped; --resume %s continues the run\n",
                    json.empty() ? "FILE.json (run with --json)" : json.c_str());
