@@ -17,6 +17,7 @@ packages=(
   libgtest-dev libbenchmark-dev  # unit tests and benchmarks
   libitpp-dev                    # IT++, an independent peer for the comparison benchmark
   libcli11-dev                   # command-line options of linkforge-sim
+  libopenmpi-dev openmpi-bin     # linkforge-sim over several processes and machines
   valgrind                       # memory checks of the bad-input sweeps
   gnuplot-nox fonts-freefont-otf # plots of the example simulations without a display
   python3-dev python3-pybind11   # the Python module (for Debian's /usr/bin/python3)

@@ -42,6 +42,22 @@ using Progress =
 // Asked after every round; true ends the sweep there, its last point not complete.
 using StopRequest = std::function<bool()>;
 
+// The processes that run a sweep together (one, or the ranks of an MPI job): each runs
+// the chunks whose index in a round is its rank modulo their number, and after every
+// round they add up their counts, so that every process takes the same decisions.
+class Team {
+ public:
+  virtual ~Team() = default;
+  virtual int rank() const { return 0; }
+  virtual int size() const { return 1; }
+  // Elementwise sum over the processes, in place.
+  virtual void sum(std::vector<std::uint32_t>&) {}
+  // True on every process when it is true on any.
+  virtual bool any(bool value) { return value; }
+  // The largest value over the processes.
+  virtual std::size_t max(std::size_t value) { return value; }
+};
+
 // Runs the sweep with one link per thread from `make`, from the points of `resume` on
 // (an earlier run of the same options: its complete points are kept, an incomplete last
 // one continues from its frame count, so the final counts are those of a run never
@@ -50,6 +66,6 @@ std::vector<PointResult> run_sweep(const SweepOptions& options,
                                    const std::function<std::unique_ptr<Link>()>& make,
                                    const Progress& progress = {},
                                    const std::vector<PointResult>& resume = {},
-                                   const StopRequest& stop = {});
+                                   const StopRequest& stop = {}, Team* team = nullptr);
 
 }  // namespace linkforge::sim

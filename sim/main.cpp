@@ -17,6 +17,10 @@
 #include "json.hpp"
 #include "link.hpp"
 
+#ifdef LINKFORGE_WITH_MPI
+#include <mpi.h>
+#endif
+
 namespace {
 
 using namespace linkforge::sim;
@@ -28,6 +32,42 @@ std::atomic<bool> g_stop{false};
 extern "C" void request_stop(int) {
   g_stop = true;
 }
+
+#ifdef LINKFORGE_WITH_MPI
+// The ranks of the MPI job (mpirun -n N linkforge-sim ...).
+class MpiTeam final : public Team {
+ public:
+  MpiTeam() {
+    MPI_Comm_rank(MPI_COMM_WORLD, &rank_);
+    MPI_Comm_size(MPI_COMM_WORLD, &size_);
+  }
+  int rank() const override { return rank_; }
+  int size() const override { return size_; }
+  void sum(std::vector<std::uint32_t>& values) override {
+    MPI_Allreduce(MPI_IN_PLACE, values.data(), static_cast<int>(values.size()), MPI_UINT32_T,
+                  MPI_SUM, MPI_COMM_WORLD);
+  }
+  bool any(bool value) override {
+    int v = value ? 1 : 0;
+    MPI_Allreduce(MPI_IN_PLACE, &v, 1, MPI_INT, MPI_LOR, MPI_COMM_WORLD);
+    return v != 0;
+  }
+  std::size_t max(std::size_t value) override {
+    unsigned long long v = value;
+    MPI_Allreduce(MPI_IN_PLACE, &v, 1, MPI_UNSIGNED_LONG_LONG, MPI_MAX, MPI_COMM_WORLD);
+    return static_cast<std::size_t>(v);
+  }
+
+ private:
+  int rank_ = 0, size_ = 1;
+};
+
+// MPI for the whole of main: initialised first, finalised last.
+struct MpiSession {
+  MpiSession(int* argc, char*** argv) { MPI_Init(argc, argv); }
+  ~MpiSession() { MPI_Finalize(); }
+};
+#endif
 
 // START:STEP:STOP in dB (or a single value), STOP included within rounding.
 std::vector<double> parse_range(const std::string& text) {
@@ -199,6 +239,13 @@ std::vector<PointResult> read_resume(const std::string& path, LinkOptions& link,
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef LINKFORGE_WITH_MPI
+  const MpiSession mpi(&argc, &argv);
+  MpiTeam team;
+#else
+  Team team;
+#endif
+  const bool leader = team.rank() == 0;
   CLI::App app{"linkforge-sim: bit and frame error rates of a coded link over Eb/N0"};
   LinkOptions link;
   SweepOptions sweep;
@@ -227,9 +274,9 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
-    return app.exit(e);
+    return leader ? app.exit(e) : 0;
   } catch (const CLI::ParseError& e) {
-    std::fprintf(stderr, "linkforge-sim: %s\n", e.what());
+    if (leader) std::fprintf(stderr, "linkforge-sim: %s\n", e.what());
     return 2;
   }
   try {
@@ -246,8 +293,9 @@ int main(int argc, char** argv) {
     const auto probe = make_link(link);  // refuses impossible codes and sizes
     const std::vector<std::string> labels = probe->labels();
     const std::size_t bits = probe->info_bits();
-    const bool live = isatty(fileno(stderr)) != 0;
+    const bool live = leader && isatty(fileno(stderr)) != 0;
     const auto progress = [&](const std::vector<PointResult>& ended, const PointResult& r) {
+      if (!leader) return;
       std::vector<PointResult> so_far = ended;
       so_far.push_back(r);
       write_outputs(json, csv, link, sweep, labels, bits, so_far);
@@ -263,7 +311,9 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, request_stop);
     std::signal(SIGTERM, request_stop);
     const std::vector<PointResult> points = run_sweep(
-        sweep, [&] { return make_link(link); }, progress, resume, [] { return g_stop.load(); });
+        sweep, [&] { return make_link(link); }, progress, resume, [] { return g_stop.load(); },
+        &team);
+    if (!leader) return g_stop ? 130 : 0;
     if (live) std::fprintf(stderr, "\n");
     std::printf("%8s  %-16s %10s %12s %10s %12s %12s\n", "Eb/N0", "curve", "frames", "bit errors",
                 "frame err", "BER", "FER");
@@ -290,10 +340,15 @@ int main(int argc, char** argv) {
       return 130;
     }
   } catch (const std::invalid_argument& e) {
-    std::fprintf(stderr, "linkforge-sim: %s\n", e.what());
+    // The same options fail the same way on every process.
+    if (leader) std::fprintf(stderr, "linkforge-sim: %s\n", e.what());
     return 2;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "linkforge-sim: %s\n", e.what());
+#ifdef LINKFORGE_WITH_MPI
+    // The other processes may wait for this one in a collective step.
+    if (team.size() > 1) MPI_Abort(MPI_COMM_WORLD, 1);
+#endif
     return 1;
   }
   return 0;
