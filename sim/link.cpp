@@ -8,6 +8,7 @@
 #include "linkforge/interleave.hpp"
 #include "linkforge/trellis.hpp"
 #include "linkforge/turbo.hpp"
+#include "linkforge/viterbi.hpp"
 
 namespace linkforge::sim {
 
@@ -27,7 +28,9 @@ double bpsk_sigma(double ebn0_db, double rate) {
 // cellular permutation, each terminated; BPSK over AWGN; the whole turbo decoder.
 class TurboLink final : public Link {
  public:
-  explicit TurboLink(const LinkOptions& o) : o_(o) {
+  explicit TurboLink(const LinkOptions& options) : o_(options) {
+    if (o_.decoder.empty()) o_.decoder = "exact";
+    const LinkOptions& o = o_;
     if (o.K < 40 || o.K > 5114) {
       throw std::invalid_argument("the turbo link takes K from 40 to 5114 bits (the cellular permutation)");
     }
@@ -116,15 +119,106 @@ class TurboLink final : public Link {
   std::vector<double> ys_, yp1_, yp2_, ytail_, app_;
 };
 
+// The K = 7 (133, 171) convolutional code over BPSK/AWGN: terminated blocks decoded by
+// the whole Viterbi decoder and, one frame at a time, by log-MAP (trellis_posterior),
+// and tail-biting blocks by the whole Viterbi decoder (6K steps of wrap-around).
+class ConvLink final : public Link {
+ public:
+  explicit ConvLink(const LinkOptions& o) : o_(o) {
+    if (o.K < 1 || o.K > 1000000) throw std::invalid_argument("the conv link takes K from 1 to 1000000 bits");
+    if (!o.decoder.empty() && o.decoder != "all") {
+      throw std::invalid_argument("the conv link runs all its decoders (--decoder all), not '" + o.decoder + "'");
+    }
+    trellis_ = make_trellis(std::vector<int>{0133, 0171}, 7, false);
+    terminated_ = tail_inputs(trellis_, CodeType::kFeedForward);
+    ring_ = tail_inputs(trellis_, CodeType::kTailBiting);
+  }
+
+  std::size_t info_bits() const override { return o_.K; }
+  std::vector<double> rates() const override {
+    const double L = static_cast<double>(o_.K);
+    return {L / (2 * (L + 6)), L / (2 * (L + 6)), 0.5};
+  }
+  std::vector<std::string> labels() const override { return {"Viterbi", "log-MAP", "tail-biting"}; }
+
+  void run(const Philox& philox, double ebn0_db, std::uint64_t first, std::size_t count,
+           ChunkCounts& counts) override {
+    const std::size_t L = o_.K, m = 6;
+    const std::size_t terminated = 2 * (L + m), ring = 2 * L;
+    const std::vector<double> rate = rates();
+    data_.resize(count * L);
+    in_.resize(count * terminated);
+    in_ring_.resize(count * ring);
+    std::vector<double> in_posterior(count * terminated);
+    std::vector<int> code(terminated), code_ring(ring);
+    for (std::size_t f = 0; f < count; ++f) {
+      FrameStream bits(philox, first + f, kDataStream);
+      int* data = data_.data() + f * L;
+      std::uint32_t word = 0;
+      for (std::size_t k = 0; k < L; ++k) {
+        if (k % 32 == 0) word = bits.bits();
+        data[k] = static_cast<int>((word >> (k % 32)) & 1);
+      }
+      trellis_encode(code, {data, L}, trellis_, terminated_);
+      trellis_encode(code_ring, {data, L}, trellis_, ring_);
+      const auto noisy = [&](std::size_t curve, const std::vector<int>& c, double* out) {
+        FrameStream noise(philox, first + f, kNoiseStream + static_cast<std::uint32_t>(curve));
+        const double sigma = bpsk_sigma(ebn0_db, rate[curve]);
+        for (std::size_t i = 0; i < c.size(); ++i) {
+          out[i] = 2.0 / (sigma * sigma) * ((2.0 * c[i] - 1.0) + sigma * noise.normal());
+        }
+      };
+      noisy(0, code, in_.data() + f * terminated);
+      noisy(1, code, in_posterior.data() + f * terminated);
+      noisy(2, code_ring, in_ring_.data() + f * ring);
+    }
+    counts.bit_errors.assign(3 * count, 0);
+    out_.resize(count * L);
+    const auto count_errors = [&](std::size_t curve, const auto& decided) {
+      for (std::size_t f = 0; f < count; ++f) {
+        std::uint32_t e = 0;
+        for (std::size_t k = 0; k < L; ++k) e += decided(f, k) != data_[f * L + k] ? 1 : 0;
+        counts.bit_errors[curve * count + f] = e;
+      }
+    };
+    ViterbiParams params;
+    params.threads = 1;
+    using In = FrameView<const double>;
+    viterbi_decode(In::row_major(in_.data(), count, terminated), trellis_, params,
+                   FrameView<double>::row_major(out_.data(), count, L));
+    count_errors(0, [&](std::size_t f, std::size_t k) { return static_cast<int>(out_[f * L + k]); });
+    std::vector<float> soft(terminated), u(L);
+    const std::vector<float> apriori(L, 0.0f);
+    for (std::size_t f = 0; f < count; ++f) {
+      for (std::size_t i = 0; i < terminated; ++i) soft[i] = static_cast<float>(in_posterior[f * terminated + i]);
+      trellis_posterior(apriori, soft, trellis_, static_cast<int>(MaxStar::kExact), u, {});
+      for (std::size_t k = 0; k < L; ++k) out_[f * L + k] = u[k] > 0.0f ? 1.0 : 0.0;
+    }
+    count_errors(1, [&](std::size_t f, std::size_t k) { return static_cast<int>(out_[f * L + k]); });
+    params.block_end = BlockEnd::kTailBiting;
+    params.depth_steps = 6 * 7;
+    viterbi_decode(In::row_major(in_ring_.data(), count, ring), trellis_, params,
+                   FrameView<double>::row_major(out_.data(), count, L));
+    count_errors(2, [&](std::size_t f, std::size_t k) { return static_cast<int>(out_[f * L + k]); });
+  }
+
+ private:
+  LinkOptions o_;
+  Trellis trellis_;
+  std::vector<int> terminated_, ring_, data_;
+  std::vector<double> in_, in_ring_, out_;
+};
+
 }  // namespace
 
 std::unique_ptr<Link> make_link(const LinkOptions& options) {
   if (options.name == "turbo") return std::make_unique<TurboLink>(options);
-  throw std::invalid_argument("unknown link '" + options.name + "' (known: turbo)");
+  if (options.name == "conv") return std::make_unique<ConvLink>(options);
+  throw std::invalid_argument("unknown link '" + options.name + "' (known: turbo, conv)");
 }
 
 std::vector<std::string> link_names() {
-  return {"turbo"};
+  return {"turbo", "conv"};
 }
 
 }  // namespace linkforge::sim

@@ -18,7 +18,7 @@ struct LinkOptions {
   std::string name = "turbo";
   std::size_t K = 1024;       // information bits per frame
   int iterations = 8;         // iterative decoders
-  std::string decoder = "exact";  // exact | max-log
+  std::string decoder;         // turbo: exact (default) or max-log; conv: all
 };
 
 // Bit errors of each frame of a chunk, per curve.
