@@ -186,8 +186,7 @@ inline py::tuple as_tuple(const std::vector<py::ssize_t>& shape) {
 py::array_t<double> to_array(std::span<const double> values);
 py::array_t<std::int64_t> to_index_array(std::span<const int> values);
 
-// The F x N real or complex frames of `f` laid out as `lead` + (N,): frame count and
-// length as py::ssize_t.
+// The number of frames of the given leading axes.
 inline std::size_t product(const std::vector<py::ssize_t>& lead) {
   std::size_t p = 1;
   for (const py::ssize_t d : lead) p *= static_cast<std::size_t>(d);
