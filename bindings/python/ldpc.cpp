@@ -248,6 +248,34 @@ class Busy {
   GraphState& state_;
 };
 
+template <class T>
+py::array_t<T> copy_of(const std::vector<T>& values, std::int32_t degree) {
+  py::array_t<T> a(degree);
+  std::copy_n(values.begin(), degree, a.mutable_data());
+  return a;
+}
+
+py::list vn_records(const GraphState& s) {
+  py::list records;
+  for (const ldpc::VnState& v : s.vn) {
+    records.append(py::dict("degree"_a = v.degree, "channel"_a = v.channel,
+                            "checks"_a = copy_of(v.checks, v.degree),
+                            "sockets"_a = copy_of(v.sockets, v.degree),
+                            "q_magnitude"_a = copy_of(v.q_magnitude, v.degree),
+                            "q_sign"_a = copy_of(v.q_sign, v.degree)));
+  }
+  return records;
+}
+
+py::list cn_records(const GraphState& s) {
+  py::list records;
+  for (const ldpc::CnState& c : s.cn) {
+    records.append(py::dict("degree"_a = c.degree, "bits"_a = copy_of(c.bits, c.degree),
+                            "r"_a = copy_of(c.r, c.degree), "sockets"_a = copy_of(c.sockets, c.degree)));
+  }
+  return records;
+}
+
 std::unique_ptr<GraphState> graph_state_setup(py::handle input, py::handle check_index,
                                               py::handle var_index) {
   const Vector received = vector(input, "input");
@@ -382,6 +410,12 @@ thread its own state.)")
                              "Number of bits (variable nodes).")
       .def_property_readonly("checks", [](const GraphState& s) { return s.cn.size(); },
                              "Number of checks.")
+      .def_property_readonly("vn_state", &vn_records,
+                             R"(Copies of the bit records, one dict per bit: degree, channel,
+checks, sockets, q_magnitude (phi of |q|) and q_sign (1 = negative).)")
+      .def_property_readonly("cn_state", &cn_records,
+                             R"(Copies of the check records, one dict per check: degree, bits,
+r and sockets.)")
       .def("__repr__", [](const GraphState& s) {
         return "<linkforge.GraphState with " + std::to_string(s.vn.size()) + " bits and " +
                std::to_string(s.cn.size()) + " checks>";

@@ -105,6 +105,19 @@ class TestParityCheck:
         out, bits = lf.graph_state_step([0, -2.5], state)  # steps go on from the state
         assert out.shape == (2,)
 
+    def test_graph_state_records(self):
+        state = lf.graph_state_setup([0, -3.5, 10, 10.5, 5, 5.5], [[0, 1, 2], [2, 3, 4], [0, 4, 5]],
+                                     [[0, 2], [0, -1], [0, 1], [1, -1], [1, 2], [2, -1]])
+        vn, cn = state.vn_state, state.cn_state
+        eq(vn[0]["q_magnitude"], [10, 10])
+        eq(vn[1]["q_sign"], [1])
+        eq(vn[2]["q_magnitude"], np.float32([0.00016881, 0.00016881]))
+        eq(vn[4]["checks"], [1, 2])
+        eq(cn[1]["bits"], [2, 3, 4])
+        for i, check in enumerate(cn):  # sockets lead back to the same edge from both sides
+            for j, (v, s) in enumerate(zip(check["bits"], check["sockets"])):
+                assert (vn[v]["checks"][s], vn[v]["sockets"][s]) == (i, j)
+
 
 class TestModem:
     def test_modulate(self):

@@ -1,6 +1,6 @@
 # Types of the compiled module. Array arguments take NumPy arrays or anything
 # numpy.asarray takes; the last axis is one frame and leading axes count frames.
-from typing import Optional, Tuple, Union
+from typing import Any, Dict, List, Optional, Tuple
 
 import numpy as np
 import numpy.typing as npt
@@ -75,6 +75,10 @@ class GraphState:
     def bits(self) -> int: ...
     @property
     def checks(self) -> int: ...
+    @property
+    def vn_state(self) -> List[Dict[str, Any]]: ...
+    @property
+    def cn_state(self) -> List[Dict[str, Any]]: ...
 
 def graph_state_setup(input: ArrayLike, check_index: ArrayLike, var_index: ArrayLike) -> GraphState: ...
 def graph_state_step(
