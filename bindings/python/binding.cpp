@@ -131,7 +131,8 @@ void register_errors() {
                       .attr("main_thread")()
                       .attr("ident")
                       .cast<unsigned long>();
-  py::register_exception_translator([](std::exception_ptr p) {
+  // Local: other pybind11 modules in the process keep their own translations.
+  py::register_local_exception_translator([](std::exception_ptr p) {
     try {
       if (p) std::rethrow_exception(p);
     } catch (const Interrupted&) {
