@@ -86,20 +86,6 @@ bool widen_any(mxClassID id, const void* data, std::size_t count, std::vector<do
   }
 }
 
-// "12.5 GiB", "512 MiB", "96 KiB", "100 bytes".
-std::string format_size(std::uint64_t bytes) {
-  if (bytes == kSizeSaturated) return "more than 16 EiB";
-  constexpr const char* kUnits[] = {"bytes", "KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
-  double value = static_cast<double>(bytes);
-  int unit = 0;
-  while (value >= 1024 && unit < 6) {
-    value /= 1024;
-    ++unit;
-  }
-  char text[32];
-  std::snprintf(text, sizeof text, unit == 0 ? "%.0f %s" : "%.3g %s", value, kUnits[unit]);
-  return text;
-}
 
 #if LINKFORGE_HOST_SIGNALS
 // What the host's signal handling threw when a kernel polled during this call: the
@@ -321,23 +307,8 @@ void require_memory(std::uint64_t bytes, const char* what) {
     fail(e.what());
   }
   if (bytes <= limit.bytes) return;
-  std::string message = std::string(what) + " would need " + format_size(bytes) +
-                        " of memory, more than ";
-  switch (limit.source) {
-    case MemorySource::kBudget:
-      message += "the memory budget of " + format_size(limit.bytes) + "; raise it with setenv (\"" +
-                 kMemoryBudgetVariable + "\", \"8G\") or in the environment";
-      break;
-    case MemorySource::kAvailable:
-      message += "the " + format_size(limit.bytes) + " this machine has available now";
-      break;
-    case MemorySource::kCgroup:
-      message += "the " + format_size(limit.bytes) + " left under this process's memory limit";
-      break;
-    case MemorySource::kAddressSpace:
-      message += "the " + format_size(limit.bytes) + " left under the address-space limit";
-      break;
-  }
+  std::string message = memory_refusal(
+      what, bytes, limit, std::string("setenv (\"") + kMemoryBudgetVariable + "\", \"8G\")");
   fail(message);
 }
 

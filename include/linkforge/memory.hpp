@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace linkforge {
@@ -51,5 +52,15 @@ std::uint64_t memory_budget();
 // The limit for a request of `bytes`: the budget, narrowed by the machine's state when
 // the request exceeds kMemoryAlwaysGranted. Throws as memory_budget does.
 MemoryLimit memory_limit(std::uint64_t bytes);
+
+// "12.5 GiB", "512 MiB", "96 KiB", "100 bytes" (kSizeSaturated: "more than 16 EiB").
+std::string format_size(std::uint64_t bytes);
+
+// The refusal of a request of `bytes` for `what` ("the decoder") beyond `limit`:
+// "<what> would need <size> of memory, more than <the limit>", where a budget limit adds
+// "; raise it with <raise_budget> or in the environment" (raise_budget: the host's way
+// of setting LINKFORGE_MEMORY_BUDGET to 8G).
+std::string memory_refusal(const char* what, std::uint64_t bytes, const MemoryLimit& limit,
+                           std::string_view raise_budget);
 
 }  // namespace linkforge

@@ -1,7 +1,10 @@
 #include "linkforge/memory.hpp"
 
+#include "linkforge/checked.hpp"
+
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -154,6 +157,41 @@ MemoryLimit memory_limit(std::uint64_t bytes) {
   narrow(cgroup_headroom(), MemorySource::kCgroup);
   narrow(address_space_headroom(), MemorySource::kAddressSpace);
   return limit;
+}
+
+std::string format_size(std::uint64_t bytes) {
+  if (bytes == kSizeSaturated) return "more than 16 EiB";
+  constexpr const char* kUnits[] = {"bytes", "KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
+  double value = static_cast<double>(bytes);
+  int unit = 0;
+  while (value >= 1024 && unit < 6) {
+    value /= 1024;
+    ++unit;
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, unit == 0 ? "%.0f %s" : "%.3g %s", value, kUnits[unit]);
+  return text;
+}
+
+std::string memory_refusal(const char* what, std::uint64_t bytes, const MemoryLimit& limit,
+                           std::string_view raise_budget) {
+  std::string message = std::string(what) + " would need " + format_size(bytes) + " of memory, more than ";
+  switch (limit.source) {
+    case MemorySource::kBudget:
+      message += "the memory budget of " + format_size(limit.bytes) + "; raise it with " +
+                 std::string(raise_budget) + " or in the environment";
+      break;
+    case MemorySource::kAvailable:
+      message += "the " + format_size(limit.bytes) + " this machine has available now";
+      break;
+    case MemorySource::kCgroup:
+      message += "the " + format_size(limit.bytes) + " left under this process's memory limit";
+      break;
+    case MemorySource::kAddressSpace:
+      message += "the " + format_size(limit.bytes) + " left under the address-space limit";
+      break;
+  }
+  return message;
 }
 
 }  // namespace linkforge
