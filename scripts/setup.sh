@@ -22,6 +22,7 @@ packages=(
   gnuplot-nox fonts-freefont-otf # plots of the example simulations without a display
   python3-dev python3-pybind11   # the Python module (for Debian's /usr/bin/python3)
   python3-numpy python3-pytest   # its arrays and its tests
+  python3-matplotlib             # plots of the Python examples
 )
 missing=()
 for package in "${packages[@]}"; do
