@@ -17,7 +17,7 @@ namespace linkforge::sim {
 struct LinkOptions {
   std::string name = "turbo";
   std::size_t K = 1024;       // information bits per frame
-  int iterations = 8;         // iterative decoders
+  int iterations = 8;         // iterative decoders (the program's default: turbo 8, ldpc 50)
   std::string decoder;         // turbo: exact (default) or max-log; conv: all
 };
 

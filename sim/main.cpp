@@ -251,11 +251,12 @@ int main(int argc, char** argv) {
   SweepOptions sweep;
   std::string ebn0 = "0:0.5:2", json, csv;
   app.set_config("--config", "", "read options from a file (key = value, as the long options)");
-  app.add_option("--link", link.name, "the link: turbo or conv")->capture_default_str();
+  app.add_option("--link", link.name, "the link: turbo, conv or ldpc")->capture_default_str();
   app.add_option("--ebn0", ebn0, "Eb/N0 points in dB, START:STEP:STOP")->capture_default_str();
   app.add_option("--K", link.K, "information bits per frame")->capture_default_str();
-  app.add_option("--iterations", link.iterations, "decoder iterations")->capture_default_str();
-  app.add_option("--decoder", link.decoder, "turbo: exact (default) or max-log; conv: all");
+  link.iterations = 0;
+  app.add_option("--iterations", link.iterations, "decoder iterations (default: turbo 8, ldpc 50)");
+  app.add_option("--decoder", link.decoder, "turbo: exact (default) or max-log; conv, ldpc: all");
   app.add_option("--max-frames", sweep.max_frames, "frames per point at most")->capture_default_str();
   app.add_option("--target-errors", sweep.target_errors, "frame errors that end a point")
       ->capture_default_str();
@@ -291,6 +292,7 @@ int main(int argc, char** argv) {
     if (sweep.chunk == 0 || sweep.chunk > 65536) throw std::invalid_argument("--chunk must be 1 to 65536");
     if (!(sweep.max_seconds >= 0)) throw std::invalid_argument("--max-seconds must not be negative");
     if (link.decoder.empty()) link.decoder = link.name == "turbo" ? "exact" : "all";
+    if (link.iterations == 0) link.iterations = link.name == "ldpc" ? 50 : 8;
     const auto probe = make_link(link);  // refuses impossible codes and sizes
     const std::vector<std::string> labels = probe->labels();
     const std::size_t bits = probe->info_bits();
