@@ -300,16 +300,10 @@ std::vector<float> to_single(std::span<const double> values) {
 }
 
 void require_memory(std::uint64_t bytes, const char* what) {
-  MemoryLimit limit;
-  try {
-    limit = memory_limit(bytes);
-  } catch (const std::invalid_argument& e) {
-    fail(e.what());
-  }
-  if (bytes <= limit.bytes) return;
-  std::string message = memory_refusal(
-      what, bytes, limit, std::string("setenv (\"") + kMemoryBudgetVariable + "\", \"8G\")");
-  fail(message);
+  // A budget that is not a size throws std::invalid_argument, which run() reports.
+  const auto refusal = memory_shortfall(
+      bytes, what, std::string("setenv (\"") + kMemoryBudgetVariable + "\", \"8G\")");
+  if (refusal) fail(*refusal);
 }
 
 Output Output::real(std::size_t rows, std::size_t cols) {

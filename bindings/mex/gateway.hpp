@@ -26,6 +26,7 @@
 
 #include "linkforge/checked.hpp"
 #include "linkforge/interrupt.hpp"
+#include "linkforge/memory.hpp"
 #include "linkforge/scratch.hpp"
 #include "mex.h"
 
@@ -172,31 +173,12 @@ SingleArray single_soft(std::span<const double> values, const char* name);
 // saying how much `what` would need and how to raise the budget.
 void require_memory(std::uint64_t bytes, const char* what);
 
-// What a call will hold at its peak, added up before it allocates anything: converted
-// inputs, working arrays, kernel outputs and host outputs. require() refuses the call
-// when the total exceeds the memory limit.
-class MemoryEstimate {
- public:
-  MemoryEstimate& bytes(std::uint64_t count) {
-    total_ = add_sat(total_, count);
-    return *this;
-  }
-  // `count` values of type T.
-  template <class T>
-  MemoryEstimate& values(std::uint64_t count) {
-    return bytes(mul_sat(count, sizeof(T)));
-  }
-  // A rows x cols host output of doubles, counted twice: the host copies what a module
-  // hands it.
-  MemoryEstimate& output(std::uint64_t rows, std::uint64_t cols, bool complex = false) {
-    return bytes(mul_sat(mul_sat(rows, cols), complex ? 4 * sizeof(double) : 2 * sizeof(double)));
-  }
-  std::uint64_t total() const noexcept { return total_; }
-  void require(const char* what) const { require_memory(total_, what); }
-
- private:
-  std::uint64_t total_ = 0;
+// What a call will hold at its peak (linkforge/memory.hpp); require() refuses the call
+// through require_memory.
+struct GatewayMemory {
+  static void require(std::uint64_t bytes, const char* what) { require_memory(bytes, what); }
 };
+using MemoryEstimate = BasicMemoryEstimate<GatewayMemory>;
 
 // The host's interrupt request (Ctrl-C) for kernels to poll. When a kernel stops on
 // it, run() ends the call the way the host's own interrupt ends a statement, after every

@@ -144,16 +144,10 @@ void register_errors() {
 }
 
 void require_memory(std::uint64_t bytes, const char* what) {
-  MemoryLimit limit;
-  try {
-    limit = memory_limit(bytes);
-  } catch (const std::invalid_argument& e) {
-    fail(e.what());
-  }
-  if (bytes <= limit.bytes) return;
-  const std::string message = memory_refusal(
-      what, bytes, limit, std::string("os.environ[\"") + kMemoryBudgetVariable + "\"] = \"8G\"");
-  throw MemoryFailure(message);
+  // A budget that is not a size throws std::invalid_argument: a ValueError.
+  const auto refusal = memory_shortfall(
+      bytes, what, std::string("os.environ[\"") + kMemoryBudgetVariable + "\"] = \"8G\"");
+  if (refusal) throw MemoryFailure(*refusal);
 }
 
 Frames frames(py::handle value, const char* name, Kind kind) {

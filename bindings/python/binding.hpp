@@ -29,6 +29,7 @@
 #include "linkforge/checked.hpp"
 #include "linkforge/frames.hpp"
 #include "linkforge/interrupt.hpp"
+#include "linkforge/memory.hpp"
 
 namespace linkforge::python {
 
@@ -81,21 +82,12 @@ void without_gil(F&& f) {
 // saying how much `what` would need and how to raise the budget.
 void require_memory(std::uint64_t bytes, const char* what);
 
-class MemoryEstimate {
- public:
-  MemoryEstimate& bytes(std::uint64_t count) {
-    total_ = add_sat(total_, count);
-    return *this;
-  }
-  template <class T>
-  MemoryEstimate& values(std::uint64_t count) {
-    return bytes(mul_sat(count, sizeof(T)));
-  }
-  void require(const char* what) const { require_memory(total_, what); }
-
- private:
-  std::uint64_t total_ = 0;
+// What a call will hold at its peak (linkforge/memory.hpp); require() refuses the call
+// through require_memory.
+struct BindingMemory {
+  static void require(std::uint64_t bytes, const char* what) { require_memory(bytes, what); }
 };
+using MemoryEstimate = BasicMemoryEstimate<BindingMemory>;
 
 // ---------------------------------------------------------------------------------
 // Reading arrays

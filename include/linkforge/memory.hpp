@@ -20,6 +20,8 @@
 #include <string>
 #include <string_view>
 
+#include "linkforge/checked.hpp"
+
 namespace linkforge {
 
 inline constexpr const char* kMemoryBudgetVariable = "LINKFORGE_MEMORY_BUDGET";
@@ -62,5 +64,38 @@ std::string format_size(std::uint64_t bytes);
 // of setting LINKFORGE_MEMORY_BUDGET to 8G).
 std::string memory_refusal(const char* what, std::uint64_t bytes, const MemoryLimit& limit,
                            std::string_view raise_budget);
+
+// The refusal of a request of `bytes` for `what` when it exceeds memory_limit(bytes),
+// nothing when it fits. Throws as memory_budget does.
+std::optional<std::string> memory_shortfall(std::uint64_t bytes, const char* what,
+                                            std::string_view raise_budget);
+
+// What a call will hold at its peak, added up before it allocates anything: converted
+// inputs, working arrays, kernel outputs and host outputs (saturating). require(what)
+// hands the total to Host::require(bytes, what), the host's refusal of a call that would
+// hold more than the memory limit.
+template <class Host>
+class BasicMemoryEstimate {
+ public:
+  BasicMemoryEstimate& bytes(std::uint64_t count) {
+    total_ = add_sat(total_, count);
+    return *this;
+  }
+  // `count` values of type T.
+  template <class T>
+  BasicMemoryEstimate& values(std::uint64_t count) {
+    return bytes(mul_sat(count, sizeof(T)));
+  }
+  // A rows x cols host output of doubles, counted twice: the host copies what a module
+  // hands it.
+  BasicMemoryEstimate& output(std::uint64_t rows, std::uint64_t cols, bool complex = false) {
+    return bytes(mul_sat(mul_sat(rows, cols), complex ? 4 * sizeof(double) : 2 * sizeof(double)));
+  }
+  std::uint64_t total() const noexcept { return total_; }
+  void require(const char* what) const { Host::require(total_, what); }
+
+ private:
+  std::uint64_t total_ = 0;
+};
 
 }  // namespace linkforge

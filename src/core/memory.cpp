@@ -173,6 +173,13 @@ std::string format_size(std::uint64_t bytes) {
   return text;
 }
 
+std::optional<std::string> memory_shortfall(std::uint64_t bytes, const char* what,
+                                            std::string_view raise_budget) {
+  const MemoryLimit limit = memory_limit(bytes);
+  if (bytes <= limit.bytes) return std::nullopt;
+  return memory_refusal(what, bytes, limit, raise_budget);
+}
+
 std::string memory_refusal(const char* what, std::uint64_t bytes, const MemoryLimit& limit,
                            std::string_view raise_budget) {
   std::string message = std::string(what) + " would need " + format_size(bytes) + " of memory, more than ";

@@ -76,16 +76,14 @@ int thread_count(int requested) noexcept {
   return hardware > 0 ? static_cast<int>(hardware) : 1;
 }
 
-std::size_t workers_for_frames(std::uint64_t frames, std::size_t per_group, int threads) noexcept {
-  const std::uint64_t per = per_group > 0 ? per_group : 1;
-  const std::uint64_t groups = frames / per + (frames % per != 0 ? 1 : 0);
-  const auto limit = static_cast<std::uint64_t>(thread_count(threads));
-  return static_cast<std::size_t>(std::max<std::uint64_t>(1, std::min(groups, limit)));
-}
-
 std::size_t parallel_workers(std::size_t tasks, int threads) noexcept {
   const auto count = static_cast<std::size_t>(thread_count(threads));
   return std::max<std::size_t>(1, std::min(count, tasks));
+}
+
+std::size_t workers_for_frames(std::uint64_t frames, std::size_t per_group, int threads) noexcept {
+  const std::uint64_t per = per_group > 0 ? per_group : 1;
+  return parallel_workers(static_cast<std::size_t>(frames / per + (frames % per != 0 ? 1 : 0)), threads);
 }
 
 void parallel_for(std::size_t tasks, int threads, const ParallelTask& task,

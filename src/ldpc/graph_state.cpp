@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "linkforge/ldpc_batch.hpp"
@@ -289,6 +290,21 @@ void graph_state_setup(std::span<const double> input, MatrixView<const int> chec
   SetCnSock(cn, vn);
 }
 
+namespace {
+
+// Edges of the first `checks` check records and the first `bits` bit records (negative
+// degrees count as none).
+std::pair<std::size_t, std::size_t> step_edges(std::span<const VnPtrs> vn,
+                                               std::span<const CnPtrs> cn, std::size_t bits,
+                                               std::size_t checks) noexcept {
+  std::size_t check_edges = 0, bit_edges = 0;
+  for (const CnPtrs& check : cn.first(checks)) check_edges += static_cast<std::size_t>(std::max(*check.degree, 0));
+  for (const VnPtrs& bit : vn.first(bits)) bit_edges += static_cast<std::size_t>(std::max(*bit.degree, 0));
+  return {check_edges, bit_edges};
+}
+
+}  // namespace
+
 void graph_state_step(std::span<const double> input, std::span<const VnPtrs> vn,
                       std::span<const CnPtrs> cn, std::size_t checks, std::span<double> output,
                       std::span<int> decisions, const Interrupt& interrupt) {
@@ -304,10 +320,7 @@ void graph_state_step(std::span<const double> input, std::span<const VnPtrs> vn,
   // results). Deferring them changes nothing: the check pass reads only bit-to-check
   // messages and the bit pass only check-to-bit ones, and the reader of the state
   // refuses fields that share storage.
-  std::size_t check_edges = 0;
-  for (const CnPtrs& check : cn.first(checks)) check_edges += static_cast<std::size_t>(*check.degree);
-  std::size_t bit_edges = 0;
-  for (const VnPtrs& bit : vn.first(n)) bit_edges += static_cast<std::size_t>(*bit.degree);
+  const auto [check_edges, bit_edges] = step_edges(vn, cn, n, checks);
   std::vector<float> values(std::max(check_edges, bit_edges));
   std::vector<std::int32_t> parity(checks);
 
@@ -370,15 +383,10 @@ void graph_state_step(std::span<const double> input, std::span<const VnPtrs> vn,
 
 std::uint64_t graph_state_step_bytes(std::span<const VnPtrs> vn, std::span<const CnPtrs> cn,
                                      std::size_t bits, std::size_t checks) noexcept {
-  std::uint64_t check_edges = 0;
-  for (const CnPtrs& check : cn.first(std::min(checks, cn.size()))) {
-    check_edges += static_cast<std::uint64_t>(std::max(*check.degree, 0));
-  }
-  std::uint64_t bit_edges = 0;
-  for (const VnPtrs& bit : vn.first(std::min(bits, vn.size()))) {
-    bit_edges += static_cast<std::uint64_t>(std::max(*bit.degree, 0));
-  }
-  return std::max(check_edges, bit_edges) * sizeof(float) + checks * sizeof(std::int32_t);
+  const auto [check_edges, bit_edges] =
+      step_edges(vn, cn, std::min(bits, vn.size()), std::min(checks, cn.size()));
+  return std::max<std::uint64_t>(check_edges, bit_edges) * sizeof(float) +
+         checks * sizeof(std::int32_t);
 }
 
 }  // namespace linkforge::ldpc
