@@ -121,18 +121,22 @@ const Json& Json::at(const std::string& key) const {
   return it->second;
 }
 
-double Json::number() const {
+std::optional<double> parse_number(const std::string& text) noexcept {
   std::size_t used = 0;
   double v = 0;
   try {
     v = std::stod(text, &used);
   } catch (const std::exception&) {
-    used = 0;
+    return std::nullopt;
   }
-  if (kind != Kind::kNumber || used != text.size() || !std::isfinite(v)) {
-    throw std::invalid_argument("the results file holds '" + text + "' where a number belongs");
-  }
+  if (used == 0 || used != text.size() || !std::isfinite(v)) return std::nullopt;
   return v;
+}
+
+double Json::number() const {
+  const std::optional<double> v = kind == Kind::kNumber ? parse_number(text) : std::nullopt;
+  if (!v) throw std::invalid_argument("the results file holds '" + text + "' where a number belongs");
+  return *v;
 }
 
 std::uint64_t Json::count() const {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,9 @@ struct Json {
   std::uint64_t count() const;  // a non-negative integer
   const std::string& string() const;
 };
+
+// The finite number that is the whole of `text`, or nothing.
+std::optional<double> parse_number(const std::string& text) noexcept;
 
 // Parses `text`; throws std::invalid_argument on anything that is not JSON.
 Json parse_json(const std::string& text);

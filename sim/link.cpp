@@ -21,9 +21,28 @@ namespace {
 constexpr std::uint32_t kDataStream = 0;
 constexpr std::uint32_t kNoiseStream = 1;
 
-// Noise standard deviation per real dimension for BPSK at Eb/N0 (dB) and rate R.
-double bpsk_sigma(double ebn0_db, double rate) {
-  return std::sqrt(1.0 / (2.0 * std::pow(10.0, ebn0_db / 10.0) * rate));
+// BPSK over AWGN at Eb/N0 (dB) and code rate R: the log-likelihood ratio
+// ln(P(1)/P(0)) = 2y/sigma^2 of a bit sent as 2b - 1 and received as y with noise of
+// standard deviation sigma per real dimension, the noise drawn from `noise`.
+struct BpskChannel {
+  double sigma, scale;
+  BpskChannel(double ebn0_db, double rate)
+      : sigma(std::sqrt(1.0 / (2.0 * std::pow(10.0, ebn0_db / 10.0) * rate))),
+        scale(2.0 / (sigma * sigma)) {}
+  double operator()(double bit, FrameStream& noise) const {
+    return scale * ((2.0 * bit - 1.0) + sigma * noise.normal());
+  }
+};
+
+// A frame's L data bits from its data stream, 32 to a word, least significant first.
+template <class Bit>
+void draw_bits(const Philox& philox, std::uint64_t frame, Bit* out, std::size_t L) {
+  FrameStream bits(philox, frame, kDataStream);
+  std::uint32_t word = 0;
+  for (std::size_t k = 0; k < L; ++k) {
+    if (k % 32 == 0) word = bits.bits();
+    out[k] = static_cast<Bit>((word >> (k % 32)) & 1);
+  }
 }
 
 // The rate-1/3 turbo code of the cellular standard's shape: two 8-state recursive
@@ -65,28 +84,26 @@ class TurboLink final : public Link {
   void run(const Philox& philox, double ebn0_db, std::uint64_t first, std::size_t count,
            ChunkCounts& counts) override {
     const std::size_t L = o_.K, m = 3;
-    const double sigma = bpsk_sigma(ebn0_db, rates()[0]);
-    const double scale = 2.0 / (sigma * sigma);
+    const BpskChannel bpsk(ebn0_db, rates()[0]);
     ys_.resize(count * L);
     yp1_.resize(count * L);
     yp2_.resize(count * L);
     ytail_.resize(count * 4 * m);
     data_.resize(count * L);
     app_.resize(count * L);
-    std::vector<int> interleaved(L), code1(2 * (L + m)), code2(2 * (L + m));
+    interleaved_.resize(L);
+    code1_.resize(2 * (L + m));
+    code2_.resize(2 * (L + m));
     for (std::size_t f = 0; f < count; ++f) {
-      FrameStream bits(philox, first + f, kDataStream);
       FrameStream noise(philox, first + f, kNoiseStream);
       int* data = data_.data() + f * L;
-      std::uint32_t word = 0;
-      for (std::size_t k = 0; k < L; ++k) {
-        if (k % 32 == 0) word = bits.bits();
-        data[k] = static_cast<int>((word >> (k % 32)) & 1);
-      }
-      for (std::size_t k = 0; k < L; ++k) interleaved[k] = data[alpha_[k]];
-      trellis_encode(code1, {data, L}, trellis_, tail_);
-      trellis_encode(code2, interleaved, trellis_, tail_);
-      const auto channel = [&](int bit) { return scale * ((2.0 * bit - 1.0) + sigma * noise.normal()); };
+      draw_bits(philox, first + f, data, L);
+      for (std::size_t k = 0; k < L; ++k) interleaved_[k] = data[alpha_[k]];
+      trellis_encode(code1_, {data, L}, trellis_, tail_);
+      trellis_encode(code2_, interleaved_, trellis_, tail_);
+      const std::vector<int>& code1 = code1_;
+      const std::vector<int>& code2 = code2_;
+      const auto channel = [&](int bit) { return bpsk(bit, noise); };
       for (std::size_t k = 0; k < L; ++k) {
         ys_[f * L + k] = channel(code1[2 * k]);
         yp1_[f * L + k] = channel(code1[2 * k + 1]);
@@ -117,7 +134,7 @@ class TurboLink final : public Link {
  private:
   LinkOptions o_;
   Trellis trellis_;
-  std::vector<int> alpha_, tail_, data_;
+  std::vector<int> alpha_, tail_, data_, interleaved_, code1_, code2_;
   TurboDecodeParams params_;
   std::vector<double> ys_, yp1_, yp2_, ytail_, app_;
 };
@@ -152,28 +169,22 @@ class ConvLink final : public Link {
     data_.resize(count * L);
     in_.resize(count * terminated);
     in_ring_.resize(count * ring);
-    std::vector<double> in_posterior(count * terminated);
-    std::vector<int> code(terminated), code_ring(ring);
+    in_posterior_.resize(count * terminated);
+    code_.resize(terminated);
+    code_ring_.resize(ring);
     for (std::size_t f = 0; f < count; ++f) {
-      FrameStream bits(philox, first + f, kDataStream);
       int* data = data_.data() + f * L;
-      std::uint32_t word = 0;
-      for (std::size_t k = 0; k < L; ++k) {
-        if (k % 32 == 0) word = bits.bits();
-        data[k] = static_cast<int>((word >> (k % 32)) & 1);
-      }
-      trellis_encode(code, {data, L}, trellis_, terminated_);
-      trellis_encode(code_ring, {data, L}, trellis_, ring_);
+      draw_bits(philox, first + f, data, L);
+      trellis_encode(code_, {data, L}, trellis_, terminated_);
+      trellis_encode(code_ring_, {data, L}, trellis_, ring_);
       const auto noisy = [&](std::size_t curve, const std::vector<int>& c, double* out) {
         FrameStream noise(philox, first + f, kNoiseStream + static_cast<std::uint32_t>(curve));
-        const double sigma = bpsk_sigma(ebn0_db, rate[curve]);
-        for (std::size_t i = 0; i < c.size(); ++i) {
-          out[i] = 2.0 / (sigma * sigma) * ((2.0 * c[i] - 1.0) + sigma * noise.normal());
-        }
+        const BpskChannel bpsk(ebn0_db, rate[curve]);
+        for (std::size_t i = 0; i < c.size(); ++i) out[i] = bpsk(c[i], noise);
       };
-      noisy(0, code, in_.data() + f * terminated);
-      noisy(1, code, in_posterior.data() + f * terminated);
-      noisy(2, code_ring, in_ring_.data() + f * ring);
+      noisy(0, code_, in_.data() + f * terminated);
+      noisy(1, code_, in_posterior_.data() + f * terminated);
+      noisy(2, code_ring_, in_ring_.data() + f * ring);
     }
     counts.bit_errors.assign(3 * count, 0);
     out_.resize(count * L);
@@ -190,12 +201,13 @@ class ConvLink final : public Link {
     viterbi_decode(In::row_major(in_.data(), count, terminated), trellis_, params,
                    FrameView<double>::row_major(out_.data(), count, L));
     count_errors(0, [&](std::size_t f, std::size_t k) { return static_cast<int>(out_[f * L + k]); });
-    std::vector<float> soft(terminated), u(L);
-    const std::vector<float> apriori(L, 0.0f);
+    soft_.resize(terminated);
+    u_.resize(L);
+    apriori_.assign(L, 0.0f);
     for (std::size_t f = 0; f < count; ++f) {
-      for (std::size_t i = 0; i < terminated; ++i) soft[i] = static_cast<float>(in_posterior[f * terminated + i]);
-      trellis_posterior(apriori, soft, trellis_, static_cast<int>(MaxStar::kExact), u, {});
-      for (std::size_t k = 0; k < L; ++k) out_[f * L + k] = u[k] > 0.0f ? 1.0 : 0.0;
+      for (std::size_t i = 0; i < terminated; ++i) soft_[i] = static_cast<float>(in_posterior_[f * terminated + i]);
+      trellis_posterior(apriori_, soft_, trellis_, static_cast<int>(MaxStar::kExact), u_, {});
+      for (std::size_t k = 0; k < L; ++k) out_[f * L + k] = u_[k] > 0.0f ? 1.0 : 0.0;
     }
     count_errors(1, [&](std::size_t f, std::size_t k) { return static_cast<int>(out_[f * L + k]); });
     params.block_end = BlockEnd::kTailBiting;
@@ -208,8 +220,9 @@ class ConvLink final : public Link {
  private:
   LinkOptions o_;
   Trellis trellis_;
-  std::vector<int> terminated_, ring_, data_;
-  std::vector<double> in_, in_ring_, out_;
+  std::vector<int> terminated_, ring_, data_, code_, code_ring_;
+  std::vector<double> in_, in_posterior_, in_ring_, out_;
+  std::vector<float> soft_, u_, apriori_;
 };
 
 // The rate-1/2 staircase LDPC code of the examples over BPSK/AWGN: k data columns of
@@ -253,18 +266,17 @@ class LdpcLink final : public Link {
     }
     std::size_t d = 1;
     for (const auto& r : rows) d = std::max(d, r.size());
-    h_cols_.assign(k * w, -1);
+    std::vector<int> h_cols(k * w, -1), h_rows(m * d, -1);
     for (std::size_t j = 0; j < k; ++j) {
-      for (std::size_t t = 0; t < w; ++t) h_cols_[j + t * k] = slots[j * w + t] - 1;
+      for (std::size_t t = 0; t < w; ++t) h_cols[j + t * k] = slots[j * w + t] - 1;
     }
-    h_rows_.assign(m * d, -1);
     for (std::size_t i = 0; i < m; ++i) {
-      for (std::size_t t = 0; t < rows[i].size(); ++t) h_rows_[i + t * m] = rows[i][t];
+      for (std::size_t t = 0; t < rows[i].size(); ++t) h_rows[i + t * m] = rows[i][t];
     }
     d_ = d;
-    graph_ = ldpc::make_sparse_graph(static_cast<int>(k + m), {h_rows_, m, d}, {h_cols_, k, w});
-    h_rows_double_.resize(h_rows_.size());
-    for (std::size_t i = 0; i < h_rows_.size(); ++i) h_rows_double_[i] = h_rows_[i] + 1;
+    graph_ = ldpc::make_sparse_graph(static_cast<int>(k + m), {h_rows, m, d}, {h_cols, k, w});
+    h_rows_double_.resize(h_rows.size());
+    for (std::size_t i = 0; i < h_rows.size(); ++i) h_rows_double_[i] = h_rows[i] + 1;
   }
 
   std::size_t info_bits() const override { return o_.K; }
@@ -281,26 +293,19 @@ class LdpcLink final : public Link {
     channel_.resize(count * n);
     decisions_.resize(count * n);
     errors_.resize(count * static_cast<std::size_t>(o_.iterations));
-    std::vector<double> data(k);
-    std::vector<std::vector<double>> words(count, std::vector<double>(n));
+    bits_.resize(k);
+    words_.resize(count * n);
     for (std::size_t f = 0; f < count; ++f) {
-      FrameStream bits(philox, first + f, kDataStream);
-      std::uint32_t bits_word = 0;
-      for (std::size_t i = 0; i < k; ++i) {
-        if (i % 32 == 0) bits_word = bits.bits();
-        data_[f * k + i] = static_cast<int>((bits_word >> (i % 32)) & 1);
-        data[i] = data_[f * k + i];
-      }
-      ldpc::encode(data, {h_rows_double_, o_.K, d_}, {}, words[f]);
+      draw_bits(philox, first + f, data_.data() + f * k, k);
+      std::copy_n(data_.data() + f * k, k, bits_.data());
+      ldpc::encode(bits_, {h_rows_double_, o_.K, d_}, {}, {words_.data() + f * n, n});
     }
     counts.bit_errors.assign(2 * count, 0);
-    const double sigma = bpsk_sigma(ebn0_db, 0.5);
+    const BpskChannel bpsk(ebn0_db, 0.5);
     for (std::size_t curve = 0; curve < 2; ++curve) {
       for (std::size_t f = 0; f < count; ++f) {
         FrameStream noise(philox, first + f, kNoiseStream + static_cast<std::uint32_t>(curve));
-        for (std::size_t i = 0; i < n; ++i) {
-          channel_[f * n + i] = 2.0 / (sigma * sigma) * ((2.0 * words[f][i] - 1.0) + sigma * noise.normal());
-        }
+        for (std::size_t i = 0; i < n; ++i) channel_[f * n + i] = bpsk(words_[f * n + i], noise);
       }
       ldpc::BatchDecodeParams params;
       params.max_iter = o_.iterations;
@@ -323,8 +328,8 @@ class LdpcLink final : public Link {
 
  private:
   LinkOptions o_;
-  std::vector<int> h_rows_, h_cols_, data_;
-  std::vector<double> h_rows_double_, channel_;
+  std::vector<int> data_;
+  std::vector<double> h_rows_double_, channel_, bits_, words_;
   std::size_t d_ = 1;
   ldpc::SparseGraph graph_;
   std::vector<std::uint8_t> decisions_;

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -75,17 +76,9 @@ std::vector<double> parse_range(const std::string& text) {
   std::stringstream in(text);
   std::string item;
   while (std::getline(in, item, ':')) {
-    std::size_t used = 0;
-    double v = 0;
-    try {
-      v = std::stod(item, &used);
-    } catch (const std::exception&) {
-      used = 0;
-    }
-    if (used == 0 || used != item.size() || !std::isfinite(v)) {
-      throw std::invalid_argument("--ebn0: '" + text + "' is not START:STEP:STOP in dB");
-    }
-    parts.push_back(v);
+    const std::optional<double> v = parse_number(item);
+    if (!v) throw std::invalid_argument("--ebn0: '" + text + "' is not START:STEP:STOP in dB");
+    parts.push_back(*v);
   }
   if (parts.size() == 1) return parts;
   if (parts.size() != 3 || !(parts[1] > 0) || parts[2] < parts[0]) {
@@ -344,8 +337,13 @@ int main(int argc, char** argv) {
       return 130;
     }
   } catch (const std::invalid_argument& e) {
-    // The same options fail the same way on every process.
-    if (leader) std::fprintf(stderr, "linkforge-sim: %s\n", e.what());
+    // Every process of a job says what it met: the failure may be its own.
+    if (leader || team.size() > 1) std::fprintf(stderr, "linkforge-sim: %s\n", e.what());
+#ifdef LINKFORGE_WITH_MPI
+    // The same options fail the same way on every process, but a file one process
+    // cannot read fails only there, while the others wait for it in a collective step.
+    if (team.size() > 1) MPI_Abort(MPI_COMM_WORLD, 2);
+#endif
     return 2;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "linkforge-sim: %s\n", e.what());
