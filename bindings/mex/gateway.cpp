@@ -132,6 +132,12 @@ void run(const char* module, Body body, int nlhs, mxArray** plhs, int nrhs, cons
     store(g_message, sizeof g_message, f.message());
   } catch (const std::bad_alloc&) {
     store(g_message, sizeof g_message, "out of memory");
+  } catch (const ArgumentError& e) {
+    try {
+      store(g_message, sizeof g_message, host_message(e));
+    } catch (...) {
+      store(g_message, sizeof g_message, e.what());
+    }
   } catch (const std::exception& e) {
     store(g_message, sizeof g_message, e.what());
   } catch (...) {

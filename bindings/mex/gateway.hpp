@@ -3,7 +3,8 @@
 // Every module's mexFunction is one call of run(), which hands a Call to the module's
 // body. A body reads and checks its arguments through the helpers below, converts
 // them, calls its kernel and hands the results to Call::set_output. Problems are
-// reported by throwing (fail(), std::bad_alloc, std::invalid_argument from a kernel);
+// reported by throwing (fail(), std::bad_alloc, a kernel's ArgumentError, worded by
+// host_message);
 // run() catches them once every object of the body has been destroyed and only then
 // raises the host error, so nothing the gateway allocated outlives an error whether
 // the host's error service unwinds or jumps.
@@ -25,6 +26,7 @@
 #include <vector>
 
 #include "linkforge/checked.hpp"
+#include "linkforge/error.hpp"
 #include "linkforge/interrupt.hpp"
 #include "linkforge/memory.hpp"
 #include "linkforge/scratch.hpp"
@@ -43,6 +45,9 @@ class Failure {
 };
 
 [[noreturn]] void fail(std::string message);
+
+// The module's wording of a kernel's refusal (refusals.cpp).
+std::string host_message(const ArgumentError& error);
 
 class Output;
 

@@ -40,8 +40,8 @@ ldpc::SparseGraph make_code_graph(int n, const Matrix& h_rows, const Matrix& h_c
   try {
     return ldpc::make_sparse_graph(n, {row_cells, h_rows.rows(), h_rows.cols()},
                                    {col_cells, h_cols.rows(), h_cols.cols()});
-  } catch (const std::invalid_argument& e) {
-    fail(std::string("Error: ") + e.what());
+  } catch (const ArgumentError& e) {
+    fail("Error: " + host_message(e));
   }
 }
 

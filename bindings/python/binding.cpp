@@ -4,6 +4,7 @@
 #include <complex>
 #include <cstdio>
 #include <new>
+#include <string_view>
 
 #include "linkforge/memory.hpp"
 
@@ -108,6 +109,50 @@ void for_each_value(const FrameView<const double>& view, Check check) {
 
 }  // namespace
 
+namespace {
+
+// The Python wording of a kernel's refusal: the functions' argument names, indices from
+// 0 as NumPy counts them, and the positions of H_rows and H_cols from 1 as the
+// functions take them. Other faults keep the kernel's description under these names.
+std::string python_message(const ArgumentError& error) {
+  Refusal r = error.refusal();
+  const auto name = [](const char* kernel_name) -> const char* {
+    const std::string_view n = kernel_name;
+    return n == "h_rows" ? "H_rows" : n == "h_cols" ? "H_cols" : n == "p" ? "P" : kernel_name;
+  };
+  r.argument = name(r.argument);
+  r.other = name(r.other);
+  const std::string a = r.argument;
+  const std::string o = r.other;
+  const auto num = [](std::int64_t v) { return std::to_string(v); };
+  const std::string at = a + "[" + num(r.row) + ", " + num(r.col) + "]";
+  switch (r.fault) {
+    case Fault::kNotPosition:
+      return at + " is not a position in 1.." + num(r.limit);
+    case Fault::kCellAfterEmpty:
+      return at +
+             " is empty but later cells of its row list positions; list the positions "
+             "first, then zeros";
+    case Fault::kUnmatched:
+      return "H_rows and H_cols disagree: " + a + "[" + num(r.row) + "] lists position " +
+             num(r.value + 1) + ", but " + o + "[" + num(r.value) + "] does not list " +
+             num(r.row + 1);
+    case Fault::kRepeated:
+      return a + "[" + num(r.row) + "] lists position " + num(r.value + 1) + " twice";
+    case Fault::kTooManyRows:
+      return a + " has " + num(r.value) + " rows, more than the " + num(r.limit) +
+             " code bits of input";
+    case Fault::kBadRowCount:
+      return a + " has " + num(r.value) + " rows; it needs one per code bit (" + num(r.limit) +
+             ") or per data bit (" + num(r.extra) + ", or up to " + num(r.limit) +
+             " for the block staircase layout)";
+    default:
+      return describe(r);
+  }
+}
+
+}  // namespace
+
 const Interrupt& python_interrupt() noexcept {
   return kPythonInterrupt;
 }
@@ -133,6 +178,8 @@ void register_errors() {
       PyErr_SetString(PyExc_MemoryError, e.what());
     } catch (const ValueFailure& e) {
       PyErr_SetString(PyExc_ValueError, e.what());
+    } catch (const ArgumentError& e) {
+      PyErr_SetString(PyExc_ValueError, python_message(e).c_str());
     } catch (const std::invalid_argument& e) {
       PyErr_SetString(PyExc_ValueError, e.what());
     } catch (const std::domain_error& e) {

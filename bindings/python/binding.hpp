@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "linkforge/checked.hpp"
+#include "linkforge/error.hpp"
 #include "linkforge/frames.hpp"
 #include "linkforge/interrupt.hpp"
 #include "linkforge/memory.hpp"

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "linkforge/adapt.hpp"
+#include "linkforge/error.hpp"
 
 namespace linkforge {
 
@@ -33,10 +34,10 @@ std::size_t bit_count_kept(const BitCountPattern& pattern) noexcept {
 void bit_count_adapt(std::span<double> y, std::span<const double> x,
                      const BitCountPattern& pattern) {
   if (pattern.X_i < 0 || x.size() != static_cast<std::size_t>(pattern.X_i)) {
-    throw std::invalid_argument("bit_count_adapt: x must hold X_i >= 0 values");
+    throw ArgumentError("bit_count_adapt: x must hold X_i >= 0 values");
   }
   if (y.size() != bit_count_kept(pattern)) {
-    throw std::invalid_argument("bit_count_adapt: y must hold the Y kept values");
+    throw ArgumentError("bit_count_adapt: y must hold the Y kept values");
   }
   std::size_t j = 0;
   walk_pattern(pattern, [&](std::size_t m) { y[j++] = x[m]; });
@@ -45,10 +46,10 @@ void bit_count_adapt(std::span<double> y, std::span<const double> x,
 void bit_count_restore(std::span<double> y, std::span<const double> x,
                        const BitCountPattern& pattern) {
   if (pattern.X_i < 0 || y.size() != static_cast<std::size_t>(pattern.X_i)) {
-    throw std::invalid_argument("bit_count_restore: y must hold X_i >= 0 values");
+    throw ArgumentError("bit_count_restore: y must hold X_i >= 0 values");
   }
   if (x.size() != bit_count_kept(pattern)) {
-    throw std::invalid_argument("bit_count_restore: x must hold the Y kept values");
+    throw ArgumentError("bit_count_restore: x must hold the Y kept values");
   }
   for (double& value : y) value = 0.0;
   std::size_t j = 0;

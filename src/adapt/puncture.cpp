@@ -7,6 +7,7 @@
 
 #include "linkforge/adapt.hpp"
 #include "linkforge/checked.hpp"
+#include "linkforge/error.hpp"
 
 namespace linkforge {
 
@@ -46,9 +47,9 @@ std::uint64_t positive_sum(std::span<const int> counts) noexcept {
 // Columns of an e-row pattern; throws unless it consists of whole columns.
 template <class T>
 std::size_t pattern_columns(std::size_t e, std::span<const T> pattern, const char* what) {
-  if (e == 0) throw std::invalid_argument("puncturing: a code matrix needs at least one row");
+  if (e == 0) throw ArgumentError("puncturing: a code matrix needs at least one row");
   if (pattern.size() % e != 0) {
-    throw std::invalid_argument(std::string("puncturing: ") + what + " is not e rows of columns");
+    throw ArgumentError(std::string("puncturing: ") + what + " is not e rows of columns");
   }
   return pattern.size() / e;
 }
@@ -62,8 +63,8 @@ PunctureLayout puncture_layout(std::size_t e, std::size_t N, std::span<const int
   PunctureLayout l{};
   l.P = pattern_columns<int>(e, pun_pattern, "pun_pattern");
   l.T = pattern_columns<int>(e, tail_pattern, "tail_pattern");
-  if (l.P == 0) throw std::invalid_argument("puncturing: pun_pattern has no columns");
-  if (l.T > N) throw std::invalid_argument("puncturing: the tail is longer than the block");
+  if (l.P == 0) throw ArgumentError("puncturing: pun_pattern has no columns");
+  if (l.T > N) throw ArgumentError("puncturing: the tail is longer than the block");
   l.D = N - l.T;
   l.Q = l.D / l.P;
   l.R = l.D % l.P;
@@ -72,7 +73,7 @@ PunctureLayout puncture_layout(std::size_t e, std::size_t N, std::span<const int
 
 void check_depuncture_counts(std::span<const int> counts) {
   for (const int c : counts) {
-    if (c < 0) throw std::invalid_argument("depuncturing: counts must not be negative");
+    if (c < 0) throw ArgumentError("depuncturing: counts must not be negative");
   }
 }
 
@@ -99,7 +100,7 @@ void puncture(std::span<double> output, std::span<const double> input, std::size
   const std::size_t N = pattern_columns<double>(e, input, "input");
   const PunctureLayout l = puncture_layout(e, N, pun_pattern, tail_pattern);
   if (output.size() != punctured_length(e, N, pun_pattern, tail_pattern).produced) {
-    throw std::invalid_argument("puncture: output does not hold the values produced");
+    throw ArgumentError("puncture: output does not hold the values produced");
   }
 
   std::size_t w = 0;
@@ -132,13 +133,13 @@ DepuncturedShape depunctured_shape(std::size_t L, std::size_t e, std::span<const
                                    std::span<const int> tail_pattern) {
   const std::size_t P = pattern_columns<int>(e, pun_pattern, "pun_pattern");
   const std::size_t T = pattern_columns<int>(e, tail_pattern, "tail_pattern");
-  if (P == 0) throw std::invalid_argument("depuncturing: pun_pattern has no columns");
+  if (P == 0) throw ArgumentError("depuncturing: pun_pattern has no columns");
   check_depuncture_counts(pun_pattern);
   check_depuncture_counts(tail_pattern);
   const std::uint64_t S = positive_sum(pun_pattern);
   const std::uint64_t U = positive_sum(tail_pattern);
-  if (S == 0) throw std::invalid_argument("depuncturing: pun_pattern sends nothing");
-  if (U > L) throw std::invalid_argument("depuncturing: the tail needs more values than given");
+  if (S == 0) throw ArgumentError("depuncturing: pun_pattern sends nothing");
+  if (U > L) throw ArgumentError("depuncturing: the tail needs more values than given");
 
   DepuncturedShape shape{};
   const std::uint64_t Q = (L - U) / S;
@@ -161,10 +162,10 @@ void depuncture(std::span<double> output, std::span<const double> input, std::si
                 std::span<const int> pun_pattern, std::span<const int> tail_pattern) {
   const DepuncturedShape shape = depunctured_shape(input.size(), e, pun_pattern, tail_pattern);
   if (!shape.complete) {
-    throw std::invalid_argument("depuncture: incomplete column of the puncturing pattern");
+    throw ArgumentError("depuncture: incomplete column of the puncturing pattern");
   }
   if (output.size() != mul_sat(e, shape.columns)) {
-    throw std::invalid_argument("depuncture: output does not hold e*columns values");
+    throw ArgumentError("depuncture: output does not hold e*columns values");
   }
   std::fill(output.begin(), output.end(), 0.0);
 

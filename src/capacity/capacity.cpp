@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "linkforge/checked.hpp"
+#include "linkforge/error.hpp"
 #include "linkforge/max_star.hpp"
 #include "linkforge/modem.hpp"
 
@@ -12,7 +13,7 @@ namespace linkforge {
 double capacity_binary(std::span<const double> llr, std::span<const double> bits,
                        const Interrupt& interrupt) {
   if (llr.size() != bits.size()) {
-    throw std::invalid_argument("capacity_binary: one bit per log-likelihood ratio");
+    throw ArgumentError("capacity_binary: one bit per log-likelihood ratio");
   }
   constexpr double kLn2 = 0.6931471805599453;
   double sum = 0;
@@ -33,11 +34,11 @@ double capacity_label(std::span<const double> bits) {
 
 double capacity_symbol(std::span<const double> input, std::size_t M, std::span<const double> bits,
                        const Interrupt& interrupt) {
-  if (M < 2) throw std::invalid_argument("capacity_symbol: at least 2 labels");
+  if (M < 2) throw ArgumentError("capacity_symbol: at least 2 labels");
   const auto m = static_cast<std::size_t>(compute_bits_per_symbol(M));
   const std::size_t N = input.size() / M;
   if (input.size() % M != 0 || bits.size() != mul_sat(N, m)) {
-    throw std::invalid_argument("capacity_symbol: sizes of likelihoods and bits disagree");
+    throw ArgumentError("capacity_symbol: sizes of likelihoods and bits disagree");
   }
   double sum = 0;
   InterruptPacer pacer(interrupt);
@@ -45,7 +46,7 @@ double capacity_symbol(std::span<const double> input, std::size_t M, std::span<c
     pacer.add(M + m);
     const double g = capacity_label(bits.subspan(j * m, m));
     if (!(g >= 0 && g < static_cast<double>(M))) {
-      throw std::invalid_argument("capacity_symbol: a label falls outside 0..M-1");
+      throw ArgumentError("capacity_symbol: a label falls outside 0..M-1");
     }
     const double* column = input.data() + j * M;
     const double sent = column[static_cast<std::size_t>(g)];

@@ -5,6 +5,7 @@
 
 #include "linkforge/capacity.hpp"
 #include "linkforge/checked.hpp"
+#include "linkforge/error.hpp"
 
 namespace linkforge {
 
@@ -12,7 +13,7 @@ namespace {
 
 void check_table(std::span<const double> E, std::span<const double> C, std::span<const double> D) {
   if (E.empty() || C.size() != E.size() || D.size() + 1 != E.size()) {
-    throw std::invalid_argument("info_rate_table: table sizes disagree");
+    throw ArgumentError("info_rate_table: table sizes disagree");
   }
 }
 
@@ -77,7 +78,7 @@ void info_rate_table(std::span<const double> E, std::span<const double> C,
                      std::span<double> out, const Interrupt& interrupt) {
   check_table(E, C, D);
   if (out.empty() ? !gamma.empty() : gamma.size() % out.size() != 0) {
-    throw std::invalid_argument("info_rate_table: ratios do not fill whole rows");
+    throw ArgumentError("info_rate_table: ratios do not fill whole rows");
   }
   if (increasing(E)) {
     row_sums<true>(E, C, D, gamma, out, interrupt);

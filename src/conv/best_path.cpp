@@ -3,9 +3,10 @@
 #include <cstdint>
 #include <stdexcept>
 
-#include "linkforge/checked.hpp"
 #include "conv/acs_lanes.hpp"
+#include "linkforge/checked.hpp"
 #include "linkforge/conv.hpp"
+#include "linkforge/error.hpp"
 
 namespace linkforge {
 
@@ -191,7 +192,7 @@ void best_path(std::span<int> output_u, std::span<const float> input_c, const Tr
   const auto n = static_cast<std::size_t>(trellis.n);
   const std::size_t steps = L + static_cast<std::size_t>(trellis.m);
   if (input_c.size() != steps * n) {
-    throw std::invalid_argument("trellis_best_path: code values do not match the block");
+    throw ArgumentError("trellis_best_path: code values do not match the block");
   }
   ViterbiRun run(trellis, steps, lanes);
   run.metric()[0] = 0.0f;
@@ -209,9 +210,9 @@ void best_path_circular(std::span<int> output_u, std::span<const float> input_c,
                         const Interrupt& interrupt, bool lanes) {
   const std::size_t L = output_u.size();
   const auto n = static_cast<std::size_t>(trellis.n);
-  if (L == 0) throw std::invalid_argument("trellis_best_path_circular: empty block");
+  if (L == 0) throw ArgumentError("trellis_best_path_circular: empty block");
   if (input_c.size() != L * n) {
-    throw std::invalid_argument("trellis_best_path_circular: code values do not match the block");
+    throw ArgumentError("trellis_best_path_circular: code values do not match the block");
   }
   const auto D = static_cast<std::ptrdiff_t>(depth_steps);
   const auto ring = static_cast<std::ptrdiff_t>(L);

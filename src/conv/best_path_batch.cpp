@@ -37,6 +37,7 @@
 #include "hwy/aligned_allocator.h"
 #include "linkforge/checked.hpp"
 #include "linkforge/conv.hpp"
+#include "linkforge/error.hpp"
 #include "linkforge/parallel.hpp"
 #include "linkforge/viterbi.hpp"
 
@@ -437,15 +438,15 @@ void viterbi_decode(const FrameView<const double>& input_c, const Trellis& trell
   const std::size_t L = output_u.length;
   const bool ring = params.block_end == BlockEnd::kTailBiting;
   if (output_u.frames != F) {
-    throw std::invalid_argument("viterbi_decode: input and output frame counts differ");
+    throw ArgumentError("viterbi_decode: input and output frame counts differ");
   }
   if (input_c.length != viterbi_input_length(trellis, L, params.block_end)) {
-    throw std::invalid_argument("viterbi_decode: code values do not match the block");
+    throw ArgumentError("viterbi_decode: code values do not match the block");
   }
-  if (ring && L == 0) throw std::invalid_argument("viterbi_decode: empty tail-biting block");
+  if (ring && L == 0) throw ArgumentError("viterbi_decode: empty tail-biting block");
   if (F == 0) return;
   if ((input_c.data == nullptr && input_c.length != 0) || (output_u.data == nullptr && L != 0)) {
-    throw std::invalid_argument("viterbi_decode: missing data");
+    throw ArgumentError("viterbi_decode: missing data");
   }
   const viterbi_detail::Sizes sz = viterbi_detail::sizes(trellis.K, trellis.n, L, params);
   Job job;

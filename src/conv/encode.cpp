@@ -2,6 +2,7 @@
 
 #include "linkforge/bits.hpp"
 #include "linkforge/conv.hpp"
+#include "linkforge/error.hpp"
 
 namespace linkforge {
 
@@ -29,13 +30,13 @@ void trellis_encode(std::span<int> output, std::span<const int> data, const Trel
   const auto n = static_cast<std::size_t>(trellis.n);
   const auto m = static_cast<std::size_t>(trellis.m);
   const std::size_t L = data.size();
-  if (tail_inputs.size() < S) throw std::invalid_argument("tail inputs shorter than the states");
+  if (tail_inputs.size() < S) throw ArgumentError("tail inputs shorter than the states");
   const bool tail_biting = tail_inputs[0] < 0;
   if (tail_biting && L < m) {
-    throw std::invalid_argument("tail-biting block shorter than the code memory");
+    throw ArgumentError("tail-biting block shorter than the code memory");
   }
   if (output.size() != trellis_encode_length(trellis, L, tail_biting)) {
-    throw std::invalid_argument("output length does not match the block");
+    throw ArgumentError("output length does not match the block");
   }
 
   int state = 0;

@@ -3,6 +3,7 @@
 #include "conv/posterior_lanes.hpp"
 #include "linkforge/checked.hpp"
 #include "linkforge/conv.hpp"
+#include "linkforge/error.hpp"
 #include "linkforge/max_star.hpp"
 #include "linkforge/scratch.hpp"
 
@@ -131,7 +132,7 @@ bool check_posterior_sizes(std::span<const float> input_u, std::span<const float
   const std::size_t coded = (L + static_cast<std::size_t>(trellis.m)) * trellis.n;
   if (input_c.size() != coded || output_u.size() != L ||
       (output_c.size() != coded && !output_c.empty())) {
-    throw std::invalid_argument("trellis_posterior: lengths of data and code values disagree");
+    throw ArgumentError("trellis_posterior: lengths of data and code values disagree");
   }
   return !output_c.empty();
 }

@@ -25,6 +25,7 @@
 #include "hwy/aligned_allocator.h"
 #include "linkforge/checked.hpp"
 #include "linkforge/conv.hpp"
+#include "linkforge/error.hpp"
 #include "linkforge/parallel.hpp"
 #include "linkforge/turbo.hpp"
 
@@ -865,10 +866,10 @@ namespace {
 void require_view(const FrameView<const double>& v, std::size_t frames, std::size_t length,
                   const char* what) {
   if (v.data == nullptr && frames * length != 0) {
-    throw std::invalid_argument(std::string("turbo_decode: ") + what + " is missing");
+    throw ArgumentError(std::string("turbo_decode: ") + what + " is missing");
   }
   if (v.frames != frames || v.length != length) {
-    throw std::invalid_argument(std::string("turbo_decode: ") + what + " has the wrong shape");
+    throw ArgumentError(std::string("turbo_decode: ") + what + " has the wrong shape");
   }
 }
 
@@ -880,36 +881,36 @@ void turbo_decode(const TurboChannel& channel, const Trellis& trellis, std::span
   const std::size_t F = channel.ys.frames;
   const std::size_t L = channel.ys.length;
   const auto m = static_cast<std::size_t>(trellis.m);
-  if (trellis.n != 2) throw std::invalid_argument("turbo_decode: the constituent code needs n = 2");
+  if (trellis.n != 2) throw ArgumentError("turbo_decode: the constituent code needs n = 2");
   require_view(channel.ys, F, L, "ys");
   require_view(channel.yp1, F, L, "yp1");
   require_view(channel.yp2, F, L, "yp2");
   require_view(channel.ytail, F, 4 * m, "ytail");
-  if (alpha.size() != L) throw std::invalid_argument("turbo_decode: alpha must hold L indices");
+  if (alpha.size() != L) throw ArgumentError("turbo_decode: alpha must hold L indices");
   std::vector<int> named(L, 0);
   for (const int a : alpha) {
     if (a < 0 || static_cast<std::size_t>(a) >= L) {
-      throw std::invalid_argument("turbo_decode: alpha holds an index outside 0..L-1");
+      throw ArgumentError("turbo_decode: alpha holds an index outside 0..L-1");
     }
     named[static_cast<std::size_t>(a)] = 1;
   }
-  if (params.iterations < 1) throw std::invalid_argument("turbo_decode: iterations must be >= 1");
+  if (params.iterations < 1) throw ArgumentError("turbo_decode: iterations must be >= 1");
   if (!is_max_star_type(static_cast<int>(params.max_star))) {
     throw_bad_max_star_type(static_cast<int>(params.max_star));
   }
   const auto check_out = [&](const FrameView<double>& v) {
     if (!v.empty() && (v.frames != F || v.length != L)) {
-      throw std::invalid_argument("turbo_decode: an output has the wrong shape");
+      throw ArgumentError("turbo_decode: an output has the wrong shape");
     }
   };
   check_out(results.app);
   check_out(results.app_all.first);
   if (!results.app_all.empty() &&
       results.app_all.pages != static_cast<std::size_t>(params.iterations)) {
-    throw std::invalid_argument("turbo_decode: app_all needs one page per iteration");
+    throw ArgumentError("turbo_decode: app_all needs one page per iteration");
   }
   if (!results.iterations_run.empty() && results.iterations_run.size() != F) {
-    throw std::invalid_argument("turbo_decode: iterations_run needs one count per frame");
+    throw ArgumentError("turbo_decode: iterations_run needs one count per frame");
   }
   if (F == 0) return;
 

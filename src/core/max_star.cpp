@@ -2,10 +2,12 @@
 
 #include <string>
 
+#include "linkforge/error.hpp"
+
 namespace linkforge {
 
 void throw_bad_max_star_type(int type) {
-  throw std::invalid_argument("max-star type " + std::to_string(type) + " is not 0 through 4");
+  throw ArgumentError("max-star type " + std::to_string(type) + " is not 0 through 4");
 }
 
 }  // namespace linkforge

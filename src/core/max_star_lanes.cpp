@@ -3,6 +3,7 @@
 // the scalar operators value by value.
 #include <stdexcept>
 
+#include "linkforge/error.hpp"
 #include "linkforge/max_star.hpp"
 
 #undef HWY_TARGET_INCLUDE
@@ -59,7 +60,7 @@ HWY_EXPORT(MaxStarLanes);
 void max_star_lanes(MaxStar op, std::span<const float> a, std::span<const float> b,
                     std::span<float> out) {
   if (a.size() != b.size() || a.size() != out.size()) {
-    throw std::invalid_argument("max_star_lanes: sizes differ");
+    throw ArgumentError("max_star_lanes: sizes differ");
   }
   HWY_DYNAMIC_DISPATCH(MaxStarLanes)(static_cast<int>(op), a.data(), b.data(), out.data(),
                                      a.size());

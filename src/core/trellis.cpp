@@ -5,6 +5,7 @@
 
 #include "linkforge/bits.hpp"
 #include "linkforge/checked.hpp"
+#include "linkforge/error.hpp"
 
 namespace linkforge {
 
@@ -12,15 +13,15 @@ namespace {
 
 void require_fits(int K, int n) {
   if (!trellis_fits(K, n)) {
-    throw std::invalid_argument("trellis with K = " + std::to_string(K) +
-                                " and n = " + std::to_string(n) + " does not fit the int tables");
+    throw ArgumentError("trellis with K = " + std::to_string(K) + " and n = " + std::to_string(n) +
+                        " does not fit the int tables");
   }
 }
 
 void require_table(std::span<int> output, std::span<int> next_state, int K) {
   const std::size_t states = std::size_t{1} << (K - 1);
   if (output.size() < states || next_state.size() < states) {
-    throw std::invalid_argument("trellis table shorter than the number of states");
+    throw ArgumentError("trellis table shorter than the number of states");
   }
 }
 
@@ -29,7 +30,7 @@ void require_table(std::span<int> output, std::span<int> next_state, int K) {
 std::vector<int> generator_polynomials(std::span<const double> g_matrix, int n, int K) {
   require_fits(K, n);
   if (g_matrix.size() < static_cast<std::size_t>(n) * static_cast<std::size_t>(K)) {
-    throw std::invalid_argument("generator matrix smaller than n x K");
+    throw ArgumentError("generator matrix smaller than n x K");
   }
   std::vector<int> g(static_cast<std::size_t>(n), 0);
   for (int i = 0; i < n; ++i) {

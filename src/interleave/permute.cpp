@@ -2,6 +2,7 @@
 // any sign pass through unchanged.
 #include <stdexcept>
 
+#include "linkforge/error.hpp"
 #include "linkforge/interleave.hpp"
 
 namespace linkforge {
@@ -11,11 +12,11 @@ namespace {
 void check_permuter(std::size_t output, std::size_t input, std::span<const int> alpha) {
   const std::size_t N = alpha.size();
   if (output != N || input != N) {
-    throw std::invalid_argument("permuter: input, output and alpha must hold N values");
+    throw ArgumentError("permuter: input, output and alpha must hold N values");
   }
   for (const int a : alpha) {
     if (a < 0 || static_cast<std::size_t>(a) >= N) {
-      throw std::invalid_argument("permuter: alpha holds an index outside 0..N-1");
+      throw ArgumentError("permuter: alpha holds an index outside 0..N-1");
     }
   }
 }

@@ -2,6 +2,7 @@
 // information block lengths K = 8 * k2 with k2 = 223, 446, 892 or 1115.
 #include <stdexcept>
 
+#include "linkforge/error.hpp"
 #include "linkforge/interleave.hpp"
 
 namespace linkforge {
@@ -20,7 +21,7 @@ bool is_space_link_length(int K) noexcept {
 void SpaceLinkPermutation(int K, std::span<int> alpha) {
   if (!is_space_link_length(K)) return;
   if (alpha.size() != static_cast<std::size_t>(K)) {
-    throw std::invalid_argument("SpaceLinkPermutation: alpha must hold K entries");
+    throw ArgumentError("SpaceLinkPermutation: alpha must hold K entries");
   }
   const int k2 = K / 8;
   // Position i is the standard's s = i + 1; every product stays below 47 * 1115.

@@ -9,6 +9,7 @@
 #include <ctime>
 #include <stdexcept>
 
+#include "linkforge/error.hpp"
 #include "linkforge/interleave.hpp"
 
 namespace linkforge {
@@ -60,7 +61,7 @@ double ran2(Ran2State& g) {
   g.idum = lcg_step(g.idum, kIa1, kIq1, kIr1, kIm1);
   g.idum2 = lcg_step(g.idum2, kIa2, kIq2, kIr2, kIm2);
   if (g.iy < 0 || g.iy / kNdiv >= kNtab) {
-    throw std::invalid_argument("ran2: the generator state selects no shuffle slot");
+    throw ArgumentError("ran2: the generator state selects no shuffle slot");
   }
   const std::int32_t j = g.iy / kNdiv;
   // In 64 bits: states that ran2 produced never leave the 32-bit range here.
@@ -127,10 +128,10 @@ bool spread_from(std::span<const int> out, std::int64_t lo, std::int64_t hi, int
 std::int64_t SpreadPermutation(int Length, int S, std::span<int> out, Ran2State& state,
                                std::int64_t max_draws, const Interrupt& interrupt) {
   if (Length < 0) {
-    throw std::invalid_argument("SpreadPermutation: Length out of range");
+    throw ArgumentError("SpreadPermutation: Length out of range");
   }
   if (out.size() != static_cast<std::size_t>(Length)) {
-    throw std::invalid_argument("SpreadPermutation: out must hold Length entries");
+    throw ArgumentError("SpreadPermutation: out must hold Length entries");
   }
   if (Length == 0) return 0;
 

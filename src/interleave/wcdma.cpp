@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "linkforge/error.hpp"
 #include "linkforge/interleave.hpp"
 
 namespace linkforge {
@@ -50,20 +51,20 @@ const int* inter_row_pattern(int R, int K) {
 }  // namespace
 
 int gcd(int a, int b) {
-  if (a <= 0) throw std::invalid_argument("gcd: a must be positive");
+  if (a <= 0) throw ArgumentError("gcd: a must be positive");
   return b % a != 0 ? 1 : a;
 }
 
 void WcdmaPermutation(int K, std::span<const int> input, std::span<int> output) {
   if (K < kWcdmaMinLength || K > kWcdmaMaxLength) {
-    throw std::invalid_argument("WcdmaPermutation: K must lie in 40..5114");
+    throw ArgumentError("WcdmaPermutation: K must lie in 40..5114");
   }
   const auto size = static_cast<std::size_t>(K);
   if (input.size() != size || output.size() != size) {
-    throw std::invalid_argument("WcdmaPermutation: input and output must hold K values");
+    throw ArgumentError("WcdmaPermutation: input and output must hold K values");
   }
   for (const int value : input) {
-    if (value < 0) throw std::invalid_argument("WcdmaPermutation: input values must be >= 0");
+    if (value < 0) throw ArgumentError("WcdmaPermutation: input values must be >= 0");
   }
 
   // Rows, prime, primitive root and columns.

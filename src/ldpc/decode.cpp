@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "linkforge/checked.hpp"
+#include "linkforge/error.hpp"
 #include "linkforge/ldpc.hpp"
 #include "linkforge/ldpc_batch.hpp"
 
@@ -100,7 +101,7 @@ void bit_update(const SparseGraph& g, float q_scale, const float* channel, const
 
 void check_sizes(const SparseGraph& g, std::size_t channel) {
   if (channel != static_cast<std::size_t>(g.n)) {
-    throw std::invalid_argument("channel values do not match the code length");
+    throw ArgumentError("channel values do not match the code length");
   }
 }
 
@@ -131,7 +132,7 @@ void iterate(const SparseGraph& g, const DecodeParams& params, GraphMessages& me
       messages.r.size() != g.check_bits.size() ||
       messages.q_magnitude.size() != g.bit_checks.size() ||
       messages.q_sign.size() != g.bit_checks.size()) {
-    throw std::invalid_argument("message or decision arrays do not match the graph");
+    throw ArgumentError("message or decision arrays do not match the graph");
   }
   float* r = messages.r.data();
   float* q = messages.q_magnitude.data();
@@ -151,13 +152,13 @@ int decode(const SparseGraph& g, std::span<const float> channel, const DecodePar
            std::span<const int> data, std::span<std::uint8_t> decisions, std::span<int> errors,
            const Interrupt& interrupt) {
   check_sizes(g, channel.size());
-  if (params.max_iter < 0) throw std::invalid_argument("max_iter must not be negative");
+  if (params.max_iter < 0) throw ArgumentError("max_iter must not be negative");
   const auto iterations = static_cast<std::size_t>(params.max_iter);
   const auto n = static_cast<std::size_t>(g.n);
   const auto k = static_cast<std::size_t>(std::max(g.k, 0));
-  if (data.size() != k) throw std::invalid_argument("data does not hold k values");
+  if (data.size() != k) throw ArgumentError("data does not hold k values");
   if (decisions.size() != iterations * n || errors.size() != iterations) {
-    throw std::invalid_argument("decision or error arrays do not hold max_iter rows");
+    throw ArgumentError("decision or error arrays do not hold max_iter rows");
   }
   std::fill(decisions.begin(), decisions.end(), std::uint8_t{0});
   std::fill(errors.begin(), errors.end(), 0);

@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "linkforge/checked.hpp"
+#include "linkforge/error.hpp"
 #include "linkforge/ldpc_batch.hpp"
 #include "linkforge/parallel.hpp"
 
@@ -762,7 +763,7 @@ namespace ldpc {
 namespace {
 
 [[noreturn]] void refuse(const std::string& message) {
-  throw std::invalid_argument("decode_batch: " + message);
+  throw ArgumentError("decode_batch: " + message);
 }
 
 std::size_t largest_check_degree(const SparseGraph& g) {
@@ -829,7 +830,7 @@ std::size_t decode_batch_frames_per_pass() {
 }
 
 void phi0_lanes(std::span<const float> x, std::span<float> out) {
-  if (x.size() != out.size()) throw std::invalid_argument("phi0_lanes: sizes differ");
+  if (x.size() != out.size()) throw ArgumentError("phi0_lanes: sizes differ");
   if (x.empty()) return;
   HWY_DYNAMIC_DISPATCH(Phi0Many)(x.data(), out.data(), x.size(),
                                  ldpc_detail::logf_follows_model());

@@ -1,27 +1,20 @@
 #include <cmath>
-#include <cstdio>
-#include <stdexcept>
-#include <string>
+#include <cstdint>
 #include <vector>
 
+#include "linkforge/error.hpp"
 #include "linkforge/ldpc.hpp"
 
 namespace linkforge::ldpc {
 
 namespace {
 
-[[noreturn]] void refuse(const std::string& message) {
-  throw std::invalid_argument(message);
+[[noreturn]] void refuse(const Refusal& refusal) {
+  throw ArgumentError(refusal);
 }
 
-std::string num(std::size_t value) {
-  return std::to_string(value);
-}
-
-std::string shown(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%g", value);
-  return text;
+auto i64(std::size_t value) {
+  return static_cast<std::int64_t>(value);
 }
 
 void validate(std::span<const double> data, MatrixView<const double> h_rows,
@@ -30,13 +23,15 @@ void validate(std::span<const double> data, MatrixView<const double> h_rows,
   const std::size_t m = h_rows.rows;
   const std::size_t z = p.rows;
   if (h_rows.values.size() != m * h_rows.cols || p.values.size() != z * p.cols) {
-    refuse("matrix sizes do not match their values");
+    throw ArgumentError("encode: matrix sizes do not match their values");
   }
-  if (codeword.size() != k + m) refuse("the codeword must hold k + m values");
-  if (p.cols != z) refuse("P must be square, z x z (it is " + num(z) + " x " + num(p.cols) + ")");
+  if (codeword.size() != k + m) throw ArgumentError("encode: the codeword must hold k + m values");
+  if (p.cols != z) {
+    refuse({.fault = Fault::kNotSquare, .argument = "p", .value = i64(z), .limit = i64(p.cols)});
+  }
   for (std::size_t i = 0; i < k; ++i) {
     if (data[i] != 0.0 && data[i] != 1.0) {
-      refuse("data must hold only 0 and 1 (data(" + num(i + 1) + ") is " + shown(data[i]) + ")");
+      refuse({.fault = Fault::kNotBinary, .argument = "data", .row = i64(i), .real = data[i]});
     }
   }
   // Every non-zero cell is listed; truncated toward zero it must name a codeword position.
@@ -45,17 +40,24 @@ void validate(std::span<const double> data, MatrixView<const double> h_rows,
     for (std::size_t row = 0; row < m; ++row) {
       const double v = h_rows(row, col);
       if (v != 0.0 && !(v >= 1.0 && v < limit)) {
-        refuse("H_rows(" + num(row + 1) + "," + num(col + 1) + ") = " + shown(v) +
-               " is not a position in 1.." + num(k + m));
+        refuse({.fault = Fault::kNotPositionValue,
+                .argument = "h_rows",
+                .row = i64(row),
+                .col = i64(col),
+                .limit = i64(k + m),
+                .real = v});
       }
     }
   }
   if (z > 0 && (k % z != 0 || m % z != 0 || m < z)) {
-    refuse("z = " + num(z) + " (the rows of P) must divide both k = " + num(k) +
-           " and m = " + num(m) + ", with m >= z");
+    refuse({.fault = Fault::kNoDivide,
+            .argument = "p",
+            .value = i64(z),
+            .limit = i64(k),
+            .extra = i64(m)});
   }
   for (const double v : p.values) {
-    if (!(v > -1.0 && v < 2.0)) refuse("P must hold only 0 and 1 (" + shown(v) + " found)");
+    if (!(v > -1.0 && v < 2.0)) refuse({.fault = Fault::kNotBinary, .argument = "p", .real = v});
   }
 }
 

@@ -1,8 +1,8 @@
 #include <climits>
-#include <stdexcept>
-#include <string>
+#include <cstdint>
 
 #include "linkforge/checked.hpp"
+#include "linkforge/error.hpp"
 #include "linkforge/ldpc.hpp"
 #include "sockets.hpp"
 
@@ -10,17 +10,17 @@ namespace linkforge::ldpc {
 
 namespace {
 
-[[noreturn]] void refuse(const std::string& message) {
-  throw std::invalid_argument(message);
+[[noreturn]] void refuse(const Refusal& refusal) {
+  throw ArgumentError(refusal);
 }
 
-std::string num(std::size_t value) {
-  return std::to_string(value);
+auto i64(std::size_t value) {
+  return static_cast<std::int64_t>(value);
 }
 
 // Degrees of the rows of an index matrix, after checking that every row lists positions
-// in 0..limit-1 first and nothing after an empty cell. `name` is the matrix's name in
-// messages, which count rows, columns and positions from 1.
+// in 0..limit-1 first and nothing after an empty cell. `name` is the matrix's parameter
+// name.
 std::vector<int> listed_degrees(MatrixView<const int> h, std::size_t limit, const char* name) {
   std::vector<int> degree(h.rows, 0);
   for (std::size_t row = 0; row < h.rows; ++row) {
@@ -29,16 +29,17 @@ std::vector<int> listed_degrees(MatrixView<const int> h, std::size_t limit, cons
     for (std::size_t col = 0; col < d; ++col) {
       const int cell = h(row, col);
       if (cell >= 0 && static_cast<std::size_t>(cell) < limit) continue;
-      const std::string where = std::string(name) + "(" + num(row + 1) + "," + num(col + 1) + ")";
-      if (cell < 0) {
-        refuse(where + " is empty but later cells of row " + num(row + 1) +
-               " list positions; list the positions first, then zeros");
-      }
-      if (static_cast<std::size_t>(cell) >= limit) {
-        refuse(where + " is not a position in 1.." + num(limit));
-      }
+      const Fault fault = cell < 0 ? Fault::kCellAfterEmpty : Fault::kNotPosition;
+      refuse({.fault = fault,
+              .argument = name,
+              .row = i64(row),
+              .col = i64(col),
+              .value = cell,
+              .limit = i64(limit)});
     }
-    if (d > static_cast<std::size_t>(INT_MAX)) refuse(std::string(name) + " has too many entries");
+    if (d > static_cast<std::size_t>(INT_MAX)) {
+      refuse({.fault = Fault::kTooManyEntries, .argument = name});
+    }
     degree[row] = static_cast<int>(d);
   }
   return degree;
@@ -49,7 +50,7 @@ std::vector<int> offsets(const std::vector<int>& degree) {
   std::uint64_t total = 0;
   for (std::size_t i = 0; i < degree.size(); ++i) {
     total += static_cast<std::uint64_t>(degree[i]);
-    if (total > static_cast<std::uint64_t>(INT_MAX)) refuse("the graph has too many edges");
+    if (total > static_cast<std::uint64_t>(INT_MAX)) refuse({.fault = Fault::kTooManyEdges});
     offset[i + 1] = static_cast<int>(total);
   }
   return offset;
@@ -58,13 +59,16 @@ std::vector<int> offsets(const std::vector<int>& degree) {
 }  // namespace
 
 SparseGraph make_sparse_graph(int n, MatrixView<const int> h_rows, MatrixView<const int> h_cols) {
-  if (n < 0) refuse("the number of code bits must not be negative");
+  if (n < 0) throw ArgumentError("make_sparse_graph: the number of code bits must not be negative");
   if (h_rows.values.size() != h_rows.rows * h_rows.cols ||
       h_cols.values.size() != h_cols.rows * h_cols.cols) {
-    refuse("index matrix sizes do not match their cells");
+    throw ArgumentError("make_sparse_graph: index matrix sizes do not match their cells");
   }
   if (h_rows.rows > static_cast<std::size_t>(n)) {
-    refuse("Number of rows in H_rows must not exceed number of received bits");
+    refuse({.fault = Fault::kTooManyRows,
+            .argument = "h_rows",
+            .value = i64(h_rows.rows),
+            .limit = n});
   }
   SparseGraph g;
   g.n = n;
@@ -77,35 +81,37 @@ SparseGraph make_sparse_graph(int n, MatrixView<const int> h_rows, MatrixView<co
   if (e == un) {
     g.layout = Layout::kFull;
   } else if (e < uk || e > un) {
-    refuse("Number of rows in H_cols must equal number of received bits or number of data bits");
+    refuse({.fault = Fault::kBadRowCount,
+            .argument = "h_cols",
+            .value = i64(e),
+            .limit = n,
+            .extra = g.k});
   } else if (e == uk) {
     g.layout = Layout::kStaircase;
   } else {
     g.layout = Layout::kBlockStaircase;
     g.z = static_cast<int>(e - uk);
     if (g.m % g.z != 0 || g.m / g.z < 2) {
-      refuse("Block staircase layout: z = " + num(e - uk) + " (rows of H_cols beyond the " +
-             num(uk) + " data columns) must split the " + num(um) +
-             " parity bits into at least two blocks");
+      refuse({.fault = Fault::kBlockSplit,
+              .argument = "h_cols",
+              .value = i64(e - uk),
+              .limit = g.m,
+              .extra = g.k});
     }
   }
   const int k = g.k;
   const int m = g.m;
   const int z = g.z;
 
-  const std::vector<int> row_listed = listed_degrees(h_rows, e, "H_rows");
-  const std::vector<int> col_listed = listed_degrees(h_cols, um, "H_cols");
+  const std::vector<int> row_listed = listed_degrees(h_rows, e, "h_rows");
+  const std::vector<int> col_listed = listed_degrees(h_cols, um, "h_cols");
   for (int i = 0; i < m; ++i) {
     if (row_listed[static_cast<std::size_t>(i)] > 0) continue;
     if (g.layout == Layout::kStaircase && i == 0) {
-      refuse(
-          "Row 1 of H_rows lists no position; the first check of the staircase layout "
-          "needs one");
+      refuse({.fault = Fault::kEmptyRow, .argument = "h_rows", .row = 0, .value = 0});
     }
     if (g.layout == Layout::kBlockStaircase && (i < z || i >= m - z)) {
-      refuse("Row " + num(static_cast<std::size_t>(i) + 1) +
-             " of H_rows lists no position; every check of the first and last blocks of the "
-             "block staircase layout needs one");
+      refuse({.fault = Fault::kEmptyRow, .argument = "h_rows", .row = i, .value = 1});
     }
   }
 
@@ -178,13 +184,11 @@ SparseGraph make_sparse_graph(int n, MatrixView<const int> h_rows, MatrixView<co
       const int s = g.check_sockets[uc];
       const int b = s < 0 ? -1 : g.bit_offset[static_cast<std::size_t>(v)] + s;
       if (b < 0 || g.bit_sockets[static_cast<std::size_t>(b)] != c - begin) {
-        const std::string row = num(static_cast<std::size_t>(i) + 1);
-        const std::string pos = num(static_cast<std::size_t>(v) + 1);
-        if (b < 0) {
-          refuse("H_rows and H_cols disagree: row " + row + " of H_rows lists position " + pos +
-                 ", but row " + pos + " of H_cols does not list " + row);
-        }
-        refuse("Row " + row + " of H_rows lists position " + pos + " twice");
+        refuse({.fault = b < 0 ? Fault::kUnmatched : Fault::kRepeated,
+                .argument = "h_rows",
+                .other = "h_cols",
+                .row = i,
+                .value = v});
       }
       g.check_q_edge[uc] = b;
     }
@@ -197,13 +201,11 @@ SparseGraph make_sparse_graph(int n, MatrixView<const int> h_rows, MatrixView<co
       const int s = g.bit_sockets[ub];
       const int c = s < 0 ? -1 : g.check_offset[static_cast<std::size_t>(i)] + s;
       if (c < 0 || g.check_sockets[static_cast<std::size_t>(c)] != b - begin) {
-        const std::string row = num(static_cast<std::size_t>(v) + 1);
-        const std::string pos = num(static_cast<std::size_t>(i) + 1);
-        if (c < 0) {
-          refuse("H_rows and H_cols disagree: row " + row + " of H_cols lists position " + pos +
-                 ", but row " + pos + " of H_rows does not list " + row);
-        }
-        refuse("Row " + row + " of H_cols lists position " + pos + " twice");
+        refuse({.fault = c < 0 ? Fault::kUnmatched : Fault::kRepeated,
+                .argument = "h_cols",
+                .other = "h_rows",
+                .row = v,
+                .value = i});
       }
       g.bit_r_edge[ub] = c;
     }

@@ -1,11 +1,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <stdexcept>
-#include <string>
 #include <utility>
 #include <vector>
 
+#include "linkforge/error.hpp"
 #include "linkforge/ldpc_batch.hpp"
 #include "linkforge/ldpc_graph_state.hpp"
 #include "sockets.hpp"
@@ -14,23 +13,26 @@ namespace linkforge::ldpc {
 
 namespace {
 
-[[noreturn]] void refuse(const std::string& message) {
-  throw std::invalid_argument(message);
+[[noreturn]] void refuse(const Refusal& refusal) {
+  throw ArgumentError(refusal);
 }
 
-std::string num(long long value) {
-  return std::to_string(value);
+[[noreturn]] void refuse(const char* text) {
+  throw ArgumentError(text);
 }
 
-std::string node(const char* state, std::size_t index) {
-  return std::string(state) + "(" + num(static_cast<long long>(index) + 1) + ")";
+auto i64(std::size_t value) {
+  return static_cast<std::int64_t>(value);
 }
 
 template <class Records>
 void check_degrees(Records records, const char* state) {
   for (std::size_t i = 0; i < records.size(); ++i) {
     if (*records[i].degree < 0) {
-      refuse(node(state, i) + ": degree " + num(*records[i].degree) + " is negative");
+      refuse({.fault = Fault::kNegativeDegree,
+              .argument = state,
+              .row = i64(i),
+              .value = *records[i].degree});
     }
   }
 }
@@ -39,26 +41,34 @@ void check_degrees(Records records, const char* state) {
 // 0..limit-1.
 template <class Records>
 void check_index_matrix(Records records, MatrixView<const int> index, const char* index_name,
-                        const char* state, int limit, const char* what) {
+                        const char* state, int limit) {
   if (index.values.size() != index.rows * index.cols) refuse("index matrix size mismatch");
   if (index.rows < records.size()) {
-    refuse(std::string(index_name) + " has " + num(static_cast<long long>(index.rows)) +
-           " rows, fewer than the " + num(static_cast<long long>(records.size())) +
-           " elements of " + state);
+    refuse({.fault = Fault::kFewerRows,
+            .argument = index_name,
+            .other = state,
+            .value = i64(index.rows),
+            .limit = i64(records.size())});
   }
   for (std::size_t i = 0; i < records.size(); ++i) {
     const auto d = static_cast<std::size_t>(*records[i].degree);
     if (d > index.cols) {
-      refuse(std::string(index_name) + " has " + num(static_cast<long long>(index.cols)) +
-             " columns, fewer than the degree " + num(static_cast<long long>(d)) + " of " +
-             node(state, i));
+      refuse({.fault = Fault::kFewerColumns,
+              .argument = index_name,
+              .other = state,
+              .row = i64(i),
+              .value = i64(index.cols),
+              .limit = i64(d)});
     }
     for (std::size_t j = 0; j < d; ++j) {
       const int cell = index(i, j);
       if (cell < 0 || cell >= limit) {
-        refuse(std::string(index_name) + "(" + num(static_cast<long long>(i) + 1) + "," +
-               num(static_cast<long long>(j) + 1) + ") is not " + what + " in 0.." +
-               num(static_cast<long long>(limit) - 1));
+        refuse({.fault = Fault::kNotIndex,
+                .argument = index_name,
+                .row = i64(i),
+                .col = i64(j),
+                .value = cell,
+                .limit = limit});
       }
     }
   }
@@ -71,7 +81,7 @@ std::vector<int> list_offsets(Records records) {
   long long total = 0;
   for (std::size_t i = 0; i < records.size(); ++i) {
     total += *records[i].degree;
-    if (total > 0x7fffffff) refuse("the graph state has too many edges");
+    if (total > 0x7fffffff) refuse({.fault = Fault::kTooManyEdges, .argument = "state"});
     offset[i + 1] = static_cast<int>(total);
   }
   return offset;
@@ -100,22 +110,27 @@ std::vector<int> bit_lists(std::span<const VnPtrs> vn, const std::vector<int>& o
 void validate_set_cn_ind(std::span<const CnPtrs> cn, MatrixView<const int> check_index, int n) {
   check_degrees(cn, "cn_state");
   if (check_index.rows != cn.size()) {
-    refuse("check_index must have one row per element of cn_state");
+    refuse({.fault = Fault::kRowPerElement,
+            .argument = "check_index",
+            .other = "cn_state",
+            .value = i64(check_index.rows),
+            .limit = i64(cn.size())});
   }
-  check_index_matrix(cn, check_index, "check_index", "cn_state", n, "a bit index");
+  check_index_matrix(cn, check_index, "check_index", "cn_state", n);
 }
 
 void validate_set_vn_st(std::span<const VnPtrs> vn, std::span<const CnPtrs> cn,
                         MatrixView<const int> var_index, std::span<const double> input) {
   check_degrees(vn, "vn_state");
   check_degrees(cn, "cn_state");
-  if (input.size() != vn.size()) refuse("input must hold one value per element of vn_state");
-  check_index_matrix(vn, var_index, "var_index", "vn_state", static_cast<int>(cn.size()),
-                     "a check index");
-}
-
-std::string edge_name(const char* state, std::size_t node_index, int edge) {
-  return node(state, node_index) + ": edge " + num(edge + 1);
+  if (input.size() != vn.size()) {
+    refuse({.fault = Fault::kValuePerElement,
+            .argument = "input",
+            .other = "vn_state",
+            .value = i64(input.size()),
+            .limit = i64(vn.size())});
+  }
+  check_index_matrix(vn, var_index, "var_index", "vn_state", static_cast<int>(cn.size()));
 }
 
 // Every index and socket a step follows, from the first `bits` bits and `checks`
@@ -124,20 +139,31 @@ void validate_step(std::span<const VnPtrs> vn, std::span<const CnPtrs> cn, std::
                    std::size_t checks) {
   check_degrees(vn, "vn_state");
   check_degrees(cn, "cn_state");
-  const auto n = static_cast<long long>(vn.size());
-  const auto m = static_cast<long long>(cn.size());
+  const auto n = i64(vn.size());
+  const auto m = i64(cn.size());
   for (std::size_t v = 0; v < bits; ++v) {
     for (int j = 0; j < *vn[v].degree; ++j) {
       const int c = vn[v].checks[j];
       if (c < 0 || c >= m) {
-        refuse(edge_name("vn_state", v, j) + " leads to check index " + num(c) + ", outside 0.." +
-               num(m - 1));
+        refuse({.fault = Fault::kEdgeTarget,
+                .argument = "vn_state",
+                .other = "cn_state",
+                .row = i64(v),
+                .col = j,
+                .value = c,
+                .limit = m});
       }
       const int s = vn[v].sockets[j];
       const int d = *cn[static_cast<std::size_t>(c)].degree;
       if (s < 0 || s >= d) {
-        refuse(edge_name("vn_state", v, j) + " has socket " + num(s) + ", but check index " +
-               num(c) + " has " + num(d) + " edges");
+        refuse({.fault = Fault::kEdgeSocket,
+                .argument = "vn_state",
+                .other = "cn_state",
+                .row = i64(v),
+                .col = j,
+                .value = s,
+                .limit = d,
+                .extra = c});
       }
     }
   }
@@ -145,14 +171,25 @@ void validate_step(std::span<const VnPtrs> vn, std::span<const CnPtrs> cn, std::
     for (int j = 0; j < *cn[i].degree; ++j) {
       const int v = cn[i].bits[j];
       if (v < 0 || v >= n) {
-        refuse(edge_name("cn_state", i, j) + " leads to bit index " + num(v) + ", outside 0.." +
-               num(n - 1));
+        refuse({.fault = Fault::kEdgeTarget,
+                .argument = "cn_state",
+                .other = "vn_state",
+                .row = i64(i),
+                .col = j,
+                .value = v,
+                .limit = n});
       }
       const int s = cn[i].sockets[j];
       const int d = *vn[static_cast<std::size_t>(v)].degree;
       if (s < 0 || s >= d) {
-        refuse(edge_name("cn_state", i, j) + " has socket " + num(s) + ", but bit index " + num(v) +
-               " has " + num(d) + " edges");
+        refuse({.fault = Fault::kEdgeSocket,
+                .argument = "cn_state",
+                .other = "vn_state",
+                .row = i64(i),
+                .col = j,
+                .value = s,
+                .limit = d,
+                .extra = v});
       }
     }
   }
@@ -194,7 +231,7 @@ void GetVnPtrs(std::span<VnState> state, std::span<VnPtrs> records) {
     const std::size_t d = s.degree < 0 ? 0 : static_cast<std::size_t>(s.degree);
     if (s.checks.size() < d || s.sockets.size() < d || s.q_magnitude.size() < d ||
         s.q_sign.size() < d) {
-      refuse(node("vn_state", v) + ": an array is shorter than the degree");
+      refuse({.fault = Fault::kShortArray, .argument = "vn_state", .row = i64(v)});
     }
     records[v] = {&s.degree,        &s.channel,           s.checks.data(),
                   s.sockets.data(), s.q_magnitude.data(), s.q_sign.data()};
@@ -207,7 +244,7 @@ void GetCnPtrs(std::span<CnState> state, std::span<CnPtrs> records) {
     CnState& s = state[i];
     const std::size_t d = s.degree < 0 ? 0 : static_cast<std::size_t>(s.degree);
     if (s.bits.size() < d || s.r.size() < d || s.sockets.size() < d) {
-      refuse(node("cn_state", i) + ": an array is shorter than the degree");
+      refuse({.fault = Fault::kShortArray, .argument = "cn_state", .row = i64(i)});
     }
     records[i] = {&s.degree, s.bits.data(), s.r.data(), s.sockets.data()};
   }
@@ -261,8 +298,13 @@ void SetCnSock(std::span<const CnPtrs> cn, std::span<const VnPtrs> vn) {
   for (std::size_t i = 0; i < cn.size(); ++i) {
     for (int j = 0; j < *cn[i].degree; ++j) {
       if (cn[i].bits[j] < 0 || cn[i].bits[j] >= n) {
-        refuse(edge_name("cn_state", i, j) + " leads to bit index " + num(cn[i].bits[j]) +
-               ", outside 0.." + num(n - 1));
+        refuse({.fault = Fault::kEdgeTarget,
+                .argument = "cn_state",
+                .other = "vn_state",
+                .row = i64(i),
+                .col = j,
+                .value = cn[i].bits[j],
+                .limit = n});
       }
     }
   }

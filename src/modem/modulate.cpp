@@ -1,31 +1,32 @@
 #include <stdexcept>
 
 #include "linkforge/checked.hpp"
+#include "linkforge/error.hpp"
 #include "linkforge/modem.hpp"
 
 namespace linkforge {
 
 std::size_t modulate_length(std::size_t K, int m) {
-  if (m < 1) throw std::invalid_argument("modulate_length: no bits per symbol");
+  if (m < 1) throw ArgumentError("modulate_length: no bits per symbol");
   const auto bits = static_cast<std::size_t>(m);
   return K / bits + (K % bits > 0 ? 1 : 0);
 }
 
 void modulate(std::span<const int> bits, ComplexSpan<double> points, std::size_t count,
               std::size_t dim, std::span<double> out_re, std::span<double> out_im) {
-  if (count < 2) throw std::invalid_argument("modulate: a signal set needs at least 2 points");
+  if (count < 2) throw ArgumentError("modulate: a signal set needs at least 2 points");
   const std::uint64_t coordinates = mul_sat(count, dim);
   if (points.re.size() != coordinates ||
       (!points.im.empty() && points.im.size() != points.re.size())) {
-    throw std::invalid_argument("modulate: signal set size disagrees with its shape");
+    throw ArgumentError("modulate: signal set size disagrees with its shape");
   }
   const int m = compute_bits_per_symbol(count);
   const std::size_t n = modulate_length(bits.size(), m);
   if (out_re.size() != mul_sat(n, dim) || out_im.size() != out_re.size()) {
-    throw std::invalid_argument("modulate: output size disagrees with the bit count");
+    throw ArgumentError("modulate: output size disagrees with the bit count");
   }
   for (const int b : bits) {
-    if (b != 0 && b != 1) throw std::invalid_argument("modulate: bits must be 0 or 1");
+    if (b != 0 && b != 1) throw ArgumentError("modulate: bits must be 0 or 1");
   }
 
   const std::size_t K = bits.size();

@@ -1,6 +1,7 @@
 #include <stdexcept>
 
 #include "linkforge/checked.hpp"
+#include "linkforge/error.hpp"
 #include "linkforge/modem.hpp"
 
 namespace linkforge {
@@ -12,7 +13,7 @@ void plane_metrics(ComplexSpan<double> y, ComplexSpan<double> points, float es_n
   const bool faded = !fade.re.empty();
   if (!y.well_formed() || !points.well_formed() || !fade.well_formed() ||
       (faded && fade.re.size() != N) || out.size() != mul_sat(M, N)) {
-    throw std::invalid_argument("plane_metrics: sizes of samples, points and output disagree");
+    throw ArgumentError("plane_metrics: sizes of samples, points and output disagree");
   }
   const double scale = es_no;
   InterruptPacer pacer(interrupt);

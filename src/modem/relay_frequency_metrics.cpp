@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "linkforge/checked.hpp"
+#include "linkforge/error.hpp"
 #include "linkforge/modem.hpp"
 
 namespace linkforge {
@@ -65,11 +66,11 @@ void relay_frequency_metrics(ComplexSpan<float> y, std::size_t M, ComplexSpan<fl
   if (!y.well_formed() || !a1.well_formed() || !a2.well_formed() ||
       (M == 0 ? !y.re.empty() : y.re.size() % M != 0) || a1.re.size() != N || a2.re.size() != N ||
       out.size() != mul_sat(pairs, N)) {
-    throw std::invalid_argument(
+    throw ArgumentError(
         "relay_frequency_metrics: sizes of tone outputs, coefficients and output disagree");
   }
   if (N > 0 && params.csi_flag == 0) {
-    throw std::invalid_argument("relay_frequency_metrics: no model for full channel knowledge");
+    throw ArgumentError("relay_frequency_metrics: no model for full channel knowledge");
   }
   const float es_no = params.es_no;
   const float two_es_no = 2.0f * es_no;

@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "linkforge/checked.hpp"
+#include "linkforge/error.hpp"
 #include "linkforge/max_star.hpp"
 #include "linkforge/modem.hpp"
 
@@ -77,7 +78,7 @@ float compute_extrinsic_info(std::span<const float> apriori, std::uint64_t f, st
                              int m) {
   const auto bits = static_cast<std::size_t>(m);
   if (mul_sat(add_sat(i, 1), bits) > apriori.size()) {
-    throw std::invalid_argument("compute_extrinsic_info: symbol beyond the a-priori values");
+    throw ArgumentError("compute_extrinsic_info: symbol beyond the a-priori values");
   }
   // Every bit contributes bit * value, also the clear ones (0 * value), so an infinite
   // a-priori value makes the sum of every label NaN rather than of some.
@@ -98,14 +99,14 @@ std::uint64_t relay_label_metrics_bytes(std::uint64_t M, std::uint64_t N) noexce
 void relay_label_metrics(std::span<const double> input, std::size_t M, int demod_type,
                          std::span<const float> apriori, std::span<double> out,
                          const Interrupt& interrupt) {
-  if (M == 0) throw std::invalid_argument("relay_label_metrics: M must be at least 1");
+  if (M == 0) throw ArgumentError("relay_label_metrics: M must be at least 1");
   const std::uint64_t pairs = mul_sat(M, M);
   const std::size_t N = input.size() / pairs;
   const int m = compute_bits_per_symbol(M);
   const std::uint64_t total = compute_total_number_of_bits(N, m);
   if (input.size() % pairs != 0 || out.size() != total ||
       (!apriori.empty() && apriori.size() != total)) {
-    throw std::invalid_argument(
+    throw ArgumentError(
         "relay_label_metrics: sizes of input, a-priori values and output "
         "disagree");
   }

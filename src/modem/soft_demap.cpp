@@ -6,6 +6,8 @@
 // plane_metrics and symbol_bit_metrics in every lane: the metrics in double lanes,
 // rounded to single precision, the a-priori sums and the per-bit folds in single lanes.
 // Symbols do not interact, so the order of passes and threads changes nothing.
+#include "linkforge/soft_demap.hpp"
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -15,9 +17,9 @@
 #include <vector>
 
 #include "linkforge/checked.hpp"
+#include "linkforge/error.hpp"
 #include "linkforge/parallel.hpp"
 #include "linkforge/scratch.hpp"
-#include "linkforge/soft_demap.hpp"
 
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "modem/soft_demap.cpp"
@@ -308,7 +310,7 @@ void soft_demap(const ComplexFrames& y, ComplexSpan<double> points, const Comple
                 const FrameView<double>& out, const Interrupt& interrupt) {
   const std::size_t M = points.re.size();
   if (M < 2 || (M & (M - 1)) != 0) {
-    throw std::invalid_argument("soft_demap: the number of points must be a power of 2");
+    throw ArgumentError("soft_demap: the number of points must be a power of 2");
   }
   const auto bits = static_cast<std::size_t>(compute_bits_per_symbol(M));
   const std::size_t F = y.re.frames;
@@ -319,17 +321,18 @@ void soft_demap(const ComplexFrames& y, ComplexSpan<double> points, const Comple
       (!fade.im.empty() && (fade.re.empty() || !same_shape(fade.im, F, N))) ||
       (!apriori.empty() && !same_shape(apriori, F, coded)) || out.frames != F ||
       out.length != coded) {
-    throw std::invalid_argument("soft_demap: shapes of samples, fading, a-priori values and output disagree");
+    throw ArgumentError(
+        "soft_demap: shapes of samples, fading, a-priori values and output disagree");
   }
   if (!(params.es_no > 0.0f) || !std::isfinite(params.es_no)) {
-    throw std::invalid_argument("soft_demap: es_no must be positive and finite");
+    throw ArgumentError("soft_demap: es_no must be positive and finite");
   }
   if (!is_max_star_type(static_cast<int>(params.op))) throw_bad_max_star_type(static_cast<int>(params.op));
   if (!apriori.empty()) {
     for (std::size_t f = 0; f < F; ++f) {
       for (std::size_t b = 0; b < coded; ++b) {
         if (!std::isfinite(static_cast<float>(apriori(f, b)))) {
-          throw std::invalid_argument(
+          throw ArgumentError(
               "soft_demap: an a-priori value is NaN or beyond the single-precision range");
         }
       }

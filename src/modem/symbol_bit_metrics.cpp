@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "linkforge/checked.hpp"
+#include "linkforge/error.hpp"
 #include "linkforge/max_star.hpp"
 #include "linkforge/modem.hpp"
 
@@ -266,15 +267,14 @@ void symbol_bit_metrics(std::span<const double> input, std::size_t M, int demod_
                         std::span<const float> apriori, std::span<double> out,
                         const Interrupt& interrupt) {
   if (M == 0 || (M & (M - 1)) != 0) {
-    throw std::invalid_argument("symbol_bit_metrics: M must be a power of 2");
+    throw ArgumentError("symbol_bit_metrics: M must be a power of 2");
   }
   const auto bits = static_cast<std::size_t>(compute_bits_per_symbol(M));
   const std::size_t N = input.size() / M;
   const std::uint64_t total = compute_total_number_of_bits(N, static_cast<int>(bits));
   if (input.size() % M != 0 || out.size() != total ||
       (!apriori.empty() && apriori.size() != total)) {
-    throw std::invalid_argument(
-        "symbol_bit_metrics: sizes of input, a-priori values and output disagree");
+    throw ArgumentError("symbol_bit_metrics: sizes of input, a-priori values and output disagree");
   }
   if (!is_max_star_type(demod_type)) throw_bad_max_star_type(demod_type);
   if (bits == 0) return;

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "linkforge/checked.hpp"
+#include "linkforge/error.hpp"
 #include "linkforge/modem.hpp"
 #include "modem/tone_lanes.hpp"
 
@@ -54,14 +55,14 @@ void compute_tone_metrics(ComplexSpan<float> y, std::size_t M, float es_no, int 
   if (M == 0) {
     // No tones: any number of symbols gives an empty matrix.
     if (!y.re.empty() || !y.im.empty() || !out.empty()) {
-      throw std::invalid_argument("tone_metrics: tone outputs without tones");
+      throw ArgumentError("tone_metrics: tone outputs without tones");
     }
     return;
   }
   const std::size_t N = y.re.size() / M;
   if (!y.well_formed() || !fade.well_formed() || y.re.size() % M != 0 ||
       (faded && fade.re.size() != N) || out.size() != y.re.size()) {
-    throw std::invalid_argument("tone_metrics: sizes of tone outputs, fading and output disagree");
+    throw ArgumentError("tone_metrics: sizes of tone outputs, fading and output disagree");
   }
   const float two_es_no = 2.0f * es_no;
   const float energy_weight = es_no * es_no / (es_no + 1.0f);

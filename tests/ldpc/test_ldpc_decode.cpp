@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ldpc/ldpc_codes.hpp"
+#include "linkforge/error.hpp"
 #include "linkforge/ldpc.hpp"
 #include "peak_allocation.hpp"
 #include "hwy_targets.hpp"
@@ -129,29 +130,43 @@ TEST(SparseGraph, SocketsLeadBackToTheSameEdgeInEveryLayout) {
   }
 }
 
-// Messages are checked verbatim through the host; here every refusal is an exception.
+// Messages are checked verbatim through the hosts; here each refusal names its fault,
+// its argument and its place, counted from 0.
 TEST(SparseGraph, RefusesMatricesThatDescribeNoValidGraph) {
   struct Bad {
     int n;
     std::vector<std::vector<int>> rows, cols;
+    Fault fault;
+    const char* argument;
+    std::int64_t row, value;
   };
+  using enum Fault;
   // clang-format off
   const Bad cases[] = {
-      {1, {{0}, {0}}, {{0, 1}}},            // more checks than bits
-      {4, {{0}, {0}}, {{0}}},               // H_cols fits no layout
-      {5, {{0}, {0}, {1}}, {{0}, {0}, {0}, {0}}},  // z = 2 does not divide m = 3
-      {4, {{}, {0}}, {{1}, {}}},            // empty staircase row 0
-      {5, {{0, 1}, {0}, {}}, {{0, 1}, {0}, {}}},   // empty last-block row
-      {4, {{0, 2}, {1}}, {{0}, {1}}},       // a parity column listed in a staircase layout
-      {3, {{-1, 1}}, {{}, {0}, {}}},        // an empty cell before a position
-      {2, {{1}}, {{}, {0, 0}}},             // H_cols lists a check twice
-      {2, {{0, 1}}, {{0}, {}}},             // H_rows lists an edge H_cols lacks
+      {1, {{0}, {0}}, {{0, 1}}, kTooManyRows, "h_rows", -1, 2},
+      {4, {{0}, {0}}, {{0}}, kBadRowCount, "h_cols", -1, 1},
+      {5, {{0}, {0}, {1}}, {{0}, {0}, {0}, {0}}, kBlockSplit, "h_cols", -1, 2},  // z = 2, m = 3
+      {4, {{}, {0}}, {{1}, {}}, kEmptyRow, "h_rows", 0, 0},        // first staircase check
+      {5, {{0, 1}, {0}, {}}, {{0, 1}, {0}, {}}, kEmptyRow, "h_rows", 2, 1},  // last block
+      {4, {{0, 2}, {1}}, {{0}, {1}}, kNotPosition, "h_rows", 0, 2},  // a staircase parity bit
+      {3, {{-1, 1}}, {{}, {0}, {}}, kCellAfterEmpty, "h_rows", 0, -1},
+      {2, {{1}}, {{}, {0, 0}}, kRepeated, "h_cols", 1, 0},
+      {2, {{0, 1}}, {{0}, {}}, kUnmatched, "h_rows", 0, 1},
   };
   // clang-format on
   for (const Bad& c : cases) {
     const Cells rows = testing::to_cells(c.rows);
     const Cells cols = testing::to_cells(c.cols);
-    EXPECT_THROW(make_sparse_graph(c.n, rows.view(), cols.view()), std::invalid_argument);
+    try {
+      make_sparse_graph(c.n, rows.view(), cols.view());
+      ADD_FAILURE() << "accepted case " << (&c - cases);
+    } catch (const ArgumentError& e) {
+      const Refusal& r = e.refusal();
+      EXPECT_EQ(r.fault, c.fault) << e.what();
+      EXPECT_STREQ(r.argument, c.argument) << e.what();
+      EXPECT_EQ(r.row, c.row) << e.what();
+      EXPECT_EQ(r.value, c.value) << e.what();
+    }
   }
 }
 

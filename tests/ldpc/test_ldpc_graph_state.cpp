@@ -115,11 +115,11 @@ TEST(GraphStateSetup, RefusesBadIndicesBeforeWritingAnything) {
     EXPECT_TRUE(s.vn == vn_before && s.cn == cn_before) << message;
   };
   expect_refusal({{0, 1, 2}, {2, 3, 6}, {0, 4, 5}}, kBits,
-                 "check_index(2,3) is not a bit index in 0..5");
+                 "check_index[1, 2] = 6 lies outside 0..5");
   expect_refusal(kChecks, {{0, 2}, {0}, {0, 3}, {1}, {1, 2}, {2}},
-                 "var_index(3,2) is not a check index in 0..2");
+                 "var_index[2, 1] = 3 lies outside 0..2");
   expect_refusal({{0, 1}, {2, 3}, {0, 4}}, kBits,
-                 "check_index has 2 columns, fewer than the degree 3 of cn_state(1)");
+                 "check_index has 2 columns, fewer than the degree 3 of cn_state[0]");
   expect_refusal(kChecks, {{0, 2}, {0}, {0, 1}, {1}, {1, 2}},
                  "var_index has 5 rows, fewer than the 6 elements of vn_state");
   s.vn[3].degree = -1;
@@ -127,7 +127,7 @@ TEST(GraphStateSetup, RefusesBadIndicesBeforeWritingAnything) {
     setup(s, input);
     ADD_FAILURE() << "accepted a negative degree";
   } catch (const std::invalid_argument& e) {
-    EXPECT_EQ(std::string(e.what()), "vn_state(4): degree -1 is negative");
+    EXPECT_EQ(std::string(e.what()), "vn_state[3] has degree -1 < 0");
   }
 }
 
@@ -313,18 +313,18 @@ TEST(GraphStateStep, RefusesIndicesAndSocketsOutsideTheState) {
     EXPECT_TRUE(s.vn == vn_before && s.cn == cn_before) << message;
   };
   s.vn[2].checks[1] = 3;
-  expect_refusal("vn_state(3): edge 2 leads to check index 3, outside 0..2");
+  expect_refusal("edge 1 of vn_state[2] leads to cn_state[3], outside 0..2");
   s.vn[2].checks[1] = 1;
   s.vn[2].sockets[1] = 3;
-  expect_refusal("vn_state(3): edge 2 has socket 3, but check index 1 has 3 edges");
+  expect_refusal("edge 1 of vn_state[2] has socket 3, but cn_state[1] has 3 edges");
   s.vn[2].sockets[1] = 0;
   s.cn[1].bits[0] = -1;
-  expect_refusal("cn_state(2): edge 1 leads to bit index -1, outside 0..5");
+  expect_refusal("edge 0 of cn_state[1] leads to vn_state[-1], outside 0..5");
   s.cn[1].bits[0] = 1;
-  expect_refusal("cn_state(2): edge 1 has socket 1, but bit index 1 has 1 edges");
+  expect_refusal("edge 0 of cn_state[1] has socket 1, but vn_state[1] has 1 edges");
   s.cn[1].bits[0] = 2;
   s.cn[1].sockets[0] = 2;
-  expect_refusal("cn_state(2): edge 1 has socket 2, but bit index 2 has 2 edges");
+  expect_refusal("edge 0 of cn_state[1] has socket 2, but vn_state[2] has 2 edges");
   s.cn[1].sockets[0] = 1;
   graph_state_step(input, s.vn_ptrs, s.cn_ptrs, s.cn_ptrs.size(), output, bits);
   EXPECT_THROW(graph_state_step(std::vector<double>(5), s.vn_ptrs, s.cn_ptrs, 3, output, bits),

@@ -195,7 +195,13 @@ class TestRefusals:
         ("circular_turbo_decode", dict(poly=POLY.T), "poly"),
         ("wcdma_permutation", dict(K=39), "40"),
         ("seeded_spread_permutation", dict(seed=0), "seed"),
-        ("graph_state_setup", dict(check_index=np.array([[0.0, 1, 9], [2, 3, 4], [0, 4, 5]])), ""),
+        # Places count from 0; positions in H_rows and H_cols from 1, as given.
+        ("sparse_graph_solve", dict(H_rows=np.array([[1.0, 5, 0], [2, 3, 4], [1, 3, 0], [4, 0, 0]])),
+         r"H_rows\[0, 1\] is not a position in 1\.\.4"),
+        ("sparse_graph_decode", dict(H_rows=np.array([[1.0, 1, 0], [2, 3, 4], [1, 3, 0], [4, 0, 0]])),
+         r"H_rows\[0\] lists position 1 twice"),
+        ("graph_state_setup", dict(check_index=np.array([[0.0, 1, 9], [2, 3, 4], [0, 4, 5]])),
+         r"check_index\[0, 2\] = 9 lies outside 0\.\.5"),
     ])
     def test_bad_values_name_the_argument(self, name, changes, message):
         with pytest.raises(ValueError, match=message):
