@@ -7,6 +7,7 @@
 #include "generator_arg.hpp"
 #include "linkforge/checked.hpp"
 #include "linkforge/conv.hpp"
+#include "linkforge/viterbi.hpp"
 
 namespace {
 
@@ -20,34 +21,19 @@ void trellis_best_path_gateway(Call& call) {
   if (call.nargin() < 2) fail(kUsage);
   const Matrix input_c(call.arg(0), "input_c");
   const GeneratorArg code = read_generator(call.arg(1));
-  const std::size_t CL = input_c.cols();
-  const auto n = static_cast<std::size_t>(code.n);
-  const auto m = static_cast<std::size_t>(code.K - 1);
-  if (CL % n != 0) fail("Length of input_c must be a multiple of n, the number of rows in g");
-
   const int code_type = call.nargin() >= 3 ? scalar_int(call.arg(2), "code_type") : 0;
-  const bool tail_biting = code_type > 1;
-  std::size_t L = 0;
-  std::size_t depth_steps = 0;
+  ViterbiParams params;
+  params.block_end = block_end_from_code_type(code_type);
+  const bool tail_biting = params.block_end == BlockEnd::kTailBiting;
   if (tail_biting) {
-    L = CL / n;
     const int depth = call.nargin() >= 4 ? scalar_int(call.arg(3), "depth") : 6;
     if (depth < 0) fail("depth must not be negative");
-    if (L < 1) fail("a tail-biting block needs at least one trellis step");
-    depth_steps = static_cast<std::size_t>(depth) * static_cast<std::size_t>(code.K);
-  } else {
-    if (CL / n < m) fail("input_c is shorter than the K - 1 tail steps of a terminated code");
-    L = CL / n - m;
+    params.depth_steps = static_cast<std::size_t>(depth) * static_cast<std::size_t>(code.K);
   }
+  const std::size_t L = viterbi_block_steps(input_c.cols(), code.K, code.n, params.block_end);
   if (call.nargout() > 1) fail(kUsage);
-
-  const std::size_t recorded = tail_biting ? add_sat(L, depth_steps) : L + m;
   MemoryEstimate()
-      .bytes(trellis_table_bytes(code.K))
-      .bytes(trellis_best_path_bytes(code.K, code.n, recorded))
-      .values<float>(CL)  // single-precision inputs
-      .values<int>(L)     // decisions
-      .output(1, L)
+      .call(trellis_best_path_memory(code.K, code.n, L, params, 1))
       .require("the decoder");
 
   const SingleArray c = single_soft(input_c.row(), "input_c");
@@ -56,7 +42,7 @@ void trellis_best_path_gateway(Call& call) {
   Output output_u = Output::real_uninit(1, L);
   const Trellis trellis = make_trellis(code.g, code.K, code_type == 0);
   if (tail_biting) {
-    trellis_best_path_circular(decisions, c.values, trellis, depth_steps, host_interrupt());
+    trellis_best_path_circular(decisions, c.values, trellis, params.depth_steps, host_interrupt());
   } else {
     trellis_best_path(decisions, c.values, trellis, host_interrupt());
   }

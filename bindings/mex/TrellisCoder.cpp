@@ -22,20 +22,11 @@ void trellis_coder(Call& call) {
   const GeneratorArg code = read_generator(call.arg(1));
   const int code_type = call.nargin() == 3 ? scalar_int(call.arg(2), "code_type") : 0;
   const CodeType type = code_type_from_int(code_type);
-  const bool tail_biting = type == CodeType::kTailBiting;
-  const auto m = static_cast<std::size_t>(code.K - 1);
-  if (tail_biting && L < m) fail("a tail-biting block needs at least K - 1 data bits");
+  const std::size_t N = trellis_coder_length(L, code.K, code.n, type);
 
   const std::span<const double> values = input.row();
   refuse_nan(values, "input");
-  const std::size_t N = (tail_biting ? L : L + m) * static_cast<std::size_t>(code.n);
-  MemoryEstimate()
-      .bytes(trellis_table_bytes(code.K))
-      .values<int>(std::size_t{1} << m)  // tail inputs
-      .values<int>(L)                    // data bits
-      .values<int>(N)                    // code bits
-      .output(1, N)
-      .require("the encoder");
+  MemoryEstimate().call(trellis_coder_memory(L, code.K, code.n, type, 1)).require("the encoder");
   std::vector<int> data(L);
   for (std::size_t k = 0; k < L; ++k) data[k] = trunc_to_int(values[k]) != 0;
 

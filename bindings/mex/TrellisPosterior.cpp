@@ -24,7 +24,7 @@ void trellis_posterior_gateway(Call& call) {
   const Matrix input_c(call.arg(1), "input_c");
   const GeneratorArg code = read_generator(call.arg(2));
   const std::size_t L = input_u.cols();
-  const std::size_t coded = (L + static_cast<std::size_t>(code.K - 1)) * code.n;
+  const std::size_t coded = trellis_coder_length(L, code.K, code.n, CodeType::kFeedForward);
   if (input_c.cols() != coded) fail("TrellisPosterior: Length of input_u and input_c don't agree");
   const int code_type = call.nargin() >= 4 ? scalar_int(call.arg(3), "code_type") : 0;
   const int decoder_type = call.nargin() >= 5 ? scalar_int(call.arg(4), "decoder_type") : 0;
@@ -35,11 +35,7 @@ void trellis_posterior_gateway(Call& call) {
   const bool code_bits = call.nargout() >= 2;
   const std::size_t coded_out = code_bits ? coded : 0;
   MemoryEstimate()
-      .bytes(trellis_table_bytes(code.K))
-      .bytes(trellis_posterior_bytes(code.K, code.n, L))
-      .values<float>(add_sat(mul_sat(L, 2), add_sat(coded, coded_out)))  // inputs and outputs
-      .output(1, L)
-      .output(1, coded_out)
+      .call(trellis_posterior_memory(code.K, code.n, L, code_bits, 1))
       .require("the decoder");
 
   const SingleArray u = single_soft(input_u.row(), "input_u");

@@ -65,11 +65,7 @@ void turbo_decode_gateway(Call& call) {
   const bool all_pages = call.nargout() >= 2;
   const auto pages = static_cast<std::size_t>(params.iterations);
   MemoryEstimate()
-      .bytes(trellis_table_bytes(code.K))
-      .bytes(turbo_decode_bytes(L, code.K, params.threads, F))
-      .output(F, L)
-      .output(mul_sat(F, L), all_pages ? pages : 0)
-      .output(F, 1)
+      .call(turbo_decode_memory(L, code.K, params, F, all_pages ? pages : 0))
       .require("the decoder");
 
   const Trellis trellis = make_trellis(code.g, code.K, true);

@@ -182,6 +182,10 @@ void require_memory(std::uint64_t bytes, const char* what);
 // through require_memory.
 struct GatewayMemory {
   static void require(std::uint64_t bytes, const char* what) { require_memory(bytes, what); }
+  // Doubles, counted twice: the host copies what a module hands it.
+  static std::uint64_t result_bytes(std::uint64_t count) noexcept {
+    return mul_sat(count, 2 * sizeof(double));
+  }
 };
 using MemoryEstimate = BasicMemoryEstimate<GatewayMemory>;
 

@@ -109,6 +109,10 @@ std::string host_message(const ArgumentError& error) {
              index_kind(r.other) + " " + num(r.extra) + " has " + num(r.limit) + " edges";
     case Fault::kShortArray:
       return a + "(" + row + "): an array is shorter than the degree";
+    case Fault::kNotMultiple:
+      return "Length of " + a + " must be a multiple of n, the number of rows in g";
+    case Fault::kShorterThanTail:
+    case Fault::kEmptyBlock:
     case Fault::kOther:
       break;
   }

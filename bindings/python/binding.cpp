@@ -142,6 +142,8 @@ std::string python_message(const ArgumentError& error) {
     case Fault::kTooManyRows:
       return a + " has " + num(r.value) + " rows, more than the " + num(r.limit) +
              " code bits of input";
+    case Fault::kNotMultiple:
+      return "the length of " + a + " must be a multiple of n, the number of rows in g_encoder";
     case Fault::kBadRowCount:
       return a + " has " + num(r.value) + " rows; it needs one per code bit (" + num(r.limit) +
              ") or per data bit (" + num(r.extra) + ", or up to " + num(r.limit) +

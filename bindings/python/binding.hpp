@@ -87,6 +87,8 @@ void require_memory(std::uint64_t bytes, const char* what);
 // through require_memory.
 struct BindingMemory {
   static void require(std::uint64_t bytes, const char* what) { require_memory(bytes, what); }
+  // Float64 or int64 arrays the function creates and returns.
+  static std::uint64_t result_bytes(std::uint64_t count) noexcept { return mul_sat(count, 8); }
 };
 using MemoryEstimate = BasicMemoryEstimate<BindingMemory>;
 

@@ -51,15 +51,10 @@ py::array_t<double> trellis_coder(py::handle input, py::handle g_encoder, long l
   const Frames data = frames(input, "input");
   const Code code = read_generator(g_encoder, "g_encoder");
   const CodeType type = code_type_from_int(code_type_int(code_type));
-  const bool tail_biting = type == CodeType::kTailBiting;
   const std::size_t L = data.length();
-  if (tail_biting && L < code.m()) fail("a tail-biting block needs at least K - 1 data bits");
-  const std::size_t N = (tail_biting ? L : L + code.m()) * static_cast<std::size_t>(code.n);
+  const std::size_t N = trellis_coder_length(L, code.K, code.n, type);
   MemoryEstimate()
-      .bytes(trellis_table_bytes(code.K))
-      .values<int>(std::size_t{1} << code.m())
-      .values<int>(add_sat(L, N))
-      .values<double>(mul_sat(data.frames(), N))
+      .call(trellis_coder_memory(L, code.K, code.n, type, data.frames()))
       .require("the encoder");
   refuse_nan(data.re, "input");
   OutFrames out = out_frames(data.lead, N);
@@ -83,14 +78,11 @@ py::tuple trellis_posterior(py::handle input_u, py::handle input_c, py::handle g
   same_frames(u, c, "input_u and input_c");
   const Code code = read_generator(g_encoder, "g_encoder");
   const std::size_t L = u.length();
-  const std::size_t coded = (L + code.m()) * static_cast<std::size_t>(code.n);
+  const std::size_t coded = trellis_coder_length(L, code.K, code.n, CodeType::kFeedForward);
   if (c.length() != coded) fail("the lengths of input_u and input_c don't agree: input_c must hold (L + K - 1)*n values");
   const int type = read_max_star(decoder_type, "decoder_type");
   MemoryEstimate()
-      .bytes(trellis_table_bytes(code.K))
-      .bytes(trellis_posterior_bytes(code.K, code.n, L))
-      .values<float>(add_sat(mul_sat(L, 2), mul_sat(coded, 2)))
-      .values<double>(mul_sat(u.frames(), add_sat(L, coded)))
+      .call(trellis_posterior_memory(code.K, code.n, L, true, u.frames()))
       .require("the decoder");
   refuse_bad_soft_values(u.re, "input_u");
   refuse_bad_soft_values(c.re, "input_c");
@@ -118,20 +110,14 @@ struct BestPathShape {
 
 BestPathShape best_path_shape(std::size_t CL, const Code& code, long long code_type,
                               long long depth) {
-  const auto n = static_cast<std::size_t>(code.n);
-  if (CL % n != 0) fail("the length of input_c must be a multiple of n, the number of rows in g_encoder");
   BestPathShape s;
   s.params.block_end = block_end_from_code_type(code_type_int(code_type));
   if (s.params.block_end == BlockEnd::kTailBiting) {
-    s.L = CL / n;
     if (depth < 0) fail("depth must not be negative");
     if (depth > INT_MAX) fail("depth is out of range");
-    if (s.L < 1) fail("a tail-biting block needs at least one trellis step");
     s.params.depth_steps = static_cast<std::size_t>(depth) * static_cast<std::size_t>(code.K);
-  } else {
-    if (CL / n < code.m()) fail("input_c is shorter than the K - 1 tail steps of a terminated code");
-    s.L = CL / n - code.m();
   }
+  s.L = viterbi_block_steps(CL, code.K, code.n, s.params.block_end);
   return s;
 }
 
@@ -141,13 +127,8 @@ py::array_t<double> trellis_best_path(py::handle input_c, py::handle g_encoder,
   const Code code = read_generator(g_encoder, "g_encoder");
   const BestPathShape s = best_path_shape(c.length(), code, code_type, depth);
   const bool tail_biting = s.params.block_end == BlockEnd::kTailBiting;
-  const std::size_t recorded = tail_biting ? add_sat(s.L, s.params.depth_steps) : s.L + code.m();
   MemoryEstimate()
-      .bytes(trellis_table_bytes(code.K))
-      .bytes(trellis_best_path_bytes(code.K, code.n, recorded))
-      .values<float>(c.length())
-      .values<int>(s.L)
-      .values<double>(mul_sat(c.frames(), s.L))
+      .call(trellis_best_path_memory(code.K, code.n, s.L, s.params, c.frames()))
       .require("the decoder");
   refuse_bad_soft_values(c.re, "input_c");
   OutFrames out = out_frames(c.lead, s.L);
@@ -175,9 +156,7 @@ py::array_t<double> viterbi_decode(py::handle input_c, py::handle g_encoder, lon
   BestPathShape s = best_path_shape(c.length(), code, code_type, depth);
   s.params.threads = read_threads(threads);
   MemoryEstimate()
-      .bytes(trellis_table_bytes(code.K))
-      .bytes(viterbi_decode_bytes(code.K, code.n, s.L, s.params))
-      .values<double>(mul_sat(c.frames(), s.L))
+      .call(viterbi_decode_memory(code.K, code.n, s.L, s.params, c.frames()))
       .require("the decoder");
   refuse_bad_soft_values(c.re, "input_c");
   OutFrames out = out_frames(c.lead, s.L);
@@ -214,13 +193,7 @@ py::tuple turbo_decode(py::handle ys_arg, py::handle yp1_arg, py::handle yp2_arg
   const std::vector<int> alpha = read_positions(alpha_values.re, "alpha");
   const std::size_t F = ys.frames();
   const auto pages = static_cast<std::size_t>(params.iterations);
-  MemoryEstimate()
-      .bytes(trellis_table_bytes(code.K))
-      .bytes(turbo_decode_bytes(L, code.K, params.threads))
-      .values<double>(mul_sat(mul_sat(F, L), add_sat(pages, 1)))
-      .values<int>(F)
-      .values<std::int64_t>(F)
-      .require("the decoder");
+  MemoryEstimate().call(turbo_decode_memory(L, code.K, params, F, pages)).require("the decoder");
   refuse_bad_soft_values(ys.re, "ys");
   refuse_bad_soft_values(yp1.re, "yp1");
   refuse_bad_soft_values(yp2.re, "yp2");

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "linkforge/interrupt.hpp"
+#include "linkforge/memory.hpp"
 #include "linkforge/trellis.hpp"
 
 namespace linkforge {
@@ -29,6 +30,17 @@ std::vector<int> tail_inputs(const Trellis& trellis, CodeType type);
 
 // Number of code bits for L data bits: n*(L + m), or n*L for tail-biting blocks.
 std::size_t trellis_encode_length(const Trellis& trellis, std::size_t L, bool tail_biting);
+
+// The code bits of a block of L data bits of a code of constraint length K with n code
+// bits per step and the given type. Throws ArgumentError (Fault::kShorterThanTail on
+// `input`) for a tail-biting block of fewer than K - 1 data bits.
+std::size_t trellis_coder_length(std::size_t L, int K, int n, CodeType type);
+
+// What encoding `frames` blocks of L data bits one after the other needs (the tables,
+// the tail inputs, the data and code bits of a frame; results: frames x
+// trellis_coder_length).
+CallMemory trellis_coder_memory(std::size_t L, int K, int n, CodeType type,
+                                std::uint64_t frames) noexcept;
 
 // Encodes data bits (0 or 1) into output (trellis_encode_length values of 0 or 1).
 // A negative tail_inputs[0] marks a tail-biting block: the encoder first passes the
@@ -63,6 +75,12 @@ void trellis_posterior_scalar(std::span<const float> input_u, std::span<const fl
 // Bytes of working memory trellis_posterior takes for a code of constraint length K
 // with n code bits per step and L data bits, tables excluded (saturating).
 std::uint64_t trellis_posterior_bytes(int K, int n, std::size_t L) noexcept;
+
+// What decoding `frames` blocks of L data bits one after the other needs (the tables,
+// the working memory, single-precision inputs and outputs of a frame; results: frames x
+// L data values, plus frames x (L + K - 1)*n code values when `code_bits`).
+CallMemory trellis_posterior_memory(int K, int n, std::size_t L, bool code_bits,
+                                    std::uint64_t frames) noexcept;
 
 // ---------------------------------------------------------------------------------
 // Viterbi decoder (correlation metric, traceback from the end of the block)

@@ -45,6 +45,12 @@ enum class Fault : std::uint8_t {
   kEdgeSocket,        // edge col of node row of argument has socket value, but node extra
                       // of other has limit edges
   kShortArray,        // node `row` of argument has an array shorter than its degree
+  kNotMultiple,       // argument holds value values, not a multiple of limit (the code
+                      // bits per trellis step)
+  kShorterThanTail,   // argument is shorter than the limit (K - 1) tail steps of a
+                      // terminated block (value 0), or holds fewer than limit data bits of
+                      // a tail-biting one (value 1)
+  kEmptyBlock,        // argument holds no trellis step of a tail-biting block
 };
 
 struct Refusal {

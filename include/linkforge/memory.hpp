@@ -70,10 +70,19 @@ std::string memory_refusal(const char* what, std::uint64_t bytes, const MemoryLi
 std::optional<std::string> memory_shortfall(std::uint64_t bytes, const char* what,
                                             std::string_view raise_budget);
 
+// What one call of a module needs, from the call's shape: `working` bytes (tables,
+// working arrays, inputs and outputs in the kernel's types) and `results` values the
+// call hands back, which each host holds in arrays of its own.
+struct CallMemory {
+  std::uint64_t working = 0;
+  std::uint64_t results = 0;
+};
+
 // What a call will hold at its peak, added up before it allocates anything: converted
 // inputs, working arrays, kernel outputs and host outputs (saturating). require(what)
 // hands the total to Host::require(bytes, what), the host's refusal of a call that would
-// hold more than the memory limit.
+// hold more than the memory limit; Host::result_bytes(count) is what `count` result
+// values take in the host.
 template <class Host>
 class BasicMemoryEstimate {
  public:
@@ -90,6 +99,11 @@ class BasicMemoryEstimate {
   // hands it.
   BasicMemoryEstimate& output(std::uint64_t rows, std::uint64_t cols, bool complex = false) {
     return bytes(mul_sat(mul_sat(rows, cols), complex ? 4 * sizeof(double) : 2 * sizeof(double)));
+  }
+  // A module's own need: its working bytes and its results as the host holds them
+  // (Host::result_bytes).
+  BasicMemoryEstimate& call(const CallMemory& need) {
+    return bytes(need.working).bytes(Host::result_bytes(need.results));
   }
   std::uint64_t total() const noexcept { return total_; }
   void require(const char* what) const { Host::require(total_, what); }

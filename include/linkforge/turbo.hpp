@@ -21,9 +21,10 @@
 #include <span>
 
 #include "linkforge/frames.hpp"
-#include "linkforge/parallel.hpp"
 #include "linkforge/interrupt.hpp"
 #include "linkforge/max_star.hpp"
+#include "linkforge/memory.hpp"
+#include "linkforge/parallel.hpp"
 #include "linkforge/trellis.hpp"
 
 namespace linkforge {
@@ -72,6 +73,12 @@ void turbo_decode(const TurboChannel& channel, const Trellis& trellis,
 // threads that have a group of frames to decode count.
 std::uint64_t turbo_decode_bytes(std::size_t L, int K, int threads,
                                  std::uint64_t frames = kFramesUnknown) noexcept;
+
+// What a call of turbo_decode needs for `frames` blocks of L bits (the tables, the
+// working memory and the iteration counts; results: the frames x L values of app, of
+// `pages` pages of app_all and the frames' iteration counts).
+CallMemory turbo_decode_memory(std::size_t L, int K, const TurboDecodeParams& params,
+                               std::uint64_t frames, std::size_t pages) noexcept;
 
 // Frames that share one pass of the decoder on this machine (the SIMD lanes of single
 // precision of the best target the CPU runs).

@@ -14,6 +14,7 @@
 
 #include "linkforge/frames.hpp"
 #include "linkforge/interrupt.hpp"
+#include "linkforge/memory.hpp"
 #include "linkforge/parallel.hpp"
 #include "linkforge/trellis.hpp"
 
@@ -60,6 +61,21 @@ void viterbi_decode(const FrameView<const double>& input_c, const Trellis& trell
 // count.
 std::uint64_t viterbi_decode_bytes(int K, int n, std::size_t L, const ViterbiParams& params,
                                    std::uint64_t frames = kFramesUnknown) noexcept;
+
+// The data steps L of blocks of `coded` channel values (the inverse of
+// viterbi_input_length), for a code of constraint length K with n code bits per step.
+// Throws ArgumentError on input_c: Fault::kNotMultiple when coded is not a multiple of
+// n, Fault::kShorterThanTail for a terminated block shorter than its K - 1 tail steps,
+// Fault::kEmptyBlock for a tail-biting block without a step.
+std::size_t viterbi_block_steps(std::size_t coded, int K, int n, BlockEnd end);
+
+// What a call needs for `frames` blocks of L data bits: viterbi_decode over all of them
+// at once, or trellis_best_path(_circular) one frame after the other with single-precision
+// inputs and int decisions (both with the trellis tables; results: frames x L).
+CallMemory viterbi_decode_memory(int K, int n, std::size_t L, const ViterbiParams& params,
+                                 std::uint64_t frames) noexcept;
+CallMemory trellis_best_path_memory(int K, int n, std::size_t L, const ViterbiParams& params,
+                                    std::uint64_t frames) noexcept;
 
 // Frames that share one pass of the decoder on this machine (the SIMD lanes of single
 // precision of the best target the CPU runs).

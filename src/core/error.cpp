@@ -96,6 +96,13 @@ std::string describe(const Refusal& r) {
              ", but " + o + "[" + num(r.extra) + "] has " + num(r.limit) + " edges";
     case Fault::kShortArray:
       return cell(r) + " has an array shorter than its degree";
+    case Fault::kNotMultiple:
+      return "the length of " + a + " must be a multiple of n, the number of rows in g";
+    case Fault::kShorterThanTail:
+      return r.value == 0 ? a + " is shorter than the K - 1 tail steps of a terminated code"
+                          : std::string("a tail-biting block needs at least K - 1 data bits");
+    case Fault::kEmptyBlock:
+      return "a tail-biting block needs at least one trellis step";
   }
   return a + " is not valid";
 }

@@ -13,11 +13,12 @@
 #include <vector>
 
 #include "hwy/targets.h"
-#include "linkforge/conv.hpp"
+#include "hwy_targets.hpp"
 #include "linkforge/checked.hpp"
+#include "linkforge/conv.hpp"
+#include "linkforge/error.hpp"
 #include "linkforge/viterbi.hpp"
 #include "peak_allocation.hpp"
-#include "hwy_targets.hpp"
 
 namespace linkforge {
 namespace {
@@ -242,6 +243,29 @@ TEST(ViterbiDecode, RefusesShapesThatDisagreeAndStopsWhenInterrupted) {
                  Interrupted);
   }
   viterbi_decode(input, t, params, output, Interrupt([](void*) noexcept { return false; }));
+}
+
+// The hosts read a block's steps from its channel values: the inverse of
+// viterbi_input_length, naming what is wrong with input_c otherwise.
+TEST(ViterbiDecode, BlockStepsInvertTheInputLength) {
+  const Trellis t = make_trellis(std::vector<int>{7, 5}, 3, false);
+  for (const BlockEnd end : {BlockEnd::kTerminated, BlockEnd::kTailBiting}) {
+    for (const std::size_t L : {1, 7, 500}) {
+      EXPECT_EQ(viterbi_block_steps(viterbi_input_length(t, L, end), 3, 2, end), L);
+    }
+  }
+  const auto fault = [](std::size_t coded, BlockEnd end) {
+    try {
+      viterbi_block_steps(coded, 3, 2, end);
+    } catch (const ArgumentError& e) {
+      return e.refusal().fault;
+    }
+    return Fault::kOther;
+  };
+  EXPECT_EQ(fault(5, BlockEnd::kTerminated), Fault::kNotMultiple);
+  EXPECT_EQ(fault(2, BlockEnd::kTerminated), Fault::kShorterThanTail);
+  EXPECT_EQ(fault(4, BlockEnd::kTerminated), Fault::kOther);  // L = 0 is a block
+  EXPECT_EQ(fault(0, BlockEnd::kTailBiting), Fault::kEmptyBlock);
 }
 
 // The working-memory estimate bounds what a call allocates, and by little more: a call

@@ -240,6 +240,14 @@ class TestMemory:
         with pytest.raises(MemoryError):
             lf.seeded_spread_permutation(2**31 - 1, 2, 1)
 
+    def test_threads_without_frames_take_no_memory(self, monkeypatch):
+        # One 5114-bit frame asked of 1024 threads: one thread's arrays, not 1024.
+        monkeypatch.setenv("LINKFORGE_MEMORY_BUDGET", "64M")
+        L, g = 5114, np.array([[1.0, 0, 1, 1], [1, 1, 0, 1]])
+        z = np.zeros((1, L))
+        lf.turbo_decode(z, z, z, np.zeros((1, 12)), g, np.arange(L), 2, 1, threads=1024)
+        lf.viterbi_decode(np.zeros((1, 2 * (L + 2))), G75, 0, threads=1024)
+
     def test_the_budget_is_read_from_the_environment(self, monkeypatch):
         monkeypatch.setenv("LINKFORGE_MEMORY_BUDGET", "64K")
         with pytest.raises(MemoryError, match="LINKFORGE_MEMORY_BUDGET"):
