@@ -27,11 +27,10 @@ void graph_state_setup(Call& call) {
   refuse_bad_soft_values(received, "input");
   const GraphStateArgs state = read_graph_state(call.arg(3), received.size(), call.arg(4),
                                                 check_index.rows(), StateUse::kSetup);
-  // The index cells, then the edge lists, sockets and the search for them: at most six
-  // ints per cell and per node.
-  const std::uint64_t items = add_sat(add_sat(check_index.size(), var_index.size()),
-                                      add_sat(received.size(), check_index.rows()));
-  MemoryEstimate().values<int>(mul_sat(items, 6)).require("the set-up");
+  MemoryEstimate()
+      .call(ldpc::graph_state_setup_memory(check_index.size(), var_index.size(), received.size(),
+                                           check_index.rows()))
+      .require("the set-up");
   const std::vector<int> check_cells = index_cells(check_index);
   const std::vector<int> var_cells = index_cells(var_index);
   ldpc::graph_state_setup(received, {check_cells, check_index.rows(), check_index.cols()},

@@ -27,11 +27,8 @@ void graph_state_step(Call& call) {
   const GraphStateArgs state = read_graph_state(call.arg(1), received.size(), call.arg(2),
                                                 static_cast<std::size_t>(m), StateUse::kStep);
   MemoryEstimate()
-      .values<int>(received.size())  // decisions
-      .bytes(ldpc::graph_state_step_bytes(state.vn, state.cn, received.size(),
+      .call(ldpc::graph_state_step_memory(state.vn, state.cn, received.size(),
                                           static_cast<std::size_t>(m)))
-      .output(1, received.size())
-      .output(1, received.size())
       .require("the step");
   Output output = Output::real(1, received.size());
   Output bits = Output::real(1, received.size());

@@ -50,22 +50,11 @@ void sparse_graph_decode(Call& call) {
     if (params.threads < 0 || params.threads > 1024) fail("threads must be 0 (all) to 1024");
   }
 
-  // Every check's degree is bounded as the edges are: its listed cells and two parity
-  // bits.
-  const std::uint64_t edges = code_graph_edge_bound(h_rows);
-  const std::size_t k_bound = n_cols - std::min(n_cols, h_rows.rows());
   const auto iterations = static_cast<std::size_t>(params.max_iter);
   const std::size_t data_rows = call.nargin() >= 8 ? mxGetM(call.arg(7)) : 0;
   MemoryEstimate()
-      .values<int>(add_sat(h_rows.size(), h_cols.size()))  // index cells
-      .bytes(ldpc::sparse_graph_bytes(n_cols, h_rows.rows(), edges))
-      .bytes(ldpc::decode_batch_bytes(n_cols, k_bound, edges, h_rows.cols() + 2, params.threads, F))
-      .values<int>(mul_sat(std::min(data_rows, std::max<std::size_t>(F, 1)), k_bound))
-      .values<std::uint8_t>(mul_sat(F, n_cols))
-      .values<int>(add_sat(mul_sat(F, iterations), F))
-      .output(F, n_cols)
-      .output(F, iterations)
-      .output(F, 1)
+      .call(ldpc::sparse_graph_decode_memory(code_shape(n_cols, h_rows, h_cols), params, F,
+                                             data_rows))
       .require("the decoder");
   const ldpc::SparseGraph graph = make_code_graph(n, h_rows, h_cols);
 

@@ -41,18 +41,10 @@ void sparse_graph_solve(Call& call) {
   if (call.nargin() >= 6) params.r_scale = read_scale_factor(call.arg(5), "r_scale_factor");
   if (call.nargin() >= 7) params.q_scale = read_scale_factor(call.arg(6), "q_scale_factor");
 
-  const std::uint64_t edges = code_graph_edge_bound(h_rows);
   const auto iterations = static_cast<std::size_t>(params.max_iter);
   MemoryEstimate()
-      .values<int>(add_sat(h_rows.size(), h_cols.size()))  // index cells
-      .bytes(ldpc::sparse_graph_bytes(received.size(), h_rows.rows(), edges))
-      .bytes(ldpc::decode_bytes(received.size(), edges))
-      .values<float>(received.size())  // channel values
-      .values<int>(received.size())    // data bits (k <= n)
-      .values<std::uint8_t>(mul_sat(iterations, received.size()))
-      .values<int>(iterations)
-      .output(iterations, received.size())
-      .output(iterations, 1)
+      .call(ldpc::sparse_graph_solve_memory(code_shape(received.size(), h_rows, h_cols),
+                                            params.max_iter))
       .require("the decoder");
   const ldpc::SparseGraph graph = make_code_graph(n, h_rows, h_cols);
 

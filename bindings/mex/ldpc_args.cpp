@@ -30,8 +30,8 @@ float read_scale_factor(const mxArray* array, const char* name) {
   return value;
 }
 
-std::uint64_t code_graph_edge_bound(const Matrix& h_rows) {
-  return add_sat(h_rows.size(), mul_sat(h_rows.rows(), 2));
+ldpc::SparseGraphShape code_shape(std::size_t n, const Matrix& h_rows, const Matrix& h_cols) {
+  return {n, h_rows.rows(), h_rows.cols(), h_cols.size()};
 }
 
 ldpc::SparseGraph make_code_graph(int n, const Matrix& h_rows, const Matrix& h_cols) {

@@ -25,10 +25,8 @@ std::vector<int> index_cells(const Matrix& matrix);
 // A scale factor of the decoders, rounded to single precision; refused unless finite.
 float read_scale_factor(const mxArray* array, const char* name);
 
-// The upper bound of the edge count of the graph that make_code_graph builds from H_rows:
-// every edge is a listed cell or one of the at most two parity bits a staircase adds
-// per check.
-std::uint64_t code_graph_edge_bound(const Matrix& h_rows);
+// The shape of the code of n bits that make_code_graph builds from H_rows and H_cols.
+ldpc::SparseGraphShape code_shape(std::size_t n, const Matrix& h_rows, const Matrix& h_cols);
 
 // The Tanner graph of a code of n bits from its 1-based index matrices; refuses
 // malformed matrices with the graph's own message.

@@ -53,13 +53,14 @@ float read_scale(double value, const char* name) {
 
 struct Code {
   Matrix rows, cols;
-  std::uint64_t edges = 0;
+
+  ldpc::SparseGraphShape shape(std::size_t n) const {
+    return {n, rows.rows, rows.cols, cols.values.size()};
+  }
 };
 
 Code read_code(py::handle H_rows, py::handle H_cols) {
-  Code c{matrix(H_rows, "H_rows"), matrix(H_cols, "H_cols"), 0};
-  c.edges = add_sat(c.rows.values.size(), mul_sat(c.rows.rows, 2));
-  return c;
+  return {matrix(H_rows, "H_rows"), matrix(H_cols, "H_cols")};
 }
 
 ldpc::SparseGraph make_graph(int n, const Code& code) {
@@ -113,14 +114,7 @@ py::tuple sparse_graph_solve(py::handle input, py::handle H_rows, py::handle H_c
   params.q_scale = read_scale(q_scale_factor, "q_scale_factor");
   const auto iterations = static_cast<std::size_t>(params.max_iter);
   MemoryEstimate()
-      .values<int>(add_sat(code.rows.values.size(), code.cols.values.size()))
-      .bytes(ldpc::sparse_graph_bytes(n, code.rows.rows, code.edges))
-      .bytes(ldpc::decode_bytes(n, code.edges))
-      .values<float>(n)
-      .values<int>(n)
-      .values<std::uint8_t>(mul_sat(iterations, n))
-      .values<double>(mul_sat(iterations, n))
-      .values<std::int64_t>(iterations)
+      .call(ldpc::sparse_graph_solve_memory(code.shape(n), params.max_iter))
       .require("the decoder");
   refuse_bad_soft_values(received.re, "input");
   const ldpc::SparseGraph graph = make_graph(static_cast<int>(n), code);
@@ -159,17 +153,10 @@ py::tuple sparse_graph_decode(py::handle input, py::handle H_rows, py::handle H_
   params.r_scale = read_scale(r_scale_factor, "r_scale_factor");
   params.q_scale = read_scale(q_scale_factor, "q_scale_factor");
   params.threads = read_threads(threads);
-  const std::size_t k_bound = n - std::min(n, code.rows.rows);
   const auto iterations = static_cast<std::size_t>(params.max_iter);
+  // The reference bits are counted as one row per frame, whatever data holds.
   MemoryEstimate()
-      .values<int>(add_sat(code.rows.values.size(), code.cols.values.size()))
-      .bytes(ldpc::sparse_graph_bytes(n, code.rows.rows, code.edges))
-      .bytes(ldpc::decode_batch_bytes(n, k_bound, code.edges, code.rows.cols + 2, params.threads))
-      .values<int>(mul_sat(std::max<std::size_t>(F, 1), k_bound))
-      .values<std::uint8_t>(mul_sat(F, n))
-      .values<int>(add_sat(mul_sat(F, iterations), F))
-      .values<double>(mul_sat(F, n))
-      .values<std::int64_t>(add_sat(mul_sat(F, iterations), F))
+      .call(ldpc::sparse_graph_decode_memory(code.shape(n), params, F, F))
       .require("the decoder");
   refuse_bad_soft_values(in.re, "input");
   const ldpc::SparseGraph graph = make_graph(static_cast<int>(n), code);
@@ -283,10 +270,13 @@ std::unique_ptr<GraphState> graph_state_setup(py::handle input, py::handle check
   const Matrix vars = matrix(var_index, "var_index");
   const std::size_t n = received.re.size(), m = checks.rows;
   if (vars.rows < n) fail("var_index must have a row for each of the n bits of input");
+  // The set-up, and the state this module holds: its records and at most two ints per
+  // index cell and node beyond what the set-up counts.
   const std::uint64_t items =
       add_sat(add_sat(checks.values.size(), vars.values.size()), add_sat(n, m));
   MemoryEstimate()
-      .values<int>(mul_sat(items, 8))
+      .call(ldpc::graph_state_setup_memory(checks.values.size(), vars.values.size(), n, m))
+      .values<int>(mul_sat(items, 2))
       .values<ldpc::VnPtrs>(n)
       .values<ldpc::CnPtrs>(m)
       .require("the decoder state");
@@ -326,9 +316,7 @@ py::tuple graph_state_step(py::handle input, GraphState& state, py::object m_arg
     m = static_cast<std::size_t>(value);
   }
   MemoryEstimate()
-      .values<int>(n)
-      .bytes(ldpc::graph_state_step_bytes(state.vn_ptrs, state.cn_ptrs, n, m))
-      .values<double>(mul_sat(n, 2))
+      .call(ldpc::graph_state_step_memory(state.vn_ptrs, state.cn_ptrs, n, m))
       .require("the step");
   refuse_bad_soft_values(received.re, "input");
   Busy busy(state);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "linkforge/interrupt.hpp"
+#include "linkforge/memory.hpp"
 
 namespace linkforge::ldpc {
 
@@ -100,17 +101,31 @@ struct SparseGraph {
   std::size_t edges() const noexcept { return check_bits.size(); }
 };
 
-// Builds the graph of n code bits. Refuses, with a message naming the first problem
-// (rows and columns counted from 1, positions shown 1-based), a row count of h_cols that
-// fits no layout, a block size that does not split the parity part into at least two
-// blocks, a staircase row 0 or a block-staircase first- or last-block row with no listed
-// column, a listed cell outside the explicit columns or the m rows or followed by a
-// non-empty cell after an empty one, a position listed twice in a row, and matrices that
-// do not describe the same H. Throws std::invalid_argument.
+// Builds the graph of n code bits. Refuses, with an ArgumentError naming the first
+// problem (error.hpp: its fault, h_rows or h_cols, the row and column), more checks than
+// bits (Fault::kTooManyRows), a row count of h_cols that fits no layout (kBadRowCount),
+// a block size that does not split the parity part into at least two blocks
+// (kBlockSplit), a staircase row 0 or a block-staircase first- or last-block row with no
+// listed column (kEmptyRow), a listed cell outside the explicit columns or the m rows
+// (kNotPosition) or after an empty cell (kCellAfterEmpty), a position listed twice in a
+// row (kRepeated), and matrices that do not describe the same H (kUnmatched).
 SparseGraph make_sparse_graph(int n, MatrixView<const int> h_rows, MatrixView<const int> h_cols);
 
 // Bytes of a graph with the given edge count (saturating).
 std::uint64_t sparse_graph_bytes(std::size_t n, std::size_t m, std::size_t edges) noexcept;
+
+// The sizes of a call's code: n bits (values per frame of the channel), m checks (rows
+// of h_rows) of up to row_width listed cells, and the cells of h_cols.
+struct SparseGraphShape {
+  std::size_t n = 0;
+  std::size_t m = 0;
+  std::size_t row_width = 0;
+  std::size_t col_cells = 0;
+};
+
+// The most edges a graph of this shape can have: every listed cell of h_rows and two
+// parity bits per check (saturating).
+std::uint64_t sparse_graph_edge_bound(const SparseGraphShape& shape) noexcept;
 
 // ---------------------------------------------------------------------------------
 // Flooding decoders
@@ -155,6 +170,11 @@ int decode(const SparseGraph& graph, std::span<const float> channel, const Decod
 
 // Bytes decode takes besides the graph and its outputs (saturating).
 std::uint64_t decode_bytes(std::size_t n, std::size_t edges) noexcept;
+
+// What a call of decode on a code of this shape needs: the index cells, the graph, the
+// working memory, single-precision channel values, data bits and the decisions and
+// error counts of every iteration (results: max_iter x n decisions and max_iter counts).
+CallMemory sparse_graph_solve_memory(const SparseGraphShape& shape, int max_iter) noexcept;
 
 // ---------------------------------------------------------------------------------
 // Encoder of the staircase layouts

@@ -59,6 +59,14 @@ std::uint64_t decode_batch_bytes(std::size_t n, std::size_t k, std::size_t edges
                                  std::size_t max_check_degree, int threads,
                                  std::uint64_t frames = kFramesUnknown) noexcept;
 
+// What a call of decode_batch on `frames` frames of a code of this shape needs, with
+// `data_rows` rows of reference bits (one shared row, one per frame, or none): the index
+// cells, the graph, the working memory, the reference bits and the kernel's results
+// (results: frames x n decisions, frames x max_iter error counts and frames counts).
+CallMemory sparse_graph_decode_memory(const SparseGraphShape& shape,
+                                      const BatchDecodeParams& params, std::uint64_t frames,
+                                      std::uint64_t data_rows) noexcept;
+
 // Frames that share one pass of the decoder on this machine (the single-precision lanes
 // of the best target the CPU runs).
 std::size_t decode_batch_frames_per_pass();

@@ -129,4 +129,15 @@ void graph_state_step(std::span<const double> input, std::span<const VnPtrs> vn,
 std::uint64_t graph_state_step_bytes(std::span<const VnPtrs> vn, std::span<const CnPtrs> cn,
                                      std::size_t bits, std::size_t checks) noexcept;
 
+// What graph_state_setup needs besides the state for index matrices of the given cell
+// counts, n bits and m checks: the index cells, the edge lists, the sockets and their
+// search (at most six ints per cell and per node; no results).
+CallMemory graph_state_setup_memory(std::size_t check_cells, std::size_t var_cells, std::size_t n,
+                                    std::size_t m) noexcept;
+
+// What a step over the first `bits` and `checks` records needs: its working memory and
+// the decisions (results: the bits' output values and decisions).
+CallMemory graph_state_step_memory(std::span<const VnPtrs> vn, std::span<const CnPtrs> cn,
+                                   std::size_t bits, std::size_t checks) noexcept;
+
 }  // namespace linkforge::ldpc

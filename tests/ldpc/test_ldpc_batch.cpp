@@ -345,6 +345,20 @@ TEST(DecodeBatch, MemoryEstimateBoundsWhatOneThreadAllocates) {
       EXPECT_LE(peak, estimate) << "k " << k;
       EXPECT_LE(estimate, peak + 4096) << "k " << k;
     }
+    // A host's whole call: the index cells, the graph, then the decoder and its results.
+    const testing::Cells rows = testing::to_cells(code.rows), cols = testing::to_cells(code.cols);
+    const std::size_t peak = peak_allocation([&] {
+      const testing::Cells r = rows, c = cols;
+      const SparseGraph built = make_sparse_graph(code.n, r.view(), c.view());
+      std::vector<std::uint8_t> d(20 * fr.n);
+      std::vector<int> e(20 * 5), runs(20);
+      decode_batch(built, FrameView<const double>::row_major(fr.channel.data(), 20, fr.n),
+                   FrameView<const int>::row_major(fr.data.data(), 20, fr.k), params,
+                   {FrameView<std::uint8_t>::row_major(d.data(), 20, fr.n),
+                    FrameView<int>::row_major(e.data(), 20, 5), runs});
+    });
+    const SparseGraphShape shape{fr.n, rows.rows, rows.cols, cols.cells.size()};
+    EXPECT_LE(peak, sparse_graph_decode_memory(shape, params, 20, 20).working) << "k " << k;
   }
 }
 
