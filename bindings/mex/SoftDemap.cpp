@@ -67,7 +67,7 @@ void soft_demap_gateway(Call& call) {
     refuse_nan(fade->real(), "fade_coef");
     refuse_nan(fade->imag(), "fade_coef");
   }
-  MemoryEstimate().bytes(soft_demap_bytes(M, params.threads, mul_sat(F, N))).output(F, coded).require("the demapper");
+  MemoryEstimate().call(soft_demap_memory(M, N, params.threads, F)).require("the demapper");
 
   Output output = Output::real_uninit(F, coded);
   if (M >= 2 && F > 0 && N > 0) {

@@ -300,8 +300,7 @@ py::array_t<double> soft_demap_fn(py::handle input, py::handle S_matrix, double 
       optional_like(fade_coef, "fade_coef", y, y.length(), Kind::kComplex);
   params.threads = read_threads(threads);
   MemoryEstimate()
-      .bytes(soft_demap_bytes(M, params.threads))
-      .values<double>(mul_sat(y.frames(), coded))
+      .call(soft_demap_memory(M, y.length(), params.threads, y.frames()))
       .require("the demapper");
   refuse_nan(y.re, "input");
   if (y.complex) refuse_nan(y.im, "input");

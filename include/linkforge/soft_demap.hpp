@@ -16,6 +16,7 @@
 #include "linkforge/frames.hpp"
 #include "linkforge/interrupt.hpp"
 #include "linkforge/max_star.hpp"
+#include "linkforge/memory.hpp"
 #include "linkforge/modem.hpp"
 #include "linkforge/parallel.hpp"
 
@@ -50,6 +51,11 @@ void soft_demap(const ComplexFrames& y, ComplexSpan<double> points, const Comple
 // (saturating), outputs excluded; only the threads that have symbols to demap count.
 std::uint64_t soft_demap_bytes(std::uint64_t M, int threads,
                                std::uint64_t symbols = kFramesUnknown) noexcept;
+
+// What a call of soft_demap needs for `frames` frames of N symbols of an M-point set:
+// its working memory (results: frames x N*compute_bits_per_symbol(M) values).
+CallMemory soft_demap_memory(std::uint64_t M, std::uint64_t N, int threads,
+                             std::uint64_t frames) noexcept;
 
 // Symbols that share one pass of the demapper on this machine.
 std::size_t soft_demap_lanes();

@@ -378,6 +378,13 @@ std::uint64_t soft_demap_bytes(std::uint64_t M, int threads, std::uint64_t symbo
   return add_sat(bytes, parallel_for_bytes(threads));
 }
 
+CallMemory soft_demap_memory(std::uint64_t M, std::uint64_t N, int threads,
+                             std::uint64_t frames) noexcept {
+  const std::uint64_t symbols = mul_sat(frames, N);
+  const auto bits = static_cast<std::uint64_t>(compute_bits_per_symbol(M));
+  return {soft_demap_bytes(M, threads, symbols), mul_sat(symbols, bits)};
+}
+
 std::size_t soft_demap_lanes() {
   return HWY_DYNAMIC_DISPATCH(SoftDemapLanes)();
 }
