@@ -32,22 +32,16 @@ void relay_frequency_metrics_gateway(Call& call) {
   const std::size_t N = input.cols();
   RelayToneParams params;
   params.es_no = read_es_no(call.arg(1));
-  params.csi_flag = scalar_int(call.arg(2), "csi_flag");
+  params.csi = relay_csi_from_flag(scalar_int(call.arg(2), "csi_flag"));
   const Matrix a1(call.arg(3), "a1");
   if (a1.cols() != N) fail(kShortFading);
   const Matrix a2(call.arg(4), "a2");
   if (a2.size() < N) fail(kShortFading);
   params.e1 = static_cast<float>(scalar_double(call.arg(5), "sqE1"));
   params.e2 = static_cast<float>(scalar_double(call.arg(6), "sqE2"));
-  params.csi1switch = scalar_int(call.arg(7), "csi1switch");
-  if (N > 0 && params.csi_flag == 0) fail("full csi case (csi = 0) not implemented");
-  // The energy model divides by both energies.
-  if (params.csi_flag == 2 && !(params.e1 > 0.0f && std::isfinite(params.e1))) {
-    fail("sqE1 must be a positive number when csi_flag is 2");
-  }
-  if (params.csi_flag == 2 && !(params.e2 > 0.0f && std::isfinite(params.e2))) {
-    fail("sqE2 must be a positive number when csi_flag is 2");
-  }
+  params.shared_tone = scalar_int(call.arg(7), "csi1switch") == 0 ? SharedTone::kAddCoefficients
+                                                                  : SharedTone::kAddEnergies;
+  check_relay_tone_params(params, N);
 
   const std::uint64_t count = mul_sat(mul_sat(M, M), N);
   MemoryEstimate()

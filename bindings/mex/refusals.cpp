@@ -26,6 +26,8 @@ std::string host_name(const char* kernel_name) {
   if (std::strcmp(kernel_name, "h_rows") == 0) return "H_rows";
   if (std::strcmp(kernel_name, "h_cols") == 0) return "H_cols";
   if (std::strcmp(kernel_name, "p") == 0) return "P";
+  if (std::strcmp(kernel_name, "e1") == 0) return "sqE1";
+  if (std::strcmp(kernel_name, "e2") == 0) return "sqE2";
   return kernel_name;
 }
 
@@ -111,6 +113,10 @@ std::string host_message(const ArgumentError& error) {
       return a + "(" + row + "): an array is shorter than the degree";
     case Fault::kNotMultiple:
       return "Length of " + a + " must be a multiple of n, the number of rows in g";
+    case Fault::kNoModel:
+      return "full csi case (csi = 0) not implemented";
+    case Fault::kNotPositive:
+      return a + " must be a positive number when csi_flag is 2";
     case Fault::kShorterThanTail:
     case Fault::kEmptyBlock:
     case Fault::kOther:

@@ -118,7 +118,12 @@ std::string python_message(const ArgumentError& error) {
   Refusal r = error.refusal();
   const auto name = [](const char* kernel_name) -> const char* {
     const std::string_view n = kernel_name;
-    return n == "h_rows" ? "H_rows" : n == "h_cols" ? "H_cols" : n == "p" ? "P" : kernel_name;
+    return n == "h_rows"   ? "H_rows"
+           : n == "h_cols" ? "H_cols"
+           : n == "p"      ? "P"
+           : n == "e1"     ? "sqE1"
+           : n == "e2"     ? "sqE2"
+                           : kernel_name;
   };
   r.argument = name(r.argument);
   r.other = name(r.other);
@@ -144,6 +149,10 @@ std::string python_message(const ArgumentError& error) {
              " code bits of input";
     case Fault::kNotMultiple:
       return "the length of " + a + " must be a multiple of n, the number of rows in g_encoder";
+    case Fault::kNoModel:
+      return "full csi case (csi_flag = 0) not implemented";
+    case Fault::kNotPositive:
+      return a + " must be a positive number when csi_flag is 2";
     case Fault::kBadRowCount:
       return a + " has " + num(r.value) + " rows; it needs one per code bit (" + num(r.limit) +
              ") or per data bit (" + num(r.extra) + ", or up to " + num(r.limit) +

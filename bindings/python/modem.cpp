@@ -177,20 +177,14 @@ py::array_t<double> relay_frequency_metrics_fn(py::handle input, double EsNo, lo
   const std::size_t N = tones.frames();
   RelayToneParams params;
   params.es_no = read_es_no(EsNo);
-  params.csi_flag = static_cast<int>(std::clamp<long long>(csi_flag, -1, 3));
+  params.csi = relay_csi_from_flag(csi_flag);
   const Vector a1 = vector(a1_arg, "a1", Kind::kComplex);
   const Vector a2 = vector(a2_arg, "a2", Kind::kComplex);
   if (a1.re.size() != N || a2.re.size() != N) fail("a1 and a2 must hold one coefficient per symbol");
   params.e1 = static_cast<float>(sqE1);
   params.e2 = static_cast<float>(sqE2);
-  params.csi1switch = csi1switch != 0;
-  if (N > 0 && params.csi_flag == 0) fail("full csi case (csi_flag = 0) not implemented");
-  if (params.csi_flag == 2 && !(params.e1 > 0.0f && std::isfinite(params.e1))) {
-    fail("sqE1 must be a positive number when csi_flag is 2");
-  }
-  if (params.csi_flag == 2 && !(params.e2 > 0.0f && std::isfinite(params.e2))) {
-    fail("sqE2 must be a positive number when csi_flag is 2");
-  }
+  params.shared_tone = csi1switch == 0 ? SharedTone::kAddCoefficients : SharedTone::kAddEnergies;
+  check_relay_tone_params(params, N);
   const std::uint64_t count = mul_sat(mul_sat(M, M), N);
   MemoryEstimate()
       .values<float>(mul_sat(mul_sat(M, N), 2))

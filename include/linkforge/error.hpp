@@ -51,6 +51,8 @@ enum class Fault : std::uint8_t {
                       // terminated block (value 0), or holds fewer than limit data bits of
                       // a tail-biting one (value 1)
   kEmptyBlock,        // argument holds no trellis step of a tail-biting block
+  kNoModel,           // argument names a model the kernel does not have
+  kNotPositive,       // argument = real is not a positive finite number
 };
 
 struct Refusal {

@@ -122,19 +122,40 @@ void tone_metrics_scalar(ComplexSpan<float> y, std::size_t M, float es_no, int c
 // x >= 0 it lies within 1.1% of max(1, ln I0(x)).
 float logbesseli0(float x);
 
-struct RelayToneParams {
-  float es_no = 0;     // linear Es/N0
-  int csi_flag = 1;    // 1: fading coefficients used; 2: energy parameters only; else 0
-  float e1 = 0;        // energy parameter of user one (csi_flag 2)
-  float e2 = 0;        // energy parameter of user two (csi_flag 2)
-  int csi1switch = 0;  // csi_flag 1, both users on one tone: 0 adds the coefficients,
-                       // otherwise the energies
+// What the relay knows of the two users' channels (the module's csi_flag 0, 1, 2, and
+// any other flag).
+enum class RelayCsi : int {
+  kFull = 0,          // full channel knowledge: no model
+  kCoefficients = 1,  // both users' fading coefficients
+  kEnergies = 2,      // the users' energy parameters only
+  kOther = 3,         // every metric 0
 };
+
+constexpr RelayCsi relay_csi_from_flag(long long flag) noexcept {
+  return flag >= 0 && flag <= 2 ? static_cast<RelayCsi>(flag) : RelayCsi::kOther;
+}
+
+// Both users on one tone, with the coefficients known: what adds (the module's
+// csi1switch 0 and any other value).
+enum class SharedTone : int { kAddCoefficients = 0, kAddEnergies = 1 };
+
+struct RelayToneParams {
+  float es_no = 0;  // linear Es/N0
+  RelayCsi csi = RelayCsi::kCoefficients;
+  float e1 = 0;  // energy parameter of user one (RelayCsi::kEnergies)
+  float e2 = 0;  // energy parameter of user two (RelayCsi::kEnergies)
+  SharedTone shared_tone = SharedTone::kAddCoefficients;
+};
+
+// Refuses parameters the model cannot use on N symbols: full channel knowledge when
+// N > 0 (ArgumentError, Fault::kNoModel on "csi") and, for the energy model, an energy
+// parameter that is not a positive finite number (Fault::kNotPositive on "e1" or "e2").
+void check_relay_tone_params(const RelayToneParams& params, std::size_t N);
 
 // Pair log-likelihoods in the relay form, M*M values per symbol, from the M tone
 // outputs of N symbols (y: M*N column-major) and both users' coefficients (N each).
-// Single precision throughout, each value widened on output. csi_flag 0 (full channel
-// knowledge) has no model and throws std::invalid_argument when N > 0.
+// Single precision throughout, each value widened on output. Refuses what
+// check_relay_tone_params refuses, and sizes that disagree.
 void relay_frequency_metrics(ComplexSpan<float> y, std::size_t M, ComplexSpan<float> a1,
                              ComplexSpan<float> a2, const RelayToneParams& params,
                              std::span<double> out, const Interrupt& interrupt = {});

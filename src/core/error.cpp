@@ -103,6 +103,10 @@ std::string describe(const Refusal& r) {
                           : std::string("a tail-biting block needs at least K - 1 data bits");
     case Fault::kEmptyBlock:
       return "a tail-biting block needs at least one trellis step";
+    case Fault::kNoModel:
+      return a + " names a model that is not implemented";
+    case Fault::kNotPositive:
+      return a + " = " + real_text(r.real) + " must be a positive number";
   }
   return a + " is not valid";
 }

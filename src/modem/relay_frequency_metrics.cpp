@@ -1,5 +1,6 @@
 #include <cmath>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "linkforge/checked.hpp"
@@ -58,6 +59,18 @@ float logbesseli0(float x) {
 // with L = logbesseli0. The terms of user one on tone p and user two on tone q are
 // formed once per tone (`user1`, `user2`) and summed in the order above, which gives
 // the same single-precision values as forming them per pair.
+void check_relay_tone_params(const RelayToneParams& params, std::size_t N) {
+  if (N > 0 && params.csi == RelayCsi::kFull) {
+    throw ArgumentError(Refusal{.fault = Fault::kNoModel, .argument = "csi"});
+  }
+  if (params.csi != RelayCsi::kEnergies) return;
+  for (const auto& [name, e] : {std::pair{"e1", params.e1}, std::pair{"e2", params.e2}}) {
+    if (!(e > 0.0f && std::isfinite(e))) {
+      throw ArgumentError(Refusal{.fault = Fault::kNotPositive, .argument = name, .real = e});
+    }
+  }
+}
+
 void relay_frequency_metrics(ComplexSpan<float> y, std::size_t M, ComplexSpan<float> a1,
                              ComplexSpan<float> a2, const RelayToneParams& params,
                              std::span<double> out, const Interrupt& interrupt) {
@@ -69,9 +82,7 @@ void relay_frequency_metrics(ComplexSpan<float> y, std::size_t M, ComplexSpan<fl
     throw ArgumentError(
         "relay_frequency_metrics: sizes of tone outputs, coefficients and output disagree");
   }
-  if (N > 0 && params.csi_flag == 0) {
-    throw ArgumentError("relay_frequency_metrics: no model for full channel knowledge");
-  }
+  check_relay_tone_params(params, N);
   const float es_no = params.es_no;
   const float two_es_no = 2.0f * es_no;
   const float e1 = params.e1;
@@ -92,20 +103,21 @@ void relay_frequency_metrics(ComplexSpan<float> y, std::size_t M, ComplexSpan<fl
   for (std::size_t i = 0; i < N; ++i) {
     pacer.add(pairs + 1);
     double* block = out.data() + i * pairs;
-    if (params.csi_flag != 1 && params.csi_flag != 2) {
+    if (params.csi != RelayCsi::kCoefficients && params.csi != RelayCsi::kEnergies) {
       for (std::size_t j = 0; j < pairs; ++j) block[j] = 0.0;
       continue;
     }
     for (std::size_t k = 0; k < M; ++k) {
       energy[k] = magnitude_squared(y.re[i * M + k], y.imag(i * M + k));
     }
-    if (params.csi_flag == 1) {
+    if (params.csi == RelayCsi::kCoefficients) {
       const float a1_re = a1.re[i], a1_im = a1.imag(i);
       const float a2_re = a2.re[i], a2_im = a2.imag(i);
       const float e = magnitude_squared(a1_re, a1_im);
       const float c = magnitude_squared(a2_re, a2_im);
-      const float f =
-          params.csi1switch == 0 ? magnitude_squared(a1_re + a2_re, a1_im + a2_im) : e + c;
+      const float f = params.shared_tone == SharedTone::kAddCoefficients
+                          ? magnitude_squared(a1_re + a2_re, a1_im + a2_im)
+                          : e + c;
       const float g = -es_no * (e + c);
       for (std::size_t k = 0; k < M; ++k) {
         user1[k] = logbesseli0(two_es_no * std::sqrt(e * energy[k]));

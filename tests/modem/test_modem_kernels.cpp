@@ -3,14 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <complex>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "hwy_targets.hpp"
+#include "linkforge/error.hpp"
 #include "linkforge/modem.hpp"
 
 namespace linkforge {
@@ -320,11 +321,11 @@ std::vector<double> relay_oracle(const Relay& r, const RelayToneParams& p) {
     const float e = b1r * b1r + b1i * b1i;
     const float c = b2r * b2r + b2i * b2i;
     const float sr = b1r + b2r, si = b1i + b2i;
-    const float f = p.csi1switch == 0 ? sr * sr + si * si : e + c;
+    const float f = p.shared_tone == SharedTone::kAddCoefficients ? sr * sr + si * si : e + c;
     double* o = out.data() + i * M * M;
     for (std::size_t P = 0; P < M; ++P) {
       for (std::size_t q = 0; q <= P; ++q) {
-        if (p.csi_flag == 1) {
+        if (p.csi == RelayCsi::kCoefficients) {
           if (P == q) {
             o[P * M + P] = -es * f + logbesseli0(2 * es * std::sqrt(f * Y[P]));
           } else {
@@ -334,7 +335,7 @@ std::vector<double> relay_oracle(const Relay& r, const RelayToneParams& p) {
             o[q * M + P] = g + logbesseli0(2 * es * std::sqrt(e * Y[q])) +
                            logbesseli0(2 * es * std::sqrt(c * Y[P]));
           }
-        } else if (p.csi_flag == 2) {
+        } else if (p.csi == RelayCsi::kEnergies) {
           if (P == q) {
             o[P * M + P] = (e1 + e2) * Y[P] / (h * h + h * (e1 + e2)) + z;
           } else {
@@ -365,10 +366,11 @@ Relay random_relay(std::size_t M, std::size_t N, unsigned seed) {
 TEST(RelayFrequencyMetrics, MatchesThePairByPairDefinition) {
   for (const std::size_t M : {1u, 2u, 4u, 8u}) {
     const Relay r = random_relay(M, 7, static_cast<unsigned>(M));
-    for (const int csi : {1, 2}) {
-      for (const int sw : {0, 1}) {
+    for (const RelayCsi csi : {RelayCsi::kCoefficients, RelayCsi::kEnergies}) {
+      for (const SharedTone sw : {SharedTone::kAddCoefficients, SharedTone::kAddEnergies}) {
         RelayToneParams p{3.2f, csi, 0.7f, 1.9f, sw};
-        EXPECT_EQ(run_relay(r, p), relay_oracle(r, p)) << "M " << M << " csi " << csi;
+        EXPECT_EQ(run_relay(r, p), relay_oracle(r, p))
+            << "M " << M << " csi " << static_cast<int>(csi);
       }
     }
   }
@@ -376,17 +378,22 @@ TEST(RelayFrequencyMetrics, MatchesThePairByPairDefinition) {
 
 TEST(RelayFrequencyMetrics, RefusesFullChannelKnowledgeAndWrongSizes) {
   const Relay r = random_relay(2, 3, 1);
-  EXPECT_THROW(run_relay(r, {1, 0, 1, 1, 0}), std::invalid_argument);
+  EXPECT_THROW(run_relay(r, {1, RelayCsi::kFull, 1, 1, SharedTone::kAddCoefficients}),
+               std::invalid_argument);
+  EXPECT_THROW(run_relay(r, {1, RelayCsi::kEnergies, 1, NAN, SharedTone::kAddEnergies}),
+               ArgumentError);
   const Relay empty{2, {}, {}, {}, {}, {}, {}};
-  EXPECT_TRUE(run_relay(empty, {1, 0, 1, 1, 0}).empty());
+  EXPECT_TRUE(run_relay(empty, {1, RelayCsi::kFull, 1, 1, SharedTone::kAddCoefficients}).empty());
   std::vector<double> out(12);
   const std::vector<float> short_a(2);
-  EXPECT_THROW(relay_frequency_metrics({r.y_re, r.y_im}, 2, {r.a1_re, r.a1_im}, {short_a, {}},
-                                       {1, 1, 1, 1, 0}, out),
+  EXPECT_THROW(relay_frequency_metrics(
+                   {r.y_re, r.y_im}, 2, {r.a1_re, r.a1_im}, {short_a, {}},
+                   {1, RelayCsi::kCoefficients, 1, 1, SharedTone::kAddCoefficients}, out),
                std::invalid_argument);
   std::vector<double> short_out(11);
-  EXPECT_THROW(relay_frequency_metrics({r.y_re, r.y_im}, 2, {r.a1_re, r.a1_im}, {r.a2_re, r.a2_im},
-                                       {1, 1, 1, 1, 0}, short_out),
+  EXPECT_THROW(relay_frequency_metrics(
+                   {r.y_re, r.y_im}, 2, {r.a1_re, r.a1_im}, {r.a2_re, r.a2_im},
+                   {1, RelayCsi::kCoefficients, 1, 1, SharedTone::kAddCoefficients}, short_out),
                std::invalid_argument);
 }
 
