@@ -19,7 +19,7 @@ std::vector<float> noisy_code_values(const Trellis& t, CodeType type, std::size_
   std::vector<int> data(L);
   for (int& b : data) b = std::uniform_int_distribution<int>(0, 1)(rng);
   std::vector<int> bits(trellis_encode_length(t, L, type == CodeType::kTailBiting));
-  trellis_encode(bits, data, t, tail_inputs(t, type));
+  trellis_encode(bits, data, t, encoder_tail(t, type));
   std::normal_distribution<float> noise(0.0f, 1.0f);
   std::vector<float> values(bits.size());
   for (std::size_t i = 0; i < bits.size(); ++i) {
@@ -42,8 +42,8 @@ void BM_TrellisPosterior(benchmark::State& state) {
   const std::vector<float> u(L, 0.0f);
   std::vector<float> out_u(L), out_c(code_bits ? c.size() : 0);
   for (auto _ : state) {
-    (lanes ? trellis_posterior : trellis_posterior_scalar)(u, c, t, decoder_type, out_u, out_c,
-                                                           Interrupt{});
+    (lanes ? trellis_posterior : trellis_posterior_scalar)(
+        u, c, t, static_cast<MaxStar>(decoder_type), out_u, out_c, Interrupt{});
     benchmark::DoNotOptimize(out_u.data());
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * L));
@@ -165,7 +165,7 @@ void BM_TrellisEncode(benchmark::State& state) {
   const Trellis t = make_trellis(std::vector<int>{0133, 0171}, 7, false);
   std::vector<int> data(L, 1);
   std::vector<int> out(trellis_encode_length(t, L, false));
-  const std::vector<int> tail = tail_inputs(t, CodeType::kFeedForward);
+  const EncoderTail tail = encoder_tail(t, CodeType::kFeedForward);
   for (auto _ : state) {
     trellis_encode(out, data, t, tail);
     benchmark::DoNotOptimize(out.data());

@@ -121,7 +121,7 @@ void BM_SymbolBitMetrics(benchmark::State& state) {
   }
   std::vector<double> out(total);
   for (auto _ : state) {
-    symbol_bit_metrics(metrics, c.re.size(), demod_type, prior, out);
+    symbol_bit_metrics(metrics, c.re.size(), static_cast<MaxStar>(demod_type), prior, out);
     benchmark::DoNotOptimize(out.data());
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kSymbols));
@@ -191,7 +191,7 @@ void BM_ToneMetrics(benchmark::State& state) {
   }
   std::vector<float> out(M * kSymbols);
   for (auto _ : state) {
-    tone_metrics({y_re, y_im}, M, es_no, csi_flag, {a_re, a_im}, out);
+    tone_metrics({y_re, y_im}, M, es_no, tone_csi_from_flag(csi_flag), {a_re, a_im}, out);
     benchmark::DoNotOptimize(out.data());
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kSymbols));

@@ -199,7 +199,7 @@ void viterbi() {
     if (f == 0) {  // both encoders must agree on the code
       std::vector<int> bits(uL), ours(lf::trellis_encode_length(t, uL, false));
       for (std::size_t k = 0; k < uL; ++k) bits[k] = data[f](static_cast<int>(k));
-      lf::trellis_encode(ours, bits, t, lf::tail_inputs(t, lf::CodeType::kFeedForward));
+      lf::trellis_encode(ours, bits, t, lf::encoder_tail(t, lf::CodeType::kFeedForward));
       same_code = ours.size() == static_cast<std::size_t>(coded.size());
       for (std::size_t i = 0; same_code && i < ours.size(); ++i) same_code = ours[i] == coded(static_cast<int>(i));
     }

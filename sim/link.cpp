@@ -66,7 +66,7 @@ class TurboLink final : public Link {
     std::iota(positions.begin(), positions.end(), 0);
     alpha_.resize(o.K);
     WcdmaPermutation(static_cast<int>(o.K), positions, alpha_);
-    tail_ = tail_inputs(trellis_, CodeType::kRecursive);
+    tail_ = encoder_tail(trellis_, CodeType::kRecursive);
     params_.iterations = o.iterations;
     params_.max_star = o.decoder == "exact" ? MaxStar::kExact : MaxStar::kMaxLog;
     params_.threads = 1;  // the simulator spreads chunks over threads
@@ -134,7 +134,8 @@ class TurboLink final : public Link {
  private:
   LinkOptions o_;
   Trellis trellis_;
-  std::vector<int> alpha_, tail_, data_, interleaved_, code1_, code2_;
+  std::vector<int> alpha_, data_, interleaved_, code1_, code2_;
+  EncoderTail tail_;
   TurboDecodeParams params_;
   std::vector<double> ys_, yp1_, yp2_, ytail_, app_;
 };
@@ -150,8 +151,8 @@ class ConvLink final : public Link {
       throw std::invalid_argument("the conv link runs all its decoders (--decoder all), not '" + o.decoder + "'");
     }
     trellis_ = make_trellis(std::vector<int>{0133, 0171}, 7, false);
-    terminated_ = tail_inputs(trellis_, CodeType::kFeedForward);
-    ring_ = tail_inputs(trellis_, CodeType::kTailBiting);
+    terminated_ = encoder_tail(trellis_, CodeType::kFeedForward);
+    ring_ = encoder_tail(trellis_, CodeType::kTailBiting);
   }
 
   std::size_t info_bits() const override { return o_.K; }
@@ -206,7 +207,7 @@ class ConvLink final : public Link {
     apriori_.assign(L, 0.0f);
     for (std::size_t f = 0; f < count; ++f) {
       for (std::size_t i = 0; i < terminated; ++i) soft_[i] = static_cast<float>(in_posterior_[f * terminated + i]);
-      trellis_posterior(apriori_, soft_, trellis_, static_cast<int>(MaxStar::kExact), u_, {});
+      trellis_posterior(apriori_, soft_, trellis_, MaxStar::kExact, u_, {});
       for (std::size_t k = 0; k < L; ++k) out_[f * L + k] = u_[k] > 0.0f ? 1.0 : 0.0;
     }
     count_errors(1, [&](std::size_t f, std::size_t k) { return static_cast<int>(out_[f * L + k]); });
@@ -220,7 +221,8 @@ class ConvLink final : public Link {
  private:
   LinkOptions o_;
   Trellis trellis_;
-  std::vector<int> terminated_, ring_, data_, code_, code_ring_;
+  EncoderTail terminated_, ring_;
+  std::vector<int> data_, code_, code_ring_;
   std::vector<double> in_, in_posterior_, in_ring_, out_;
   std::vector<float> soft_, u_, apriori_;
 };

@@ -56,7 +56,8 @@ void relay_label_metrics_gateway(Call& call) {
   }
 
   Output output = Output::real(1, total);
-  relay_label_metrics(pairs, M, demod_type, prior, output.real(), host_interrupt());
+  relay_label_metrics(pairs, M, static_cast<MaxStar>(demod_type), prior, output.real(),
+                      host_interrupt());
   call.set_output(0, std::move(output));
 }
 

@@ -37,7 +37,8 @@ void symbol_bit_metrics_gateway(Call& call) {
   }
 
   Output output = Output::real(1, total);
-  symbol_bit_metrics(input.real(), M, demod_type, prior, output.real(), host_interrupt());
+  symbol_bit_metrics(input.real(), M, static_cast<MaxStar>(demod_type), prior, output.real(),
+                     host_interrupt());
   call.set_output(0, std::move(output));
 }
 

@@ -42,7 +42,8 @@ void tone_metrics_gateway(Call& call) {
   if (fade_coef) fade = read_single_complex(*fade_coef, N);
   std::vector<float> metrics(input.size());
   Output output = Output::real(M, N);
-  tone_metrics({y.re, y.im}, M, es_no, csi_flag, {fade.re, fade.im}, metrics, host_interrupt());
+  tone_metrics({y.re, y.im}, M, es_no, tone_csi_from_flag(csi_flag), {fade.re, fade.im}, metrics,
+               host_interrupt());
   output.assign(metrics);
   call.set_output(0, std::move(output));
 }

@@ -33,7 +33,7 @@ void trellis_coder(Call& call) {
   Output output = Output::real(1, N);
   const Trellis trellis = make_trellis(code.g, code.K, type == CodeType::kRecursive);
   std::vector<int> bits(N);
-  trellis_encode(bits, data, trellis, tail_inputs(trellis, type));
+  trellis_encode(bits, data, trellis, encoder_tail(trellis, type));
   output.assign(bits);
   call.set_output(0, std::move(output));
 }

@@ -44,8 +44,8 @@ void trellis_posterior_gateway(Call& call) {
   const SingleArray out_c = single_array(coded_out);
   Output output_u = Output::real_uninit(1, L);
   const Trellis trellis = make_trellis(code.g, code.K, code_type == 0);
-  trellis_posterior(u.values, c.values, trellis, decoder_type, out_u.values, out_c.values,
-                    host_interrupt());
+  trellis_posterior(u.values, c.values, trellis, static_cast<MaxStar>(decoder_type), out_u.values,
+                    out_c.values, host_interrupt());
   output_u.assign(out_u.values);
   call.set_output(0, std::move(output_u));
   if (code_bits) {

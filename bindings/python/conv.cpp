@@ -60,7 +60,7 @@ py::array_t<double> trellis_coder(py::handle input, py::handle g_encoder, long l
   OutFrames out = out_frames(data.lead, N);
   without_gil([&] {
     const Trellis trellis = make_trellis(code.g, code.K, type == CodeType::kRecursive);
-    const std::vector<int> tail = tail_inputs(trellis, type);
+    const EncoderTail tail = encoder_tail(trellis, type);
     std::vector<int> bits(L), coded(N);
     for (std::size_t f = 0; f < data.frames(); ++f) {
       for (std::size_t k = 0; k < L; ++k) bits[k] = std::fabs(data.re(f, k)) >= 1.0;
@@ -94,7 +94,8 @@ py::tuple trellis_posterior(py::handle input_u, py::handle input_c, py::handle g
     for (std::size_t f = 0; f < u.frames(); ++f) {
       for (std::size_t k = 0; k < L; ++k) in_u[k] = static_cast<float>(u.re(f, k));
       for (std::size_t k = 0; k < coded; ++k) in_c[k] = static_cast<float>(c.re(f, k));
-      trellis_posterior(in_u, in_c, trellis, type, o_u, o_c, python_interrupt());
+      trellis_posterior(in_u, in_c, trellis, static_cast<MaxStar>(type), o_u, o_c,
+                        python_interrupt());
       for (std::size_t k = 0; k < L; ++k) out_u.view(f, k) = o_u[k];
       for (std::size_t k = 0; k < coded; ++k) out_c.view(f, k) = o_c[k];
     }

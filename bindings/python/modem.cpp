@@ -160,8 +160,8 @@ py::array_t<double> tone_metrics_fn(py::handle input, double EsNo, long long csi
   double* o = out.mutable_data();
   without_gil([&] {
     std::vector<float> metrics(M * N);
-    tone_metrics(y.span(), M, es_no, static_cast<int>(std::clamp<long long>(csi_flag, -1, 3)),
-                 fade.span(), metrics, python_interrupt());
+    tone_metrics(y.span(), M, es_no, tone_csi_from_flag(csi_flag), fade.span(), metrics,
+                 python_interrupt());
     std::copy(metrics.begin(), metrics.end(), o);
   });
   return out;
@@ -242,7 +242,8 @@ py::array_t<double> symbol_bit_metrics_fn(py::handle input, long long demod_type
     for (std::size_t f = 0; f < F; ++f) {
       const std::span<const double> in(values.re.data() + f * N * M, N * M);
       const std::span<double> o(&out.view(f, 0), N * m);
-      symbol_bit_metrics(in, M, type, prior_of(prior, f), o, python_interrupt());
+      symbol_bit_metrics(in, M, static_cast<MaxStar>(type), prior_of(prior, f), o,
+                         python_interrupt());
     }
   });
   return out.array;
@@ -272,7 +273,8 @@ py::array_t<double> relay_label_metrics_fn(py::handle sym_log_likelihood, long l
     for (std::size_t f = 0; f < values.frames(); ++f) {
       const std::span<const double> in = frame_values(values.re, f, buffer).first(M * M * N);
       const std::span<double> o(N * m > 0 ? &out.view(f, 0) : nullptr, N * m);
-      relay_label_metrics(in, M, type, prior_of(prior, f), o, python_interrupt());
+      relay_label_metrics(in, M, static_cast<MaxStar>(type), prior_of(prior, f), o,
+                          python_interrupt());
     }
   });
   return out.array;

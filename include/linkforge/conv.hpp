@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "linkforge/interrupt.hpp"
+#include "linkforge/max_star.hpp"
 #include "linkforge/memory.hpp"
 #include "linkforge/trellis.hpp"
 
@@ -23,10 +24,16 @@ inline constexpr float kTrellisMinusInfinity = -10000000.0f;
 // ---------------------------------------------------------------------------------
 // Encoder
 
-// Tail inputs of the code: for a recursive code entry s is the feedback bit of state s
-// (the input that moves the register towards state 0); zeros for feed-forward codes,
-// with the first entry set to -1 to mark a tail-biting block.
-std::vector<int> tail_inputs(const Trellis& trellis, CodeType type);
+// How the encoder ends a block of a code of the given type: terminated codes append m
+// tail steps whose inputs bring the register to state 0 (`inputs`, one per state: the
+// feedback bit of the state for a recursive code, zeros for a feed-forward one);
+// tail-biting blocks have no tail.
+struct EncoderTail {
+  CodeType type = CodeType::kFeedForward;
+  std::vector<int> inputs;
+};
+
+EncoderTail encoder_tail(const Trellis& trellis, CodeType type);
 
 // Number of code bits for L data bits: n*(L + m), or n*L for tail-biting blocks.
 std::size_t trellis_encode_length(const Trellis& trellis, std::size_t L, bool tail_biting);
@@ -43,13 +50,12 @@ CallMemory trellis_coder_memory(std::size_t L, int K, int n, CodeType type,
                                 std::uint64_t frames) noexcept;
 
 // Encodes data bits (0 or 1) into output (trellis_encode_length values of 0 or 1).
-// A negative tail_inputs[0] marks a tail-biting block: the encoder first passes the
-// last m data bits through the state tables to find the state where the block ends,
-// and starts there. Otherwise it starts in state 0 and appends m tail steps whose
-// inputs come from tail_inputs. Throws std::invalid_argument on wrong sizes or a
-// tail-biting block shorter than m.
+// A tail-biting block: the encoder first passes the last m data bits through the state
+// tables to find the state where the block ends, and starts there. Otherwise it starts
+// in state 0 and appends m tail steps whose inputs come from tail.inputs. Throws
+// ArgumentError on wrong sizes or a tail-biting block shorter than m.
 void trellis_encode(std::span<int> output, std::span<const int> data, const Trellis& trellis,
-                    std::span<const int> tail_inputs);
+                    const EncoderTail& tail);
 
 // ---------------------------------------------------------------------------------
 // Soft-in/soft-out decoder (forward-backward algorithm) of terminated codes
@@ -63,13 +69,13 @@ void trellis_encode(std::span<int> output, std::span<const int> data, const Trel
 // SIMD lanes on the best target the CPU runs. Throws std::invalid_argument on wrong
 // sizes or a type outside 0..4.
 void trellis_posterior(std::span<const float> input_u, std::span<const float> input_c,
-                       const Trellis& trellis, int decoder_type, std::span<float> output_u,
+                       const Trellis& trellis, MaxStar op, std::span<float> output_u,
                        std::span<float> output_c, const Interrupt& interrupt = {});
 
 // The same decoder one state at a time: the reference for trellis_posterior, whose
 // results it gives bit for bit.
 void trellis_posterior_scalar(std::span<const float> input_u, std::span<const float> input_c,
-                              const Trellis& trellis, int decoder_type, std::span<float> output_u,
+                              const Trellis& trellis, MaxStar op, std::span<float> output_u,
                               std::span<float> output_c, const Interrupt& interrupt = {});
 
 // Bytes of working memory trellis_posterior takes for a code of constraint length K

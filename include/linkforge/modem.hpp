@@ -23,6 +23,7 @@
 #include <span>
 
 #include "linkforge/interrupt.hpp"
+#include "linkforge/max_star.hpp"
 
 namespace linkforge {
 
@@ -89,8 +90,17 @@ void plane_metrics(ComplexSpan<double> y, ComplexSpan<double> points, float es_n
 // ---------------------------------------------------------------------------------
 // Soft demodulation of M-ary orthogonal frequency-shift keying
 
-// Receiver models of tone_metrics, by csi_flag.
-enum class ToneCsi : int { kFull = 0, kAmplitude = 1, kNone = 2 };
+// Receiver models of tone_metrics (the module's csi_flag 0, 1, 2, and any other flag).
+enum class ToneCsi : int {
+  kFull = 0,       // the fading coefficient is known: coherent metric
+  kAmplitude = 1,  // its amplitude is known
+  kNone = 2,       // nothing is known but the average energy
+  kOther = 3,      // every metric 0
+};
+
+constexpr ToneCsi tone_csi_from_flag(long long flag) noexcept {
+  return flag >= 0 && flag <= 2 ? static_cast<ToneCsi>(flag) : ToneCsi::kOther;
+}
 
 // Approximation of ln I0(x) used by tone_metrics: a*x*x + b*x - c on five ranges with
 // breaks at 1, 2, 5 and 20, evaluated in double and rounded to single precision. NaN
@@ -100,17 +110,17 @@ float tone_log_i0(float x);
 
 // Symbol log-likelihoods from the matched-filter outputs of M tones for N symbols
 // (y: M*N column-major; fade: N coefficients, empty `fade.re` for all ones):
-//   csi_flag 0: 2*es_no*Re(conj(a)*y)
-//   csi_flag 1: tone_log_i0(2*es_no*|a|*|y|)
-//   csi_flag 2: |y|^2 * es_no^2/(es_no + 1)
-//   other:      0
+//   kFull:      2*es_no*Re(conj(a)*y)
+//   kAmplitude: tone_log_i0(2*es_no*|a|*|y|)
+//   kNone:      |y|^2 * es_no^2/(es_no + 1)
+//   kOther:     0
 // Every operation is single precision.
-// The tones of a symbol run side by side in SIMD lanes (csi_flag 1; the compiler
+// The tones of a symbol run side by side in SIMD lanes (kAmplitude; the compiler
 // vectorises the others); tone_metrics_scalar computes one value at a time and is the
 // reference the lanes equal bit for bit.
-void tone_metrics(ComplexSpan<float> y, std::size_t M, float es_no, int csi_flag,
+void tone_metrics(ComplexSpan<float> y, std::size_t M, float es_no, ToneCsi csi,
                   ComplexSpan<float> fade, std::span<float> out, const Interrupt& interrupt = {});
-void tone_metrics_scalar(ComplexSpan<float> y, std::size_t M, float es_no, int csi_flag,
+void tone_metrics_scalar(ComplexSpan<float> y, std::size_t M, float es_no, ToneCsi csi,
                          ComplexSpan<float> fade, std::span<float> out);
 
 // ---------------------------------------------------------------------------------
@@ -171,7 +181,7 @@ void relay_frequency_metrics(ComplexSpan<float> y, std::size_t M, ComplexSpan<fl
 // acc = max*(acc, metric) from -1e6 with the operator of type demod_type (0..4);
 // out[j*m + k] = acc1 - acc0. A bit's own a-priori value never reaches its output.
 // Throws std::invalid_argument on wrong sizes, M not a power of two or an unknown type.
-void symbol_bit_metrics(std::span<const double> input, std::size_t M, int demod_type,
+void symbol_bit_metrics(std::span<const double> input, std::size_t M, MaxStar op,
                         std::span<const float> apriori, std::span<double> out,
                         const Interrupt& interrupt = {});
 
@@ -198,7 +208,7 @@ std::uint64_t relay_label_metrics_bytes(std::uint64_t M, std::uint64_t N) noexce
 // none: all 0). The fold of bit k runs over all pairs, p outer and q inner, as in
 // symbol_bit_metrics. With M not a power of two only the low m bits of each label are
 // demapped. Throws std::invalid_argument on wrong sizes, M = 0 or an unknown type.
-void relay_label_metrics(std::span<const double> input, std::size_t M, int demod_type,
+void relay_label_metrics(std::span<const double> input, std::size_t M, MaxStar op,
                          std::span<const float> apriori, std::span<double> out,
                          const Interrupt& interrupt = {});
 

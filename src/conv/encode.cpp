@@ -6,15 +6,15 @@
 
 namespace linkforge {
 
-std::vector<int> tail_inputs(const Trellis& trellis, CodeType type) {
-  std::vector<int> tail(static_cast<std::size_t>(trellis.num_states), 0);
+EncoderTail encoder_tail(const Trellis& trellis, CodeType type) {
+  EncoderTail tail{type, {}};
+  if (type == CodeType::kTailBiting) return tail;
+  tail.inputs.assign(static_cast<std::size_t>(trellis.num_states), 0);
   if (type == CodeType::kRecursive) {
     // Feeding the feedback bit as data makes the entering register bit 0, so m such
     // steps reach state 0. Row 0 of the generator is the feedback polynomial.
     for (int s = 0; s < trellis.num_states; ++s)
-      tail[s] = parity_counter(s & trellis.g[0], trellis.m);
-  } else if (type == CodeType::kTailBiting) {
-    tail[0] = -1;
+      tail.inputs[s] = parity_counter(s & trellis.g[0], trellis.m);
   }
   return tail;
 }
@@ -25,13 +25,15 @@ std::size_t trellis_encode_length(const Trellis& trellis, std::size_t L, bool ta
 }
 
 void trellis_encode(std::span<int> output, std::span<const int> data, const Trellis& trellis,
-                    std::span<const int> tail_inputs) {
+                    const EncoderTail& tail) {
   const auto S = static_cast<std::size_t>(trellis.num_states);
   const auto n = static_cast<std::size_t>(trellis.n);
   const auto m = static_cast<std::size_t>(trellis.m);
   const std::size_t L = data.size();
-  if (tail_inputs.size() < S) throw ArgumentError("tail inputs shorter than the states");
-  const bool tail_biting = tail_inputs[0] < 0;
+  const bool tail_biting = tail.type == CodeType::kTailBiting;
+  if (!tail_biting && tail.inputs.size() < S) {
+    throw ArgumentError("tail inputs shorter than the states");
+  }
   if (tail_biting && L < m) {
     throw ArgumentError("tail-biting block shorter than the code memory");
   }
@@ -54,7 +56,7 @@ void trellis_encode(std::span<int> output, std::span<const int> data, const Trel
   };
   for (std::size_t k = 0; k < L; ++k) step(k, data[k] != 0);
   if (!tail_biting) {
-    for (std::size_t k = L; k < L + m; ++k) step(k, tail_inputs[state] != 0);
+    for (std::size_t k = L; k < L + m; ++k) step(k, tail.inputs[state] != 0);
   }
 }
 

@@ -140,13 +140,13 @@ bool check_posterior_sizes(std::span<const float> input_u, std::span<const float
 }  // namespace
 
 void trellis_posterior_scalar(std::span<const float> input_u, std::span<const float> input_c,
-                              const Trellis& trellis, int decoder_type, std::span<float> output_u,
+                              const Trellis& trellis, MaxStar op, std::span<float> output_u,
                               std::span<float> output_c, const Interrupt& interrupt) {
   const std::size_t L = input_u.size();
   float* code_out = check_posterior_sizes(input_u, input_c, trellis, output_u, output_c)
                         ? output_c.data()
                         : nullptr;
-  with_max_star(decoder_type, [&]<class Op>(Op) {
+  with_max_star(static_cast<int>(op), [&]<class Op>(Op) {
     const auto run = [&]<std::size_t kStates, std::size_t kBits>() {
       forward_backward<Op, kStates, kBits>(input_u.data(), input_c.data(), trellis, L,
                                            output_u.data(), code_out, interrupt);
@@ -162,17 +162,17 @@ void trellis_posterior_scalar(std::span<const float> input_u, std::span<const fl
 }
 
 void trellis_posterior(std::span<const float> input_u, std::span<const float> input_c,
-                       const Trellis& trellis, int decoder_type, std::span<float> output_u,
+                       const Trellis& trellis, MaxStar op, std::span<float> output_u,
                        std::span<float> output_c, const Interrupt& interrupt) {
   if (!posterior_detail::posterior_in_lanes(trellis.num_states, trellis.n)) {
-    return trellis_posterior_scalar(input_u, input_c, trellis, decoder_type, output_u, output_c,
-                                    interrupt);
+    return trellis_posterior_scalar(input_u, input_c, trellis, op, output_u, output_c, interrupt);
   }
   const bool code_bits = check_posterior_sizes(input_u, input_c, trellis, output_u, output_c);
-  if (!is_max_star_type(decoder_type)) throw_bad_max_star_type(decoder_type);
-  posterior_detail::posterior_lanes(input_u.data(), input_c.data(), input_u.size(), trellis,
-                                    decoder_type, output_u.data(),
-                                    code_bits ? output_c.data() : nullptr, interrupt);
+  const int type = static_cast<int>(op);
+  if (!is_max_star_type(type)) throw_bad_max_star_type(type);
+  posterior_detail::posterior_lanes(input_u.data(), input_c.data(), input_u.size(), trellis, type,
+                                    output_u.data(), code_bits ? output_c.data() : nullptr,
+                                    interrupt);
 }
 
 std::uint64_t trellis_posterior_bytes(int K, int n, std::size_t L) noexcept {

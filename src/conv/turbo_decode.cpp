@@ -243,20 +243,20 @@ inline void decode_frame(const Job& job, std::size_t f, const Interrupt& interru
     input1.push_back(static_cast<float>(ch.ytail(f, t)));
     input2.push_back(static_cast<float>(ch.ytail(f, 2 * m + t)));
   }
-  const int type = static_cast<int>(params.max_star);
   int it = 0;
   const auto write = [&](FrameView<double> out) {
     for (std::size_t k = 0; k < L; ++k) out(f, k) = app[k];
   };
   for (; it < params.iterations; ++it) {
     for (std::size_t k = 0; k < L; ++k) soft[k] = static_cast<float>(apriori[k]);
-    trellis_posterior(soft, input1, *job.trellis, type, u, {}, interrupt);  // data bits only
+    trellis_posterior(soft, input1, *job.trellis, params.max_star, u, {},
+                      interrupt);  // data bits only
     for (std::size_t k = 0; k < L; ++k) {
       const auto a = static_cast<std::size_t>(job.alpha[k]);
       extrinsic[k] = (static_cast<double>(u[a]) - apriori[a]) - ys[a];
       soft[k] = static_cast<float>(extrinsic[k]);
     }
-    trellis_posterior(soft, input2, *job.trellis, type, u, {}, interrupt);
+    trellis_posterior(soft, input2, *job.trellis, params.max_star, u, {}, interrupt);
     if (!job.permutation) {
       std::fill(apriori.begin(), apriori.end(), 0.0);
       std::fill(app.begin(), app.end(), 0.0f);

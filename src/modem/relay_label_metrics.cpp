@@ -96,7 +96,7 @@ std::uint64_t relay_label_metrics_bytes(std::uint64_t M, std::uint64_t N) noexce
   return mul_sat(floats, sizeof(float));
 }
 
-void relay_label_metrics(std::span<const double> input, std::size_t M, int demod_type,
+void relay_label_metrics(std::span<const double> input, std::size_t M, MaxStar op,
                          std::span<const float> apriori, std::span<double> out,
                          const Interrupt& interrupt) {
   if (M == 0) throw ArgumentError("relay_label_metrics: M must be at least 1");
@@ -110,6 +110,7 @@ void relay_label_metrics(std::span<const double> input, std::size_t M, int demod
         "relay_label_metrics: sizes of input, a-priori values and output "
         "disagree");
   }
+  const int demod_type = static_cast<int>(op);
   if (!is_max_star_type(demod_type)) throw_bad_max_star_type(demod_type);
   if (m == 0) return;
   RelayLabelWork work = allocate_temporary_memory(M, m, N, apriori.empty());

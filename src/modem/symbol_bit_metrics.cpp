@@ -263,7 +263,7 @@ void demap(const double* input, std::size_t M, std::size_t bits, std::size_t N,
 
 }  // namespace
 
-void symbol_bit_metrics(std::span<const double> input, std::size_t M, int demod_type,
+void symbol_bit_metrics(std::span<const double> input, std::size_t M, MaxStar op,
                         std::span<const float> apriori, std::span<double> out,
                         const Interrupt& interrupt) {
   if (M == 0 || (M & (M - 1)) != 0) {
@@ -276,6 +276,7 @@ void symbol_bit_metrics(std::span<const double> input, std::size_t M, int demod_
       (!apriori.empty() && apriori.size() != total)) {
     throw ArgumentError("symbol_bit_metrics: sizes of input, a-priori values and output disagree");
   }
+  const int demod_type = static_cast<int>(op);
   if (!is_max_star_type(demod_type)) throw_bad_max_star_type(demod_type);
   if (bits == 0) return;
   with_max_star(demod_type, [&]<class Op>(Op) {

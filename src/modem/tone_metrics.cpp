@@ -48,9 +48,9 @@ namespace {
 // Symbols whose amplitude metrics go to the lanes in one call: a poll's worth of work.
 constexpr std::size_t kLaneChunk = 256;
 
-void compute_tone_metrics(ComplexSpan<float> y, std::size_t M, float es_no, int csi_flag,
-                          ComplexSpan<float> fade, std::span<float> out,
-                          const Interrupt& interrupt, bool lanes) {
+void compute_tone_metrics(ComplexSpan<float> y, std::size_t M, float es_no, ToneCsi csi,
+                          ComplexSpan<float> fade, std::span<float> out, const Interrupt& interrupt,
+                          bool lanes) {
   const bool faded = !fade.re.empty();
   if (M == 0) {
     // No tones: any number of symbols gives an empty matrix.
@@ -67,7 +67,7 @@ void compute_tone_metrics(ComplexSpan<float> y, std::size_t M, float es_no, int 
   const float two_es_no = 2.0f * es_no;
   const float energy_weight = es_no * es_no / (es_no + 1.0f);
   InterruptPacer pacer(interrupt);
-  if (lanes && csi_flag == static_cast<int>(ToneCsi::kAmplitude)) {
+  if (lanes && csi == ToneCsi::kAmplitude) {
     float scale[kLaneChunk];
     for (std::size_t first = 0; first < N; first += kLaneChunk) {
       const std::size_t count = std::min(kLaneChunk, N - first);
@@ -90,14 +90,14 @@ void compute_tone_metrics(ComplexSpan<float> y, std::size_t M, float es_no, int 
     const float* y_re = y.re.data() + i * M;
     const float* y_im = y.im.empty() ? nullptr : y.im.data() + i * M;
     float* column = out.data() + i * M;
-    switch (csi_flag) {
-      case static_cast<int>(ToneCsi::kFull):
+    switch (csi) {
+      case ToneCsi::kFull:
         for (std::size_t k = 0; k < M; ++k) {
           const float im = y_im != nullptr ? y_im[k] : 0.0f;
           column[k] = two_es_no * (a_re * y_re[k] + a_im * im);
         }
         break;
-      case static_cast<int>(ToneCsi::kAmplitude): {
+      case ToneCsi::kAmplitude: {
         const float scale = two_es_no * std::sqrt(magnitude_squared(a_re, a_im));
         for (std::size_t k = 0; k < M; ++k) {
           const float im = y_im != nullptr ? y_im[k] : 0.0f;
@@ -105,12 +105,13 @@ void compute_tone_metrics(ComplexSpan<float> y, std::size_t M, float es_no, int 
         }
         break;
       }
-      case static_cast<int>(ToneCsi::kNone):
+      case ToneCsi::kNone:
         for (std::size_t k = 0; k < M; ++k) {
           const float im = y_im != nullptr ? y_im[k] : 0.0f;
           column[k] = magnitude_squared(y_re[k], im) * energy_weight;
         }
         break;
+      case ToneCsi::kOther:
       default:
         for (std::size_t k = 0; k < M; ++k) column[k] = 0.0f;
         break;
@@ -120,14 +121,14 @@ void compute_tone_metrics(ComplexSpan<float> y, std::size_t M, float es_no, int 
 
 }  // namespace
 
-void tone_metrics(ComplexSpan<float> y, std::size_t M, float es_no, int csi_flag,
+void tone_metrics(ComplexSpan<float> y, std::size_t M, float es_no, ToneCsi csi,
                   ComplexSpan<float> fade, std::span<float> out, const Interrupt& interrupt) {
-  compute_tone_metrics(y, M, es_no, csi_flag, fade, out, interrupt, true);
+  compute_tone_metrics(y, M, es_no, csi, fade, out, interrupt, true);
 }
 
-void tone_metrics_scalar(ComplexSpan<float> y, std::size_t M, float es_no, int csi_flag,
+void tone_metrics_scalar(ComplexSpan<float> y, std::size_t M, float es_no, ToneCsi csi,
                          ComplexSpan<float> fade, std::span<float> out) {
-  compute_tone_metrics(y, M, es_no, csi_flag, fade, out, Interrupt{}, false);
+  compute_tone_metrics(y, M, es_no, csi, fade, out, Interrupt{}, false);
 }
 
 }  // namespace linkforge

@@ -20,7 +20,7 @@ namespace {
 
 std::vector<int> encode(const Trellis& t, CodeType type, const std::vector<int>& data) {
   std::vector<int> out(trellis_encode_length(t, data.size(), type == CodeType::kTailBiting));
-  trellis_encode(out, data, t, tail_inputs(t, type));
+  trellis_encode(out, data, t, encoder_tail(t, type));
   return out;
 }
 
@@ -45,16 +45,16 @@ TEST(TrellisEncode, WorkedBlocksOfTheSevenFiveCode) {
             (std::vector<int>{1, 1, 1, 0, 0, 0, 0, 1, 0, 1, 1, 1}));
   EXPECT_EQ(encode(kFF75, CodeType::kTailBiting, kData),
             (std::vector<int>{1, 0, 0, 1, 0, 0, 0, 1}));
-  EXPECT_EQ(tail_inputs(kRSC75, CodeType::kRecursive), (std::vector<int>{0, 1, 1, 0}));
+  EXPECT_EQ(encoder_tail(kRSC75, CodeType::kRecursive).inputs, (std::vector<int>{0, 1, 1, 0}));
   EXPECT_EQ(encode(kRSC75, CodeType::kRecursive, {}), std::vector<int>(4, 0));
 }
 
 TEST(TrellisEncode, RefusesShortTailBitingBlocksAndWrongSizes) {
   std::vector<int> out(2);
   EXPECT_THROW(
-      trellis_encode(out, std::vector<int>{1}, kFF75, tail_inputs(kFF75, CodeType::kTailBiting)),
+      trellis_encode(out, std::vector<int>{1}, kFF75, encoder_tail(kFF75, CodeType::kTailBiting)),
       std::invalid_argument);
-  EXPECT_THROW(trellis_encode(out, kData, kFF75, tail_inputs(kFF75, CodeType::kFeedForward)),
+  EXPECT_THROW(trellis_encode(out, kData, kFF75, encoder_tail(kFF75, CodeType::kFeedForward)),
                std::invalid_argument);
 }
 
@@ -76,7 +76,7 @@ TEST_P(PosteriorWorked, MatchesHandValues) {
   const Trellis& t = c.code_type == 0 ? kRSC75 : kFF75;
   std::vector<float> out_u(c.input_u.size());
   std::vector<float> out_c(c.input_c.size());
-  trellis_posterior(c.input_u, c.input_c, t, c.decoder_type, out_u, out_c);
+  trellis_posterior(c.input_u, c.input_c, t, static_cast<MaxStar>(c.decoder_type), out_u, out_c);
   EXPECT_EQ(out_u, c.output_u);
   if (!c.output_c.empty()) {
     EXPECT_EQ(out_c, c.output_c);
@@ -122,12 +122,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(TrellisPosterior, RefusesUnknownOperatorsAndWrongLengths) {
   std::vector<float> u(4), c(12), out_u(4), out_c(12);
-  EXPECT_THROW(trellis_posterior(u, c, kFF75, 5, out_u, out_c), std::invalid_argument);
-  EXPECT_THROW(trellis_posterior(u, std::vector<float>(11), kFF75, 1, out_u, out_c),
+  EXPECT_THROW(trellis_posterior(u, c, kFF75, static_cast<MaxStar>(5), out_u, out_c),
+               std::invalid_argument);
+  EXPECT_THROW(trellis_posterior(u, std::vector<float>(11), kFF75, MaxStar::kMaxLog, out_u, out_c),
                std::invalid_argument);
   // An empty output_c asks for the data bits only; any other size is wrong.
-  EXPECT_NO_THROW(trellis_posterior(u, c, kFF75, 1, out_u, {}));
-  EXPECT_THROW(trellis_posterior(u, c, kFF75, 1, out_u, std::span(out_c).first(11)),
+  EXPECT_NO_THROW(trellis_posterior(u, c, kFF75, MaxStar::kMaxLog, out_u, {}));
+  EXPECT_THROW(trellis_posterior(u, c, kFF75, MaxStar::kMaxLog, out_u, std::span(out_c).first(11)),
                std::invalid_argument);
 }
 
@@ -217,7 +218,7 @@ TEST(TrellisPosterior, AgreesWithExhaustiveSumsOverAllCodewords) {
       for (float& x : u) x = noise(rng);
       for (float& x : c) x = noise(rng);
       std::vector<float> out_u(L), out_c(c.size());
-      trellis_posterior(u, c, t, 4, out_u, out_c);
+      trellis_posterior(u, c, t, MaxStar::kExact, out_u, out_c);
       std::vector<double> metric;
       for (std::size_t w = 0; w < o.data.size(); ++w) {
         metric.push_back(path_metric(o.data[w], o.code[w], u, c));
@@ -280,7 +281,7 @@ TEST(ConvKernels, BitIdenticalToTheLiteralRecursions) {
         for (float& x : c) x = noise(rng);
         for (int type = 0; type < kMaxStarTypes; ++type) {
           std::vector<float> out_u(L), out_c(c.size()), ref_u, ref_c;
-          trellis_posterior(u, c, t, type, out_u, out_c);
+          trellis_posterior(u, c, t, static_cast<MaxStar>(type), out_u, out_c);
           reference::posterior(u, c, t, type, ref_u, ref_c);
           for (std::size_t k = 0; k < L; ++k) {
             ASSERT_EQ(std::bit_cast<std::uint32_t>(out_u[k]),
@@ -379,9 +380,9 @@ TEST(TrellisPosterior, LanesGiveTheScalarDecodersBitsOnEveryTarget) {
             for (int type = 0; type < kMaxStarTypes; ++type) {
               std::vector<float> ref_u(L), ref_c(c.size()), out_u(L), out_c(c.size());
               std::vector<float> only_u(L, -1.0f);
-              trellis_posterior_scalar(u, c, t, type, ref_u, ref_c);
-              trellis_posterior(u, c, t, type, out_u, out_c);
-              trellis_posterior(u, c, t, type, only_u, {});
+              trellis_posterior_scalar(u, c, t, static_cast<MaxStar>(type), ref_u, ref_c);
+              trellis_posterior(u, c, t, static_cast<MaxStar>(type), out_u, out_c);
+              trellis_posterior(u, c, t, static_cast<MaxStar>(type), only_u, {});
               const auto where = [&] {
                 return testing::Message() << target << ", K " << K << ", n " << n
                                           << (recursive ? " recursive" : " feed-forward") << ", L "
@@ -392,7 +393,7 @@ TEST(TrellisPosterior, LanesGiveTheScalarDecodersBitsOnEveryTarget) {
               ASSERT_TRUE(same_bits(only_u, ref_u)) << where() << ", data bits only";
               if (!best || L != odd) continue;
               std::fill(only_u.begin(), only_u.end(), -1.0f);
-              trellis_posterior_scalar(u, c, t, type, only_u, {});
+              trellis_posterior_scalar(u, c, t, static_cast<MaxStar>(type), only_u, {});
               ASSERT_TRUE(same_bits(only_u, ref_u)) << where() << ", scalar data bits only";
             }
           }
@@ -466,7 +467,7 @@ TEST(ConvProperties, NoiselessBlocksDecodeToTheirData) {
       trellis_best_path(decided, c, t);
       EXPECT_EQ(decided, data) << "Viterbi K " << code.K << " n " << t.n;
       std::vector<float> out_u(L), out_c(c.size());
-      trellis_posterior(std::vector<float>(L, 0.0f), c, t, 1, out_u, out_c);
+      trellis_posterior(std::vector<float>(L, 0.0f), c, t, MaxStar::kMaxLog, out_u, out_c);
       for (std::size_t k = 0; k < L; ++k) {
         EXPECT_EQ(out_u[k] > 0, data[k] == 1) << "max-log K " << code.K << " bit " << k;
       }
@@ -503,7 +504,7 @@ TEST(ConvProperties, AllOperatorsAgreeInSignAtHighSnr) {
   for (float& x : c) x += noise(rng);
   for (int type = 0; type < kMaxStarTypes; ++type) {
     std::vector<float> out_u(L), out_c(c.size());
-    trellis_posterior(std::vector<float>(L, 0.0f), c, t, type, out_u, out_c);
+    trellis_posterior(std::vector<float>(L, 0.0f), c, t, static_cast<MaxStar>(type), out_u, out_c);
     for (std::size_t k = 0; k < L; ++k) {
       ASSERT_EQ(out_u[k] > 0, data[k] == 1) << "operator " << type << " bit " << k;
     }
@@ -523,7 +524,7 @@ TEST(ConvProperties, LongBlocksStayStable) {
   trellis_best_path(decided, c, t);
   EXPECT_EQ(decided, data);
   std::vector<float> out_u(L), out_c(c.size());
-  trellis_posterior(std::vector<float>(L, 0.0f), c, t, 4, out_u, out_c);
+  trellis_posterior(std::vector<float>(L, 0.0f), c, t, MaxStar::kExact, out_u, out_c);
   for (std::size_t k = 0; k < L; k += 997) EXPECT_EQ(out_u[k] > 0, data[k] == 1);
   EXPECT_TRUE(std::isfinite(out_u[L - 1]));
 }
@@ -536,7 +537,7 @@ TEST(Interrupt, StopsTheDecoders) {
   const std::vector<float> u(L), c((L + 2) * 2);
   std::vector<float> out_u(L), out_c(c.size());
   std::vector<int> decided(L);
-  EXPECT_THROW(trellis_posterior(u, c, kRSC75, 1, out_u, out_c, stop), Interrupted);
+  EXPECT_THROW(trellis_posterior(u, c, kRSC75, MaxStar::kMaxLog, out_u, out_c, stop), Interrupted);
   EXPECT_THROW(trellis_best_path(decided, c, kFF75, stop), Interrupted);
   EXPECT_THROW(trellis_best_path_circular(decided, std::span(c).first(2 * L), kFF75, 6, stop),
                Interrupted);
@@ -561,8 +562,9 @@ TEST(MemoryEstimates, BoundTheAllocations) {
     const std::vector<float> u(static_cast<std::size_t>(L)), c(steps * n);
     std::vector<float> out_u(u.size()), out_c(c.size());
     std::vector<int> decided(u.size());
-    EXPECT_TRUE(within(peak_allocation([&] { trellis_posterior(u, c, t, 4, out_u, out_c); }),
-                       trellis_posterior_bytes(K, n, u.size())))
+    EXPECT_TRUE(
+        within(peak_allocation([&] { trellis_posterior(u, c, t, MaxStar::kExact, out_u, out_c); }),
+               trellis_posterior_bytes(K, n, u.size())))
         << "K " << K << ", n " << n;
     EXPECT_TRUE(within(peak_allocation([&] { trellis_best_path(decided, c, t); }),
                        trellis_best_path_bytes(K, n, steps)));

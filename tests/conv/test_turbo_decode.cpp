@@ -74,13 +74,13 @@ std::vector<double> reference(const Channel& c, std::size_t f, const Trellis& t,
   std::vector<float> soft(L), u(L), out_c(input1.size());
   for (int it = 0; it < iterations; ++it) {
     for (std::size_t k = 0; k < L; ++k) soft[k] = static_cast<float>(apriori[k]);
-    trellis_posterior(soft, input1, t, type, u, out_c);
+    trellis_posterior(soft, input1, t, static_cast<MaxStar>(type), u, out_c);
     for (std::size_t k = 0; k < L; ++k) {
       const auto a = static_cast<std::size_t>(alpha[k]);
       extrinsic[k] = (static_cast<double>(u[a]) - apriori[a]) - ys[a];
       soft[k] = static_cast<float>(extrinsic[k]);
     }
-    trellis_posterior(soft, input2, t, type, u, out_c);
+    trellis_posterior(soft, input2, t, static_cast<MaxStar>(type), u, out_c);
     std::vector<double> app(L, 0.0);
     std::fill(apriori.begin(), apriori.end(), 0.0);
     for (std::size_t k = 0; k < L; ++k) {

@@ -46,7 +46,7 @@ std::vector<double> frame_values(const Trellis& t, bool recursive, std::size_t L
         const CodeType type = ring        ? CodeType::kTailBiting
                               : recursive ? CodeType::kRecursive
                                           : CodeType::kFeedForward;
-        trellis_encode(code, data, t, tail_inputs(t, type));
+        trellis_encode(code, data, t, encoder_tail(t, type));
       }
       for (std::size_t i = 0; i < y.size(); ++i) y[i] = 2.0 * (2 * code[i] - 1) + 1.2 * noise(rng);
       break;
@@ -200,7 +200,7 @@ TEST(ViterbiDecode, ReadsAndWritesColumnMajorFrames) {
   for (std::size_t f = 0; f < F; ++f) {
     for (int& b : data[f]) b = static_cast<int>(rng() % 2);
     std::vector<int> code(CL);
-    trellis_encode(code, data[f], t, tail_inputs(t, CodeType::kFeedForward));
+    trellis_encode(code, data[f], t, encoder_tail(t, CodeType::kFeedForward));
     for (std::size_t i = 0; i < CL; ++i) {
       rows[f * CL + i] = cols[i * F + f] = 3.0 * (2 * code[i] - 1);
     }

@@ -22,7 +22,7 @@ constexpr float kInf = std::numeric_limits<float>::infinity();
 std::vector<double> demap(const std::vector<double>& input, std::size_t M, int type,
                           const std::vector<float>& prior = {}) {
   std::vector<double> out(input.size() / M * static_cast<std::size_t>(compute_bits_per_symbol(M)));
-  symbol_bit_metrics(input, M, type, prior, out);
+  symbol_bit_metrics(input, M, static_cast<MaxStar>(type), prior, out);
   return out;
 }
 
@@ -209,16 +209,20 @@ TEST(SymbolBitMetrics, NegativeZeroMetricsWithoutAprioriValues) {
 TEST(SymbolBitMetrics, RefusesBadShapesAndTypes) {
   std::vector<double> out(2);
   const std::vector<double> six(6);
-  EXPECT_THROW(symbol_bit_metrics(six, 3, 0, {}, out), std::invalid_argument);
-  EXPECT_THROW(symbol_bit_metrics(six, 0, 0, {}, out), std::invalid_argument);
-  EXPECT_THROW(symbol_bit_metrics(six, 4, 0, {}, out), std::invalid_argument);  // 6 % 4
+  EXPECT_THROW(symbol_bit_metrics(six, 3, MaxStar::kLinear, {}, out), std::invalid_argument);
+  EXPECT_THROW(symbol_bit_metrics(six, 0, MaxStar::kLinear, {}, out), std::invalid_argument);
+  EXPECT_THROW(symbol_bit_metrics(six, 4, MaxStar::kLinear, {}, out),
+               std::invalid_argument);  // 6 % 4
   const std::vector<double> four(4);
-  EXPECT_THROW(symbol_bit_metrics(four, 4, 5, {}, out), std::invalid_argument);
-  EXPECT_THROW(symbol_bit_metrics(four, 4, -1, {}, out), std::invalid_argument);
-  EXPECT_THROW(symbol_bit_metrics(four, 4, 0, std::vector<float>(1), out), std::invalid_argument);
+  EXPECT_THROW(symbol_bit_metrics(four, 4, static_cast<MaxStar>(5), {}, out),
+               std::invalid_argument);
+  EXPECT_THROW(symbol_bit_metrics(four, 4, static_cast<MaxStar>(-1), {}, out),
+               std::invalid_argument);
+  EXPECT_THROW(symbol_bit_metrics(four, 4, MaxStar::kLinear, std::vector<float>(1), out),
+               std::invalid_argument);
   std::vector<double> three(3);
-  EXPECT_THROW(symbol_bit_metrics(four, 4, 0, {}, three), std::invalid_argument);
-  EXPECT_NO_THROW(symbol_bit_metrics(four, 4, 0, std::vector<float>(2), out));
+  EXPECT_THROW(symbol_bit_metrics(four, 4, MaxStar::kLinear, {}, three), std::invalid_argument);
+  EXPECT_NO_THROW(symbol_bit_metrics(four, 4, MaxStar::kLinear, std::vector<float>(2), out));
 }
 
 // ---------------------------------------------------------------------------------
@@ -228,7 +232,7 @@ std::vector<double> relay_demap(const std::vector<double>& input, std::size_t M,
                                 const std::vector<float>& prior = {}) {
   const std::size_t N = input.size() / (M * M);
   std::vector<double> out(N * compute_bits_per_symbol(M));
-  relay_label_metrics(input, M, type, prior, out);
+  relay_label_metrics(input, M, static_cast<MaxStar>(type), prior, out);
   return out;
 }
 
@@ -343,12 +347,15 @@ TEST(RelayLabelMetrics, OutputIsExtrinsic) {
 TEST(RelayLabelMetrics, RefusesBadShapesAndTypes) {
   std::vector<double> out(1);
   const std::vector<double> four(4);
-  EXPECT_THROW(relay_label_metrics(four, 0, 0, {}, out), std::invalid_argument);
-  EXPECT_THROW(relay_label_metrics(four, 2, 5, {}, out), std::invalid_argument);
-  EXPECT_THROW(relay_label_metrics(std::vector<double>(5), 2, 0, {}, out), std::invalid_argument);
-  EXPECT_THROW(relay_label_metrics(four, 2, 0, std::vector<float>(2), out), std::invalid_argument);
+  EXPECT_THROW(relay_label_metrics(four, 0, MaxStar::kLinear, {}, out), std::invalid_argument);
+  EXPECT_THROW(relay_label_metrics(four, 2, static_cast<MaxStar>(5), {}, out),
+               std::invalid_argument);
+  EXPECT_THROW(relay_label_metrics(std::vector<double>(5), 2, MaxStar::kLinear, {}, out),
+               std::invalid_argument);
+  EXPECT_THROW(relay_label_metrics(four, 2, MaxStar::kLinear, std::vector<float>(2), out),
+               std::invalid_argument);
   std::vector<double> none;
-  EXPECT_THROW(relay_label_metrics(four, 2, 0, {}, none), std::invalid_argument);
+  EXPECT_THROW(relay_label_metrics(four, 2, MaxStar::kLinear, {}, none), std::invalid_argument);
   EXPECT_EQ(relay_label_metrics_bytes(2, 0), 0u + 0u);
   EXPECT_EQ(relay_label_metrics_bytes(4, 3), (2u * 3u + 16u + 4u) * sizeof(float));
 }
@@ -358,10 +365,10 @@ TEST(Interrupt, StopsTheDemappers) {
   const std::size_t M = 16, N = 100000;
   const std::vector<double> metrics(M * N);
   std::vector<double> out(4 * N);
-  EXPECT_THROW(symbol_bit_metrics(metrics, M, 4, {}, out, stop), Interrupted);
+  EXPECT_THROW(symbol_bit_metrics(metrics, M, MaxStar::kExact, {}, out, stop), Interrupted);
   const std::vector<double> pairs(M * M * 5000);
   std::vector<double> bits(4 * 5000);
-  EXPECT_THROW(relay_label_metrics(pairs, M, 1, {}, bits, stop), Interrupted);
+  EXPECT_THROW(relay_label_metrics(pairs, M, MaxStar::kMaxLog, {}, bits, stop), Interrupted);
 }
 
 TEST(MemoryEstimates, BoundTheDemappersAllocations) {
@@ -372,12 +379,12 @@ TEST(MemoryEstimates, BoundTheDemappersAllocations) {
       const auto bits = static_cast<std::size_t>(compute_bits_per_symbol(M));
       std::vector<double> out(bits * N);
       const std::size_t peak =
-          peak_allocation([&] { symbol_bit_metrics(metrics, M, 4, {}, out); });
+          peak_allocation([&] { symbol_bit_metrics(metrics, M, MaxStar::kExact, {}, out); });
       EXPECT_LE(peak, symbol_bit_metrics_bytes(M, N)) << "M " << M << ", N " << N;
       EXPECT_LE(symbol_bit_metrics_bytes(M, N), peak + 1024) << "M " << M << ", N " << N;
       const std::vector<double> pairs(M * M * N);
       const std::size_t relay_peak =
-          peak_allocation([&] { relay_label_metrics(pairs, M, 1, {}, out); });
+          peak_allocation([&] { relay_label_metrics(pairs, M, MaxStar::kMaxLog, {}, out); });
       EXPECT_LE(relay_peak, relay_label_metrics_bytes(M, N)) << "M " << M << ", N " << N;
     }
   }

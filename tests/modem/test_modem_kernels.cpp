@@ -211,7 +211,7 @@ std::vector<float> run_tone(const std::vector<std::complex<float>>& y, std::size
   for (const auto& v : y) y_re.push_back(v.real()), y_im.push_back(v.imag());
   for (const auto& v : a) a_re.push_back(v.real()), a_im.push_back(v.imag());
   std::vector<float> out(y.size());
-  tone_metrics({y_re, y_im}, M, es_no, csi_flag, {a_re, a_im}, out);
+  tone_metrics({y_re, y_im}, M, es_no, tone_csi_from_flag(csi_flag), {a_re, a_im}, out);
   return out;
 }
 
@@ -264,8 +264,8 @@ TEST(ToneMetrics, LanesEqualTheScalarKernelOnEveryTarget) {
           const ComplexSpan<float> y{y_re, variant == 1 ? std::span<const float>() : y_im};
           const ComplexSpan<float> a{variant == 2 ? std::span<const float>() : a_re,
                                      variant == 2 ? std::span<const float>() : a_im};
-          tone_metrics(y, M, 1.7f, csi, a, got);
-          tone_metrics_scalar(y, M, 1.7f, csi, a, want);
+          tone_metrics(y, M, 1.7f, tone_csi_from_flag(csi), a, got);
+          tone_metrics_scalar(y, M, 1.7f, tone_csi_from_flag(csi), a, want);
           ASSERT_EQ(0, std::memcmp(got.data(), want.data(), got.size() * sizeof(float)))
               << target << " M " << M << " csi " << csi << " variant " << variant;
         }
@@ -277,11 +277,15 @@ TEST(ToneMetrics, LanesEqualTheScalarKernelOnEveryTarget) {
 TEST(ToneMetrics, RefusesMismatchedSizes) {
   const std::vector<float> y(6), a(2), short_a(1);
   std::vector<float> out(6), short_out(5);
-  EXPECT_THROW(tone_metrics({y, {}}, 4, 1.0f, 0, {}, out), std::invalid_argument);
-  EXPECT_THROW(tone_metrics({y, {}}, 3, 1.0f, 0, {short_a, {}}, out), std::invalid_argument);
-  EXPECT_THROW(tone_metrics({y, {}}, 3, 1.0f, 0, {}, short_out), std::invalid_argument);
-  EXPECT_THROW(tone_metrics({y, {}}, 0, 1.0f, 0, {}, out), std::invalid_argument);
-  EXPECT_NO_THROW(tone_metrics({y, {}}, 3, 1.0f, 0, {a, {}}, out));
+  EXPECT_THROW(tone_metrics({y, {}}, 4, 1.0f, tone_csi_from_flag(0), {}, out),
+               std::invalid_argument);
+  EXPECT_THROW(tone_metrics({y, {}}, 3, 1.0f, tone_csi_from_flag(0), {short_a, {}}, out),
+               std::invalid_argument);
+  EXPECT_THROW(tone_metrics({y, {}}, 3, 1.0f, tone_csi_from_flag(0), {}, short_out),
+               std::invalid_argument);
+  EXPECT_THROW(tone_metrics({y, {}}, 0, 1.0f, tone_csi_from_flag(0), {}, out),
+               std::invalid_argument);
+  EXPECT_NO_THROW(tone_metrics({y, {}}, 3, 1.0f, tone_csi_from_flag(0), {a, {}}, out));
 }
 
 // ---------------------------------------------------------------------------------
@@ -405,7 +409,8 @@ TEST(Interrupt, StopsTheDemodulators) {
   EXPECT_THROW(plane_metrics({y, {}}, {points, {}}, 1.0f, {}, out, stop), Interrupted);
   const std::vector<float> tones(M * N), fade(N);
   std::vector<float> metrics(M * N);
-  EXPECT_THROW(tone_metrics({tones, {}}, M, 1.0f, 1, {}, metrics, stop), Interrupted);
+  EXPECT_THROW(tone_metrics({tones, {}}, M, 1.0f, tone_csi_from_flag(1), {}, metrics, stop),
+               Interrupted);
   RelayToneParams params;
   params.es_no = 1.0f;
   std::vector<double> pairs(M * M * N);

@@ -100,7 +100,7 @@ void check_case(const Case& c, MaxStar op, bool rows, int threads, std::mt19937&
                   {c.faded ? std::span<const double>(ar) : none,
                    c.faded ? std::span<const double>(ai) : none},
                   metrics);
-    symbol_bit_metrics(metrics, c.M, static_cast<int>(op), pf, want);
+    symbol_bit_metrics(metrics, c.M, static_cast<MaxStar>(static_cast<int>(op)), pf, want);
     for (std::size_t b = 0; b < want.size(); ++b) {
       expect_same(out.at(f, b), want[b],
                   target + " M=" + std::to_string(c.M) + " op=" + std::to_string(static_cast<int>(op)) +
