@@ -5,7 +5,11 @@
 #include <random>
 #include <stdexcept>
 
+#include "channel.hpp"
+#include "linkforge/adapt.hpp"
 #include "linkforge/conv.hpp"
+#include "linkforge/duobinary.hpp"
+#include "linkforge/duobinary_turbo.hpp"
 #include "linkforge/interleave.hpp"
 #include "linkforge/ldpc.hpp"
 #include "linkforge/ldpc_batch.hpp"
@@ -21,18 +25,18 @@ namespace {
 constexpr std::uint32_t kDataStream = 0;
 constexpr std::uint32_t kNoiseStream = 1;
 
-// BPSK over AWGN at Eb/N0 (dB) and code rate R: the log-likelihood ratio
-// ln(P(1)/P(0)) = 2y/sigma^2 of a bit sent as 2b - 1 and received as y with noise of
-// standard deviation sigma per real dimension, the noise drawn from `noise`.
-struct BpskChannel {
-  double sigma, scale;
-  BpskChannel(double ebn0_db, double rate)
-      : sigma(std::sqrt(1.0 / (2.0 * std::pow(10.0, ebn0_db / 10.0) * rate))),
-        scale(2.0 / (sigma * sigma)) {}
-  double operator()(double bit, FrameStream& noise) const {
-    return scale * ((2.0 * bit - 1.0) + sigma * noise.normal());
+// The code-rate option: `given`, or the link's own rate when empty, checked against the
+// rates the link can do.
+std::string check_rate(const std::string& given, const std::vector<std::string>& known,
+                       const std::string& link) {
+  if (given.empty()) return known.front();
+  for (const std::string& r : known) {
+    if (given == r) return r;
   }
-};
+  std::string list;
+  for (const std::string& r : known) list += (list.empty() ? "" : " or ") + r;
+  throw std::invalid_argument("the " + link + " link does rate " + list + ", not '" + given + "'");
+}
 
 // A frame's L data bits from its data stream, 32 to a word, least significant first.
 template <class Bit>
@@ -47,11 +51,16 @@ void draw_bits(const Philox& philox, std::uint64_t frame, Bit* out, std::size_t 
 
 // The rate-1/3 turbo code of the cellular standard's shape: two 8-state recursive
 // systematic codes (feedback 13, parity 15 in octal), the second fed through the
-// cellular permutation, each terminated; BPSK over AWGN; the whole turbo decoder.
+// cellular permutation, each terminated, or the same punctured to rate 1/2 (the
+// systematic bits always, the two parity streams alternately; the 12 tail bits whole);
+// the whole turbo decoder. The code bits go out step by step (systematic, parity 1,
+// parity 2), then the two tails.
 class TurboLink final : public Link {
  public:
-  explicit TurboLink(const LinkOptions& options) : o_(options) {
+  explicit TurboLink(const LinkOptions& options)
+      : o_(options), channel_(options.modulation, options.channel) {
     if (o_.decoder.empty()) o_.decoder = "exact";
+    o_.rate = check_rate(o_.rate, {"1/3", "1/2"}, "turbo");
     const LinkOptions& o = o_;
     if (o.K < 40 || o.K > 5114) {
       throw std::invalid_argument("the turbo link takes K from 40 to 5114 bits (the cellular permutation)");
@@ -75,16 +84,16 @@ class TurboLink final : public Link {
   std::size_t info_bits() const override { return o_.K; }
   std::vector<double> rates() const override {
     const double K = static_cast<double>(o_.K);
-    return {K / (3 * K + 12)};
+    return {K / ((punctured() ? 2 : 3) * K + 12)};
   }
   std::vector<std::string> labels() const override {
-    return {std::string(o_.decoder == "exact" ? "log-MAP" : "max-log") + " R=1/3"};
+    return {std::string(o_.decoder == "exact" ? "log-MAP" : "max-log") + " R=" + o_.rate};
   }
 
   void run(const Philox& philox, double ebn0_db, std::uint64_t first, std::size_t count,
            ChunkCounts& counts) override {
     const std::size_t L = o_.K, m = 3;
-    const BpskChannel bpsk(ebn0_db, rates()[0]);
+    const std::size_t sent = (punctured() ? 2 : 3) * L;  // before the tails
     ys_.resize(count * L);
     yp1_.resize(count * L);
     yp2_.resize(count * L);
@@ -94,25 +103,45 @@ class TurboLink final : public Link {
     interleaved_.resize(L);
     code1_.resize(2 * (L + m));
     code2_.resize(2 * (L + m));
+    steps_.resize(3 * L);
+    tx_.resize(sent + 4 * m);
+    llr_.resize(sent + 4 * m);
+    restored_.resize(3 * L);
     for (std::size_t f = 0; f < count; ++f) {
-      FrameStream noise(philox, first + f, kNoiseStream);
       int* data = data_.data() + f * L;
       draw_bits(philox, first + f, data, L);
       for (std::size_t k = 0; k < L; ++k) interleaved_[k] = data[alpha_[k]];
       trellis_encode(code1_, {data, L}, trellis_, tail_);
       trellis_encode(code2_, interleaved_, trellis_, tail_);
-      const std::vector<int>& code1 = code1_;
-      const std::vector<int>& code2 = code2_;
-      const auto channel = [&](int bit) { return bpsk(bit, noise); };
       for (std::size_t k = 0; k < L; ++k) {
-        ys_[f * L + k] = channel(code1[2 * k]);
-        yp1_[f * L + k] = channel(code1[2 * k + 1]);
-        yp2_[f * L + k] = channel(code2[2 * k + 1]);
+        steps_[3 * k] = code1_[2 * k];
+        steps_[3 * k + 1] = code1_[2 * k + 1];
+        steps_[3 * k + 2] = code2_[2 * k + 1];
+      }
+      if (punctured()) {
+        punctured_.resize(sent);
+        puncture(punctured_, steps_, 3, kPattern, {});
+        for (std::size_t i = 0; i < sent; ++i) tx_[i] = static_cast<int>(punctured_[i]);
+      } else {
+        for (std::size_t i = 0; i < sent; ++i) tx_[i] = static_cast<int>(steps_[i]);
       }
       for (std::size_t t = 0; t < 2 * m; ++t) {
-        ytail_[f * 4 * m + t] = channel(code1[2 * L + t]);
-        ytail_[f * 4 * m + 2 * m + t] = channel(code2[2 * L + t]);
+        tx_[sent + t] = code1_[2 * L + t];
+        tx_[sent + 2 * m + t] = code2_[2 * L + t];
       }
+      channel_.transmit(philox, first + f, kNoiseStream, ebn0_db, rates()[0], params_.max_star, tx_,
+                        llr_);
+      if (punctured()) {
+        depuncture(restored_, {llr_.data(), sent}, 3, kPattern, {});
+      } else {
+        std::copy_n(llr_.data(), sent, restored_.data());
+      }
+      for (std::size_t k = 0; k < L; ++k) {
+        ys_[f * L + k] = restored_[3 * k];
+        yp1_[f * L + k] = restored_[3 * k + 1];
+        yp2_[f * L + k] = restored_[3 * k + 2];
+      }
+      std::copy_n(llr_.data() + sent, 4 * m, ytail_.data() + f * 4 * m);
     }
     using View = FrameView<const double>;
     const TurboChannel ch{View::row_major(ys_.data(), count, L), View::row_major(yp1_.data(), count, L),
@@ -132,20 +161,29 @@ class TurboLink final : public Link {
   }
 
  private:
+  // Rate 1/2: the systematic stream always, parity 1 at even steps, parity 2 at odd
+  // ones (3 x 2, column-major).
+  static constexpr int kPattern[] = {1, 1, 0, 1, 0, 1};
+  bool punctured() const { return o_.rate == "1/2"; }
+
   LinkOptions o_;
+  Channel channel_;
   Trellis trellis_;
-  std::vector<int> alpha_, data_, interleaved_, code1_, code2_;
+  std::vector<int> alpha_, data_, interleaved_, code1_, code2_, tx_;
   EncoderTail tail_;
   TurboDecodeParams params_;
-  std::vector<double> ys_, yp1_, yp2_, ytail_, app_;
+  std::vector<double> ys_, yp1_, yp2_, ytail_, app_, steps_, punctured_, llr_, restored_;
 };
 
-// The K = 7 (133, 171) convolutional code over BPSK/AWGN: terminated blocks decoded by
-// the whole Viterbi decoder and, one frame at a time, by log-MAP (trellis_posterior),
-// and tail-biting blocks by the whole Viterbi decoder (6K steps of wrap-around).
+// The K = 7 (133, 171) convolutional code: terminated blocks decoded by the whole
+// Viterbi decoder and, one frame at a time, by log-MAP (trellis_posterior), and
+// tail-biting blocks by the whole Viterbi decoder (6K steps of wrap-around); at rate 3/4
+// every block punctured by [1 1 0; 1 0 1] (a terminated block's tail sent whole).
 class ConvLink final : public Link {
  public:
-  explicit ConvLink(const LinkOptions& o) : o_(o) {
+  explicit ConvLink(const LinkOptions& options) : o_(options), channel_(options.modulation, options.channel) {
+    const LinkOptions& o = o_;
+    o_.rate = check_rate(o_.rate, {"1/2", "3/4"}, "conv");
     if (o.K < 1 || o.K > 1000000) throw std::invalid_argument("the conv link takes K from 1 to 1000000 bits");
     if (!o.decoder.empty() && o.decoder != "all") {
       throw std::invalid_argument("the conv link runs all its decoders (--decoder all), not '" + o.decoder + "'");
@@ -153,14 +191,24 @@ class ConvLink final : public Link {
     trellis_ = make_trellis(std::vector<int>{0133, 0171}, 7, false);
     terminated_ = encoder_tail(trellis_, CodeType::kFeedForward);
     ring_ = encoder_tail(trellis_, CodeType::kTailBiting);
+    if (punctured()) {
+      sent_ = punctured_length(2, o.K + 6, kPattern, kTail).produced;
+      sent_ring_ = punctured_length(2, o.K, kPattern, {}).produced;
+    } else {
+      sent_ = 2 * (o.K + 6);
+      sent_ring_ = 2 * o.K;
+    }
   }
 
   std::size_t info_bits() const override { return o_.K; }
   std::vector<double> rates() const override {
     const double L = static_cast<double>(o_.K);
-    return {L / (2 * (L + 6)), L / (2 * (L + 6)), 0.5};
+    return {L / static_cast<double>(sent_), L / static_cast<double>(sent_), L / static_cast<double>(sent_ring_)};
   }
-  std::vector<std::string> labels() const override { return {"Viterbi", "log-MAP", "tail-biting"}; }
+  std::vector<std::string> labels() const override {
+    if (!punctured()) return {"Viterbi", "log-MAP", "tail-biting"};
+    return {"Viterbi R=3/4", "log-MAP R=3/4", "tail-biting R=3/4"};
+  }
 
   void run(const Philox& philox, double ebn0_db, std::uint64_t first, std::size_t count,
            ChunkCounts& counts) override {
@@ -179,9 +227,21 @@ class ConvLink final : public Link {
       trellis_encode(code_, {data, L}, trellis_, terminated_);
       trellis_encode(code_ring_, {data, L}, trellis_, ring_);
       const auto noisy = [&](std::size_t curve, const std::vector<int>& c, double* out) {
-        FrameStream noise(philox, first + f, kNoiseStream + static_cast<std::uint32_t>(curve));
-        const BpskChannel bpsk(ebn0_db, rate[curve]);
-        for (std::size_t i = 0; i < c.size(); ++i) out[i] = bpsk(c[i], noise);
+        const auto stream = kNoiseStream + static_cast<std::uint32_t>(curve);
+        const MaxStar op = curve == 1 ? MaxStar::kExact : MaxStar::kMaxLog;
+        if (!punctured()) {
+          channel_.transmit(philox, first + f, stream, ebn0_db, rate[curve], op, c, {out, c.size()});
+          return;
+        }
+        const bool wraps = &c == &code_ring_;
+        const std::span<const int> tail = wraps ? std::span<const int>{} : std::span<const int>{kTail};
+        whole_.assign(c.begin(), c.end());
+        punctured_.resize(wraps ? sent_ring_ : sent_);
+        puncture(punctured_, whole_, 2, kPattern, tail);
+        tx_.assign(punctured_.begin(), punctured_.end());
+        llr_.resize(tx_.size());
+        channel_.transmit(philox, first + f, stream, ebn0_db, rate[curve], op, tx_, llr_);
+        depuncture({out, c.size()}, llr_, 2, kPattern, tail);
       };
       noisy(0, code_, in_.data() + f * terminated);
       noisy(1, code_, in_posterior_.data() + f * terminated);
@@ -219,11 +279,18 @@ class ConvLink final : public Link {
   }
 
  private:
+  // Rate 3/4 from 1/2 (2 x 3, column-major), and the tail of a terminated block whole.
+  static constexpr int kPattern[] = {1, 1, 1, 0, 0, 1};
+  static constexpr int kTail[] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+  bool punctured() const { return o_.rate == "3/4"; }
+
   LinkOptions o_;
+  Channel channel_;
   Trellis trellis_;
   EncoderTail terminated_, ring_;
-  std::vector<int> data_, code_, code_ring_;
-  std::vector<double> in_, in_posterior_, in_ring_, out_;
+  std::size_t sent_ = 0, sent_ring_ = 0;
+  std::vector<int> data_, code_, code_ring_, tx_;
+  std::vector<double> in_, in_posterior_, in_ring_, out_, whole_, punctured_, llr_;
   std::vector<float> soft_, u_, apriori_;
 };
 
@@ -233,7 +300,8 @@ class ConvLink final : public Link {
 // decoding by the whole decoder, each frame stopping when its data bits are right.
 class LdpcLink final : public Link {
  public:
-  explicit LdpcLink(const LinkOptions& o) : o_(o) {
+  explicit LdpcLink(const LinkOptions& o) : o_(o), channel_(o.modulation, o.channel) {
+    o_.rate = check_rate(o_.rate, {"1/2"}, "ldpc");
     if (o.K < 8 || o.K > 100000) throw std::invalid_argument("the ldpc link takes K from 8 to 100000 bits");
     if (o.iterations < 1 || o.iterations > 1000) throw std::invalid_argument("iterations must be 1 to 1000");
     if (!o.decoder.empty() && o.decoder != "all") {
@@ -292,7 +360,8 @@ class LdpcLink final : public Link {
            ChunkCounts& counts) override {
     const std::size_t k = o_.K, n = 2 * o_.K;
     data_.resize(count * k);
-    channel_.resize(count * n);
+    received_.resize(count * n);
+    tx_.resize(n);
     decisions_.resize(count * n);
     errors_.resize(count * static_cast<std::size_t>(o_.iterations));
     bits_.resize(k);
@@ -303,11 +372,12 @@ class LdpcLink final : public Link {
       ldpc::encode(bits_, {h_rows_double_, o_.K, d_}, {}, {words_.data() + f * n, n});
     }
     counts.bit_errors.assign(2 * count, 0);
-    const BpskChannel bpsk(ebn0_db, 0.5);
     for (std::size_t curve = 0; curve < 2; ++curve) {
+      const MaxStar op = curve == 0 ? MaxStar::kExact : MaxStar::kMaxLog;
       for (std::size_t f = 0; f < count; ++f) {
-        FrameStream noise(philox, first + f, kNoiseStream + static_cast<std::uint32_t>(curve));
-        for (std::size_t i = 0; i < n; ++i) channel_[f * n + i] = bpsk(words_[f * n + i], noise);
+        for (std::size_t i = 0; i < n; ++i) tx_[i] = static_cast<int>(words_[f * n + i]);
+        channel_.transmit(philox, first + f, kNoiseStream + static_cast<std::uint32_t>(curve), ebn0_db, 0.5,
+                          op, tx_, {received_.data() + f * n, n});
       }
       ldpc::BatchDecodeParams params;
       params.max_iter = o_.iterations;
@@ -318,7 +388,7 @@ class LdpcLink final : public Link {
                                  FrameView<int>::row_major(errors_.data(), count,
                                                            static_cast<std::size_t>(o_.iterations)),
                                  {}};
-      ldpc::decode_batch(graph_, FrameView<const double>::row_major(channel_.data(), count, n),
+      ldpc::decode_batch(graph_, FrameView<const double>::row_major(received_.data(), count, n),
                          FrameView<const int>::row_major(data_.data(), count, k), params, results);
       for (std::size_t f = 0; f < count; ++f) {
         std::uint32_t e = 0;
@@ -330,12 +400,159 @@ class LdpcLink final : public Link {
 
  private:
   LinkOptions o_;
-  std::vector<int> data_;
-  std::vector<double> h_rows_double_, channel_, bits_, words_;
+  Channel channel_;
+  std::vector<int> data_, tx_;
+  std::vector<double> h_rows_double_, received_, bits_, words_;
   std::size_t d_ = 1;
   ldpc::SparseGraph graph_;
   std::vector<std::uint8_t> decisions_;
   std::vector<int> errors_;
+};
+
+// The double-binary circular turbo code of the DVB-RCS shape: N pairs of data bits
+// (A, B), two eight-state circular recursive systematic codes (parity generators
+// [1 0 1 1; 1 0 0 1]: Y and W), the second fed through the code's two-level pair
+// permutation with A and B exchanged in every other pair; no tail. Sent A, B of every
+// pair, then Y, W of the first code and of the second (rate 1/3), or with W left out,
+// Y of the two codes alternating (rate 1/2); two bits a QPSK symbol by default. Each
+// pair of bit values becomes symbol values (u = 1: B, u = 2: A, u = 3: both) for the
+// whole decoder, and each pair is decided by its most likely symbol.
+class DuobinaryLink final : public Link {
+ public:
+  explicit DuobinaryLink(const LinkOptions& options)
+      : o_(options), channel_(options.modulation, options.channel) {
+    if (o_.decoder.empty()) o_.decoder = "exact";
+    o_.rate = check_rate(o_.rate, {"1/3", "1/2"}, "duobinary");
+    if (o_.iterations < 1 || o_.iterations > 1000) throw std::invalid_argument("iterations must be 1 to 1000");
+    if (o_.decoder != "exact" && o_.decoder != "max-log") {
+      throw std::invalid_argument("the decoder must be exact or max-log, not '" + o_.decoder + "'");
+    }
+    // (N; P0; P1, P2, P3) of the pair permutation for ATM cells and MPEG packets.
+    static constexpr std::size_t kTable[4][5] = {
+        {48, 11, 24, 0, 24}, {64, 7, 34, 32, 2}, {212, 13, 106, 108, 2}, {752, 19, 2, 16, 6}};
+    const std::size_t* row = nullptr;
+    for (const auto& r : kTable) {
+      if (2 * r[0] == o_.K) row = r;
+    }
+    if (row == nullptr) throw std::invalid_argument("the duobinary link takes K = 96, 128, 424 or 1504 bits (48, 64, 212 or 752 pairs)");
+    N_ = row[0];
+    const std::size_t offsets[4] = {0, N_ / 2 + row[2], row[3], N_ / 2 + row[4]};
+    alpha_.resize(N_);
+    swap_.resize(N_);
+    for (std::size_t j = 0; j < N_; ++j) {
+      alpha_[j] = static_cast<int>((row[1] * j + offsets[j % 4] + 1) % N_);
+      swap_[j] = j % 2 == 0 ? 1 : 0;
+    }
+    const double poly[8] = {1, 1, 0, 0, 1, 0, 1, 1};  // [1 0 1 1; 1 0 0 1], column-major
+    generators_ = duobinary_generators(poly);
+    params_.iterations = o_.iterations;
+    params_.max_star = o_.decoder == "exact" ? MaxStar::kExact : MaxStar::kMaxLog;
+    params_.threads = 1;  // the simulator spreads chunks over threads
+  }
+
+  std::size_t info_bits() const override { return 2 * N_; }
+  std::vector<double> rates() const override { return {punctured() ? 0.5 : 1.0 / 3.0}; }
+  std::vector<std::string> labels() const override {
+    return {std::string(o_.decoder == "exact" ? "log-MAP" : "max-log") + " R=" + o_.rate};
+  }
+
+  void run(const Philox& philox, double ebn0_db, std::uint64_t first, std::size_t count,
+           ChunkCounts& counts) override {
+    const std::size_t N = N_, sent = punctured() ? 4 * N : 6 * N;
+    data_.resize(count * 2 * N);
+    x_.resize(count * 3 * N);
+    z1_.resize(count * 3 * N);
+    z2_.resize(count * 3 * N);
+    app_.resize(count * 3 * N);
+    pairs_.resize(2 * N);
+    permuted_.resize(2 * N);
+    y1_.resize(2 * N);
+    y2_.resize(2 * N);
+    tx_.resize(sent);
+    llr_.resize(sent);
+    const std::array<int, 2> g = generators_;
+    const auto encode = [&](const std::vector<double>& x, std::vector<double>& z) {
+      Duobinary_Encode_wSc(x, z, g, find_circular_state(x));
+    };
+    // Symbol values of step t from the bit values of its first and second bit.
+    const auto symbols = [](double first_bit, double second_bit, double* out) {
+      out[0] = second_bit;
+      out[1] = first_bit;
+      out[2] = first_bit + second_bit;
+    };
+    for (std::size_t f = 0; f < count; ++f) {
+      int* data = data_.data() + f * 2 * N;
+      draw_bits(philox, first + f, data, 2 * N);
+      for (std::size_t i = 0; i < 2 * N; ++i) pairs_[i] = data[i];
+      for (std::size_t j = 0; j < N; ++j) {
+        const std::size_t t = static_cast<std::size_t>(alpha_[j]);
+        permuted_[2 * j] = pairs_[2 * t + (swap_[j] ? 1 : 0)];
+        permuted_[2 * j + 1] = pairs_[2 * t + (swap_[j] ? 0 : 1)];
+      }
+      encode(pairs_, y1_);
+      encode(permuted_, y2_);
+      for (std::size_t i = 0; i < 2 * N; ++i) tx_[i] = data[i];
+      for (std::size_t t = 0; t < N; ++t) {
+        if (punctured()) {
+          tx_[2 * N + 2 * t] = static_cast<int>(y1_[2 * t]);
+          tx_[2 * N + 2 * t + 1] = static_cast<int>(y2_[2 * t]);
+        } else {
+          tx_[2 * N + 2 * t] = static_cast<int>(y1_[2 * t]);
+          tx_[2 * N + 2 * t + 1] = static_cast<int>(y1_[2 * t + 1]);
+          tx_[4 * N + 2 * t] = static_cast<int>(y2_[2 * t]);
+          tx_[4 * N + 2 * t + 1] = static_cast<int>(y2_[2 * t + 1]);
+        }
+      }
+      channel_.transmit(philox, first + f, kNoiseStream, ebn0_db, rates()[0], params_.max_star, tx_, llr_);
+      const std::size_t at = f * 3 * N;
+      for (std::size_t t = 0; t < N; ++t) {
+        symbols(llr_[2 * t], llr_[2 * t + 1], &x_[at + 3 * t]);
+        if (punctured()) {
+          symbols(llr_[2 * N + 2 * t], 0.0, &z1_[at + 3 * t]);
+          symbols(llr_[2 * N + 2 * t + 1], 0.0, &z2_[at + 3 * t]);
+        } else {
+          symbols(llr_[2 * N + 2 * t], llr_[2 * N + 2 * t + 1], &z1_[at + 3 * t]);
+          symbols(llr_[4 * N + 2 * t], llr_[4 * N + 2 * t + 1], &z2_[at + 3 * t]);
+        }
+      }
+    }
+    using View = FrameView<const double>;
+    const DuobinaryTurboChannel ch{View::row_major(x_.data(), count, 3 * N),
+                                   View::row_major(z1_.data(), count, 3 * N),
+                                   View::row_major(z2_.data(), count, 3 * N)};
+    duobinary_turbo_decode(ch, generators_, {alpha_, swap_}, params_,
+                           FrameView<double>::row_major(app_.data(), count, 3 * N));
+    counts.bit_errors.assign(count, 0);
+    for (std::size_t f = 0; f < count; ++f) {
+      std::uint32_t errors = 0;
+      for (std::size_t t = 0; t < N; ++t) {
+        const double* v = &app_[f * 3 * N + 3 * t];
+        int u = 0;
+        double best = 0.0;
+        for (int k = 1; k <= 3; ++k) {
+          if (v[k - 1] > best) {
+            best = v[k - 1];
+            u = k;
+          }
+        }
+        errors += static_cast<std::uint32_t>((u >> 1) != data_[f * 2 * N + 2 * t]);
+        errors += static_cast<std::uint32_t>((u & 1) != data_[f * 2 * N + 2 * t + 1]);
+      }
+      counts.bit_errors[f] = errors;
+    }
+  }
+
+ private:
+  bool punctured() const { return o_.rate == "1/2"; }
+
+  LinkOptions o_;
+  Channel channel_;
+  std::size_t N_ = 0;
+  std::vector<int> alpha_, data_, tx_;
+  std::vector<std::uint8_t> swap_;
+  std::array<int, kDuobinaryGenerators> generators_{};
+  DuobinaryTurboParams params_;
+  std::vector<double> x_, z1_, z2_, app_, pairs_, permuted_, y1_, y2_, llr_;
 };
 
 }  // namespace
@@ -344,11 +561,31 @@ std::unique_ptr<Link> make_link(const LinkOptions& options) {
   if (options.name == "turbo") return std::make_unique<TurboLink>(options);
   if (options.name == "conv") return std::make_unique<ConvLink>(options);
   if (options.name == "ldpc") return std::make_unique<LdpcLink>(options);
-  throw std::invalid_argument("unknown link '" + options.name + "' (known: turbo, conv, ldpc)");
+  if (options.name == "duobinary") return std::make_unique<DuobinaryLink>(options);
+  throw std::invalid_argument("unknown link '" + options.name + "' (known: turbo, conv, ldpc, duobinary)");
 }
 
 std::vector<std::string> link_names() {
-  return {"turbo", "conv", "ldpc"};
+  return {"turbo", "conv", "ldpc", "duobinary"};
+}
+
+LinkOptions link_defaults(const std::string& name) {
+  LinkOptions o;
+  o.name = name;
+  if (name == "turbo") {
+    o.decoder = "exact";
+    o.rate = "1/3";
+  } else if (name == "duobinary") {
+    o.K = 424;
+    o.decoder = "exact";
+    o.rate = "1/3";
+    o.modulation = "qpsk";
+  } else {
+    o.decoder = "all";
+    o.rate = "1/2";
+  }
+  o.iterations = name == "ldpc" ? 50 : 8;
+  return o;
 }
 
 }  // namespace linkforge::sim

@@ -19,6 +19,9 @@ struct LinkOptions {
   std::size_t K = 1024;       // information bits per frame
   int iterations = 8;         // iterative decoders (the program's default: turbo 8, ldpc 50)
   std::string decoder;         // turbo: exact (default) or max-log; conv: all
+  std::string modulation = "bpsk";  // bpsk, qpsk, 16qam or 64qam
+  std::string channel = "awgn";     // awgn, rayleigh-fast or rayleigh-block
+  std::string rate;                 // the code rate, a/b; empty: the link's own
 };
 
 // Bit errors of each frame of a chunk, per curve.
@@ -30,7 +33,7 @@ class Link {
  public:
   virtual ~Link() = default;
   virtual std::size_t info_bits() const = 0;
-  // Information bits per channel use of each curve (BPSK: the code rate).
+  // Information bits per code bit of each curve (the code rate).
   virtual std::vector<double> rates() const = 0;
   virtual std::vector<std::string> labels() const = 0;
   // Frames first .. first + count - 1 at `ebn0_db`; counts.bit_errors gets
@@ -44,5 +47,9 @@ std::unique_ptr<Link> make_link(const LinkOptions& options);
 
 // The link names make_link knows.
 std::vector<std::string> link_names();
+
+// The options a link takes when they are not given: K, iterations, decoder, rate and
+// modulation (every link: AWGN).
+LinkOptions link_defaults(const std::string& name);
 
 }  // namespace linkforge::sim

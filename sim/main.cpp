@@ -126,6 +126,8 @@ void write_outputs(const std::string& json, const std::string& csv, const LinkOp
     out << "{\n  \"program\": \"linkforge-sim\",\n  \"version\": \"" << LINKFORGE_VERSION << "\",\n";
     out << "  \"config\": {\"link\": " << json_string(link.name) << ", \"K\": " << link.K
         << ", \"iterations\": " << link.iterations << ", \"decoder\": " << json_string(link.decoder)
+        << ", \"modulation\": " << json_string(link.modulation) << ", \"channel\": " << json_string(link.channel)
+        << ", \"rate\": " << json_string(link.rate)
         << ", \"seed\": " << sweep.seed << ", \"max_frames\": " << sweep.max_frames
         << ", \"target_errors\": " << sweep.target_errors << ", \"max_seconds\": " << sweep.max_seconds
         << ", \"chunk\": " << sweep.chunk << ", \"ebn0_db\": [";
@@ -203,6 +205,10 @@ std::vector<PointResult> read_resume(const std::string& path, LinkOptions& link,
     link.K = c.at("K").count();
     link.iterations = static_cast<int>(c.at("iterations").count());
     link.decoder = c.at("decoder").string();
+    // Files of runs before these options were BPSK over AWGN at the link's own rate.
+    link.modulation = c.members.count("modulation") ? c.at("modulation").string() : "bpsk";
+    link.channel = c.members.count("channel") ? c.at("channel").string() : "awgn";
+    link.rate = c.members.count("rate") ? c.at("rate").string() : "";
     sweep.seed = c.at("seed").count();
     sweep.max_frames = c.at("max_frames").count();
     sweep.target_errors = c.at("target_errors").count();
@@ -244,12 +250,16 @@ int main(int argc, char** argv) {
   SweepOptions sweep;
   std::string ebn0 = "0:0.5:2", json, csv;
   app.set_config("--config", "", "read options from a file (key = value, as the long options)");
-  app.add_option("--link", link.name, "the link: turbo, conv or ldpc")->capture_default_str();
+  app.add_option("--link", link.name, "the link: turbo, conv, ldpc or duobinary")->capture_default_str();
   app.add_option("--ebn0", ebn0, "Eb/N0 points in dB, START:STEP:STOP")->capture_default_str();
-  app.add_option("--K", link.K, "information bits per frame")->capture_default_str();
-  link.iterations = 0;
-  app.add_option("--iterations", link.iterations, "decoder iterations (default: turbo 8, ldpc 50)");
-  app.add_option("--decoder", link.decoder, "turbo: exact (default) or max-log; conv, ldpc: all");
+  app.add_option("--K", link.K, "information bits per frame (default: 1024; duobinary 424, which takes 96, 128, 424 or 1504)");
+  app.add_option("--iterations", link.iterations, "decoder iterations (default: 8; ldpc 50)");
+  app.add_option("--decoder", link.decoder, "turbo, duobinary: exact (default) or max-log; conv, ldpc: all");
+  app.add_option("--modulation", link.modulation,
+                 "bpsk, qpsk, 16qam or 64qam, Gray-labelled (default: bpsk; duobinary qpsk)");
+  app.add_option("--channel", link.channel, "awgn, rayleigh-fast (a gain per symbol) or rayleigh-block (per frame)")
+      ->capture_default_str();
+  app.add_option("--rate", link.rate, "code rate: turbo and duobinary 1/3 (default) or 1/2, conv 1/2 (default) or 3/4");
   app.add_option("--max-frames", sweep.max_frames, "frames per point at most")->capture_default_str();
   app.add_option("--target-errors", sweep.target_errors, "frame errors that end a point")
       ->capture_default_str();
@@ -280,12 +290,17 @@ int main(int argc, char** argv) {
       if (json.empty()) json = resume_file;
     } else {
       sweep.ebn0_db = parse_range(ebn0);
+      // What is not given is the link's own: the configuration record holds it all.
+      const LinkOptions own = link_defaults(link.name);
+      if (app.count("--K") == 0) link.K = own.K;
+      if (app.count("--iterations") == 0) link.iterations = own.iterations;
+      if (app.count("--modulation") == 0) link.modulation = own.modulation;
+      if (link.decoder.empty()) link.decoder = own.decoder;
+      if (link.rate.empty()) link.rate = own.rate;
     }
     if (sweep.threads < 0 || sweep.threads > 1024) throw std::invalid_argument("--threads must be 0 (all) to 1024");
     if (sweep.chunk == 0 || sweep.chunk > 65536) throw std::invalid_argument("--chunk must be 1 to 65536");
     if (!(sweep.max_seconds >= 0)) throw std::invalid_argument("--max-seconds must not be negative");
-    if (link.decoder.empty()) link.decoder = link.name == "turbo" ? "exact" : "all";
-    if (link.iterations == 0) link.iterations = link.name == "ldpc" ? 50 : 8;
     const auto probe = make_link(link);  // refuses impossible codes and sizes
     const std::vector<std::string> labels = probe->labels();
     const std::size_t bits = probe->info_bits();
@@ -328,8 +343,8 @@ int main(int argc, char** argv) {
     if (!png.empty()) {
       write_png(png, labels, bits, points,
                 link.name + " link, K = " + std::to_string(link.K) +
-                    (link.name == "turbo" ? ", " + std::to_string(link.iterations) + " iterations" : "") +
-                    ", BPSK/AWGN");
+                    (link.name == "turbo" || link.name == "duobinary" ? ", " + std::to_string(link.iterations) + " iterations" : "") +
+                    ", " + link.modulation + "/" + link.channel);
     }
     if (g_stop) {
       std::fprintf(stderr, "linkforge-sim: stopped; --resume %s continues the run\n",

@@ -1,13 +1,18 @@
 // The simulator's generator and sweep: the generator against Philox4x32-10's published
 // answers, and the sweep's counts the same for any number of threads, cut by the
-// stopping rules at whole chunks in frame order.
+// stopping rules at whole chunks in frame order. The channels against the closed-form
+// error rates of their uncoded bits, and every link error-free at high Eb/N0.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <memory>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
+#include "channel.hpp"
 #include "engine.hpp"
+#include "link.hpp"
 #include "philox.hpp"
 
 namespace linkforge::sim {
@@ -85,6 +90,125 @@ TEST(Sweep, CountsAreTheSameForAnyThreadCount) {
   EXPECT_GE(runs[0][0].frame_errors[0], 150u);
   EXPECT_EQ(runs[0][0].frames % 7, 0u);
   EXPECT_EQ(runs[0][2].frames, 1000u);
+}
+
+double q(double x) {
+  return 0.5 * std::erfc(x / std::sqrt(2.0));
+}
+
+// Hard decisions on the demapped values of uncoded bits (rate 1) against the bit error
+// rate of the modulation and channel in closed form, within five standard errors:
+// checks the points' energy, the noise and fading powers from Eb/N0, and the labels.
+TEST(Channel, UncodedBitsErrAsTheTheorySays) {
+  struct Case {
+    const char* modulation;
+    const char* channel;
+    double ebn0_db;
+    double ber;
+  };
+  const double g = std::pow(10.0, 0.4);  // 4 dB
+  const double a = std::sqrt(0.8 * g);
+  const Case cases[] = {
+      {"bpsk", "awgn", 4.0, q(std::sqrt(2 * g))},
+      {"qpsk", "awgn", 4.0, q(std::sqrt(2 * g))},
+      {"16qam", "awgn", 4.0, 0.75 * q(a) + 0.5 * q(3 * a) - 0.25 * q(5 * a)},
+      {"bpsk", "rayleigh-fast", 4.0, 0.5 * (1 - std::sqrt(g / (1 + g)))},
+      {"qpsk", "rayleigh-block", 4.0, 0.5 * (1 - std::sqrt(g / (1 + g)))},
+  };
+  const Philox philox(7, 0);
+  const std::size_t n = 3000, frames = 100;  // block fading: a gain per 3000 bits
+  for (const Case& c : cases) {
+    Channel channel(c.modulation, c.channel);
+    std::vector<int> bits(n);
+    std::vector<double> llr(n);
+    std::size_t errors = 0;
+    for (std::uint64_t f = 0; f < frames; ++f) {
+      FrameStream draw(philox, f, 0);
+      for (int& b : bits) b = static_cast<int>(draw.bits() & 1);
+      channel.transmit(philox, f, 1, c.ebn0_db, 1.0, MaxStar::kMaxLog, bits, llr);
+      for (std::size_t i = 0; i < n; ++i) errors += (llr[i] > 0 ? 1 : 0) != bits[i] ? 1 : 0;
+    }
+    // Bits that share a gain err together: the block channel has 100 independent draws.
+    const double independent = std::string(c.channel) == "rayleigh-block" ? frames : n * frames;
+    const double ber = static_cast<double>(errors) / static_cast<double>(n * frames);
+    const double spread = std::string(c.channel) == "rayleigh-block" ? 0.5 : std::sqrt(c.ber * (1 - c.ber));
+    EXPECT_NEAR(ber, c.ber, 5 * spread / std::sqrt(independent)) << c.modulation << " " << c.channel;
+  }
+}
+
+// Gray QPSK over AWGN is two BPSK bits per symbol with the same noise per bit: a coded
+// link counts what it counts over BPSK (the demapper's single precision aside, within
+// statistics).
+TEST(Channel, QpskCountsAsBpskOverAwgn) {
+  const auto errors = [](const char* modulation) {
+    LinkOptions o = link_defaults("conv");
+    o.K = 300;
+    o.modulation = modulation;
+    const auto link = make_link(o);
+    ChunkCounts counts;
+    link->run(Philox(3, 0), 3.0, 0, 400, counts);
+    std::uint64_t sum = 0;
+    for (const std::uint32_t e : counts.bit_errors) sum += e;
+    return static_cast<double>(sum);
+  };
+  const double bpsk = errors("bpsk"), qpsk = errors("qpsk");
+  EXPECT_GT(bpsk, 20.0);
+  EXPECT_NEAR(qpsk, bpsk, 3 * std::sqrt(bpsk));
+}
+
+// Every link, at every rate, over every modulation and channel, decodes a few frames at
+// 30 dB without an error (block fading: 8 frames seldom meet a deep fade).
+TEST(Links, DecodeWithoutErrorAtHighEbN0) {
+  struct Case {
+    const char* link;
+    const char* rate;
+    std::size_t K;
+  };
+  const Case cases[] = {{"turbo", "1/3", 200}, {"turbo", "1/2", 200}, {"conv", "1/2", 200},
+                        {"conv", "3/4", 200},  {"ldpc", "1/2", 200},  {"duobinary", "1/3", 96},
+                        {"duobinary", "1/2", 96}};
+  for (const Case& c : cases) {
+    for (const char* modulation : {"bpsk", "qpsk", "16qam", "64qam"}) {
+      for (const char* channel : {"awgn", "rayleigh-fast", "rayleigh-block"}) {
+        LinkOptions o = link_defaults(c.link);
+        o.K = c.K;
+        o.rate = c.rate;
+        o.modulation = modulation;
+        o.channel = channel;
+        o.iterations = 4;
+        const auto link = make_link(o);
+        ChunkCounts counts;
+        link->run(Philox(11, 1), 30.0, 0, 8, counts);
+        for (const std::uint32_t e : counts.bit_errors) {
+          EXPECT_EQ(e, 0u) << c.link << " " << c.rate << " " << modulation << " " << channel;
+        }
+      }
+    }
+  }
+}
+
+// Options a link cannot do are refused by name.
+TEST(Links, RefuseWhatTheyCannotDo) {
+  const auto refused = [](LinkOptions o) {
+    try {
+      make_link(o);
+    } catch (const std::invalid_argument&) {
+      return true;
+    }
+    return false;
+  };
+  LinkOptions o = link_defaults("conv");
+  o.rate = "1/3";
+  EXPECT_TRUE(refused(o));
+  o = link_defaults("turbo");
+  o.modulation = "8psk";
+  EXPECT_TRUE(refused(o));
+  o = link_defaults("duobinary");
+  o.K = 100;
+  EXPECT_TRUE(refused(o));
+  o = link_defaults("ldpc");
+  o.channel = "rician";
+  EXPECT_TRUE(refused(o));
 }
 
 }  // namespace
