@@ -9,11 +9,12 @@
 #include <span>
 #include <vector>
 
+#include "hwy_targets.hpp"
 #include "linkforge/conv.hpp"
 #include "linkforge/max_star.hpp"
-#include "reference_conv.hpp"
-#include "hwy_targets.hpp"
+#include "linkforge/viterbi.hpp"
 #include "peak_allocation.hpp"
+#include "reference_conv.hpp"
 
 namespace linkforge {
 namespace {
@@ -574,6 +575,51 @@ TEST(MemoryEstimates, BoundTheAllocations) {
                          }),
                          trellis_best_path_bytes(K, n, u.size() + 40)));
     }
+  }
+}
+
+// A host's whole call, the tables and the values it stages in the kernel's types
+// included, fits the call's CallMemory.
+TEST(MemoryEstimates, CallMemoryBoundsAHostsWholeCall) {
+  using heap_count::peak_allocation;
+  for (const auto& [K, n, L] : {std::array<int, 3>{3, 2, 500}, {7, 2, 2000}, {9, 4, 300}}) {
+    const std::vector<int> g(static_cast<std::size_t>(n), (1 << K) - 1);
+    const auto uL = static_cast<std::size_t>(L);
+    for (const CodeType type : {CodeType::kFeedForward, CodeType::kTailBiting}) {
+      const std::size_t N = trellis_coder_length(uL, K, n, type);
+      EXPECT_LE(peak_allocation([&] {
+                  const Trellis t = make_trellis(g, K, false);
+                  const EncoderTail tail = encoder_tail(t, type);
+                  std::vector<int> data(uL, 1), code(N);
+                  trellis_encode(code, data, t, tail);
+                }),
+                trellis_coder_memory(uL, K, n, type, 1).working)
+          << "K " << K << ", n " << n;
+      ViterbiParams params;
+      params.block_end =
+          type == CodeType::kTailBiting ? BlockEnd::kTailBiting : BlockEnd::kTerminated;
+      params.depth_steps = 6 * static_cast<std::size_t>(K);
+      EXPECT_LE(peak_allocation([&] {
+                  const Trellis t = make_trellis(g, K, false);
+                  std::vector<float> in(N, 0.5f);
+                  std::vector<int> decided(uL);
+                  if (params.block_end == BlockEnd::kTailBiting) {
+                    trellis_best_path_circular(decided, in, t, params.depth_steps);
+                  } else {
+                    trellis_best_path(decided, in, t);
+                  }
+                }),
+                trellis_best_path_memory(K, n, uL, params, 1).working)
+          << "K " << K << ", n " << n;
+    }
+    const std::size_t coded = trellis_coder_length(uL, K, n, CodeType::kFeedForward);
+    EXPECT_LE(peak_allocation([&] {
+                const Trellis t = make_trellis(g, K, false);
+                std::vector<float> u(uL), c(coded, 0.5f), out_u(uL), out_c(coded);
+                trellis_posterior(u, c, t, MaxStar::kExact, out_u, out_c);
+              }),
+              trellis_posterior_memory(K, n, uL, true, 1).working)
+        << "K " << K << ", n " << n;
   }
 }
 
