@@ -32,6 +32,17 @@ class Channel {
   void transmit(const Philox& philox, std::uint64_t frame, std::uint32_t stream, double ebn0_db,
                 double rate, MaxStar op, std::span<const int> bits, std::span<double> llr);
 
+  // The received samples y = a*s + noise of the symbols of `bits` (m to a symbol, the
+  // last padded with 0 bits) on the points `re`, `im` (2^m of them, label k at index k),
+  // and their gains a (empty without fading); returns Es/N0. Draws as transmit.
+  struct Received {
+    std::span<const double> y_re, y_im, a_re, a_im;
+    double es_no;
+  };
+  Received send(const Philox& philox, std::uint64_t frame, std::uint32_t stream, double ebn0_db,
+                double rate, std::span<const int> bits, const std::vector<double>& re,
+                const std::vector<double>& im);
+
   // The modulation's points, label k at index k.
   const std::vector<double>& points_re() const { return re_; }
   const std::vector<double>& points_im() const { return im_; }
@@ -43,6 +54,13 @@ class Channel {
   std::vector<double> re_, im_;
   std::vector<double> y_re_, y_im_, a_re_, a_im_, out_;
 };
+
+// Square 2^m-QAM (m even) of unit mean energy, label k at index k: the first half of a
+// label's bits picks the in-phase level, the second half the quadrature level, each in a
+// binary reflected Gray code or, `partitioned`, by set partitioning (from the least
+// significant bit up, each bit splits the set into two whose least distance grows by
+// sqrt(2)).
+void square_qam(int m, bool partitioned, std::vector<double>& re, std::vector<double>& im);
 
 // The names Channel knows.
 inline constexpr const char* kModulations = "bpsk, qpsk, 16qam or 64qam";

@@ -13,6 +13,7 @@
 #include "linkforge/interleave.hpp"
 #include "linkforge/ldpc.hpp"
 #include "linkforge/ldpc_batch.hpp"
+#include "linkforge/modem.hpp"
 #include "linkforge/trellis.hpp"
 #include "linkforge/turbo.hpp"
 #include "linkforge/viterbi.hpp"
@@ -555,6 +556,243 @@ class DuobinaryLink final : public Link {
   std::vector<double> x_, z1_, z2_, app_, pairs_, permuted_, y1_, y2_, llr_;
 };
 
+// A fixed random permutation of n positions (a fixed generator: the interleaver is
+// part of the link, not of the run).
+std::vector<std::size_t> fixed_permutation(std::size_t n) {
+  std::vector<std::size_t> perm(n);
+  std::iota(perm.begin(), perm.end(), std::size_t{0});
+  std::mt19937 rng(2024);
+  std::shuffle(perm.begin(), perm.end(), rng);
+  return perm;
+}
+
+// Bit-interleaved coded modulation with iterative demapping: the terminated 4-state
+// (7, 5) code, a fixed random bit interleaver (sent bit k is code bit perm[k]), square
+// QAM (16-QAM by default) with Gray labels and with set-partitioning labels, one curve
+// each after the first and after the last of --iterations passes. The receiver forms
+// the symbol metrics once (plane_metrics) and iterates: symbol_bit_metrics turns them
+// into extrinsic code-bit values given the decoder's extrinsic values (none in the
+// first pass), trellis_posterior decodes them, and its code-bit output minus its input
+// goes back through the interleaver. Both labellings share a frame's data; each has its
+// own noise (and gains).
+class BicmIdLink final : public Link {
+ public:
+  explicit BicmIdLink(const LinkOptions& options)
+      : o_(options), channel_(options.modulation, options.channel) {
+    if (o_.decoder.empty()) o_.decoder = "exact";
+    o_.rate = check_rate(o_.rate, {"1/2"}, "bicm-id");
+    if (o_.K < 1 || o_.K > 1000000) throw std::invalid_argument("the bicm-id link takes K from 1 to 1000000 bits");
+    if (o_.iterations < 1 || o_.iterations > 1000) throw std::invalid_argument("iterations must be 1 to 1000");
+    if (o_.decoder != "exact" && o_.decoder != "max-log") {
+      throw std::invalid_argument("the decoder must be exact or max-log, not '" + o_.decoder + "'");
+    }
+    if (channel_.bits_per_symbol() < 2) {
+      throw std::invalid_argument("the bicm-id link takes qpsk, 16qam or 64qam, not bpsk");
+    }
+    op_ = o_.decoder == "exact" ? MaxStar::kExact : MaxStar::kMaxLog;
+    trellis_ = make_trellis(std::vector<int>{07, 05}, 3, false);
+    tail_ = encoder_tail(trellis_, CodeType::kFeedForward);
+    coded_ = 2 * (o_.K + 2);
+    perm_ = fixed_permutation(coded_);
+    for (const bool partitioned : {false, true}) {
+      square_qam(channel_.bits_per_symbol(), partitioned, sets_[partitioned].re, sets_[partitioned].im);
+    }
+  }
+
+  std::size_t info_bits() const override { return o_.K; }
+  std::vector<double> rates() const override {
+    return std::vector<double>(labels().size(), static_cast<double>(o_.K) / static_cast<double>(coded_));
+  }
+  std::vector<std::string> labels() const override {
+    std::vector<std::string> out;
+    for (const char* set : {"Gray", "SP"}) {
+      out.push_back(std::string(set) + ", 1 it");
+      if (o_.iterations > 1) out.push_back(std::string(set) + ", " + std::to_string(o_.iterations) + " it");
+    }
+    return out;
+  }
+
+  void run(const Philox& philox, double ebn0_db, std::uint64_t first, std::size_t count,
+           ChunkCounts& counts) override {
+    const std::size_t L = o_.K, n = coded_, m = static_cast<std::size_t>(channel_.bits_per_symbol());
+    const std::size_t M = std::size_t{1} << m, N = (n + m - 1) / m;
+    const std::size_t per_set = o_.iterations > 1 ? 2 : 1;
+    const double rate = rates()[0];
+    counts.bit_errors.assign(2 * per_set * count, 0);
+    data_.resize(L);
+    code_.resize(n);
+    tx_.resize(n);
+    metrics_.resize(M * N);
+    apriori_.resize(m * N);
+    demapped_.resize(m * N);
+    in_.resize(n);
+    out_c_.resize(n);
+    out_u_.resize(L);
+    zeros_.assign(L, 0.0f);
+    for (std::size_t f = 0; f < count; ++f) {
+      draw_bits(philox, first + f, data_.data(), L);
+      trellis_encode(code_, data_, trellis_, tail_);
+      for (std::size_t k = 0; k < n; ++k) tx_[k] = code_[perm_[k]];
+      for (std::size_t set = 0; set < 2; ++set) {
+        const Points& s = sets_[set];
+        const Channel::Received r = channel_.send(philox, first + f, kNoiseStream + static_cast<std::uint32_t>(set),
+                                                  ebn0_db, rate, tx_, s.re, s.im);
+        plane_metrics({r.y_re, r.y_im}, {s.re, s.im}, static_cast<float>(r.es_no), {r.a_re, r.a_im}, metrics_);
+        std::fill(apriori_.begin(), apriori_.end(), 0.0f);
+        for (int it = 1; it <= o_.iterations; ++it) {
+          symbol_bit_metrics(metrics_, M, op_, apriori_, demapped_);
+          for (std::size_t k = 0; k < n; ++k) in_[perm_[k]] = static_cast<float>(demapped_[k]);
+          trellis_posterior(zeros_, in_, trellis_, op_, out_u_, out_c_);
+          if (it == 1 || it == o_.iterations) {
+            std::uint32_t e = 0;
+            for (std::size_t k = 0; k < L; ++k) e += (out_u_[k] > 0.0f ? 1 : 0) != data_[k] ? 1 : 0;
+            counts.bit_errors[(set * per_set + (it == 1 ? 0 : 1)) * count + f] = e;
+          }
+          for (std::size_t k = 0; k < n; ++k) apriori_[k] = out_c_[perm_[k]] - in_[perm_[k]];
+        }
+      }
+    }
+  }
+
+ private:
+  struct Points {
+    std::vector<double> re, im;
+  };
+  LinkOptions o_;
+  Channel channel_;
+  MaxStar op_ = MaxStar::kExact;
+  Trellis trellis_;
+  EncoderTail tail_;
+  std::size_t coded_ = 0;
+  std::vector<std::size_t> perm_;
+  Points sets_[2];
+  std::vector<int> data_, code_, tx_;
+  std::vector<double> metrics_, demapped_;
+  std::vector<float> apriori_, in_, out_c_, out_u_, zeros_;
+};
+
+// Coded noncoherent 16-ary frequency-shift keying: the terminated K = 7 (133, 171) code,
+// a fixed random bit interleaver, four bits a tone; every symbol sees a unit-power
+// complex gain (per symbol by default, or per frame; 1 over AWGN) and white noise on
+// each of the 16 matched-filter outputs. tone_metrics forms the tone log-likelihoods
+// under three models of what the receiver knows (the gain, its amplitude, its
+// statistics only), one curve each, sharing the frame's data, gains and noise;
+// symbol_bit_metrics (exact) gives the code-bit values, decoded by the whole Viterbi
+// decoder or by log-MAP (--decoder viterbi or log-map).
+class FskLink final : public Link {
+ public:
+  explicit FskLink(const LinkOptions& options) : o_(options) {
+    if (o_.decoder.empty()) o_.decoder = "viterbi";
+    o_.rate = check_rate(o_.rate, {"1/2"}, "fsk");
+    if (o_.K < 1 || o_.K > 1000000) throw std::invalid_argument("the fsk link takes K from 1 to 1000000 bits");
+    if (o_.decoder != "viterbi" && o_.decoder != "log-map") {
+      throw std::invalid_argument("the fsk link's decoder is viterbi or log-map, not '" + o_.decoder + "'");
+    }
+    if (o_.modulation != "16fsk") {
+      throw std::invalid_argument("the fsk link sends 16fsk (--modulation 16fsk), not '" + o_.modulation + "'");
+    }
+    // Only the gains of the channel option: the tones are not points in the plane.
+    fade_ = o_.channel == "awgn" ? 0 : o_.channel == "rayleigh-fast" ? 1 : o_.channel == "rayleigh-block" ? 2 : -1;
+    if (fade_ < 0) throw std::invalid_argument("unknown channel '" + o_.channel + "' (known: " + kChannels + ")");
+    trellis_ = make_trellis(std::vector<int>{0133, 0171}, 7, false);
+    tail_ = encoder_tail(trellis_, CodeType::kFeedForward);
+    coded_ = 2 * (o_.K + 6);
+    perm_ = fixed_permutation(coded_);
+  }
+
+  std::size_t info_bits() const override { return o_.K; }
+  std::vector<double> rates() const override {
+    return std::vector<double>(3, static_cast<double>(o_.K) / static_cast<double>(coded_));
+  }
+  std::vector<std::string> labels() const override { return {"coherent, CSI", "amplitude CSI", "no CSI"}; }
+
+  void run(const Philox& philox, double ebn0_db, std::uint64_t first, std::size_t count,
+           ChunkCounts& counts) override {
+    constexpr std::size_t M = 16, m = 4;
+    const std::size_t L = o_.K, n = coded_, N = (n + m - 1) / m;
+    const double es_no = std::pow(10.0, ebn0_db / 10.0) * rates()[0] * m;
+    const double sigma = std::sqrt(1.0 / (2.0 * es_no)), g = std::sqrt(0.5);
+    data_.resize(count * L);
+    code_.resize(n);
+    y_re_.resize(M * N);
+    y_im_.resize(M * N);
+    a_re_.resize(N);
+    a_im_.resize(N);
+    tones_.resize(M * N);
+    metrics_.resize(M * N);
+    demapped_.resize(m * N);
+    in_.resize(3 * count * n);
+    for (std::size_t f = 0; f < count; ++f) {
+      int* data = data_.data() + f * L;
+      draw_bits(philox, first + f, data, L);
+      trellis_encode(code_, {data, L}, trellis_, tail_);
+      FrameStream noise(philox, first + f, kNoiseStream), gains(philox, first + f, kNoiseStream + 16);
+      float block_re = 1, block_im = 0;
+      if (fade_ == 2) {
+        block_re = static_cast<float>(g * gains.normal());
+        block_im = static_cast<float>(g * gains.normal());
+      }
+      for (std::size_t j = 0; j < N; ++j) {
+        std::size_t tone = 0;
+        for (std::size_t k = 0; k < m; ++k) {
+          const std::size_t i = j * m + k;
+          tone = 2 * tone + (i < n ? static_cast<std::size_t>(code_[perm_[i]]) : 0);
+        }
+        a_re_[j] = fade_ == 1 ? static_cast<float>(g * gains.normal()) : block_re;
+        a_im_[j] = fade_ == 1 ? static_cast<float>(g * gains.normal()) : block_im;
+        for (std::size_t k = 0; k < M; ++k) {
+          const float on = k == tone ? 1.0f : 0.0f;
+          y_re_[j * M + k] = on * a_re_[j] + static_cast<float>(sigma * noise.normal());
+          y_im_[j * M + k] = on * a_im_[j] + static_cast<float>(sigma * noise.normal());
+        }
+      }
+      for (std::size_t c = 0; c < 3; ++c) {
+        tone_metrics({y_re_, y_im_}, M, static_cast<float>(es_no), static_cast<ToneCsi>(c), {a_re_, a_im_}, tones_);
+        std::copy(tones_.begin(), tones_.end(), metrics_.begin());
+        symbol_bit_metrics(metrics_, M, MaxStar::kExact, {}, demapped_);
+        double* in = in_.data() + (c * count + f) * n;
+        for (std::size_t k = 0; k < n; ++k) in[perm_[k]] = demapped_[k];
+      }
+    }
+    counts.bit_errors.assign(3 * count, 0);
+    decided_.resize(count * L);
+    for (std::size_t c = 0; c < 3; ++c) {
+      const double* in = in_.data() + c * count * n;
+      if (o_.decoder == "viterbi") {
+        ViterbiParams params;
+        params.threads = 1;
+        viterbi_decode(FrameView<const double>::row_major(in, count, n), trellis_, params,
+                       FrameView<double>::row_major(decided_.data(), count, L));
+      } else {
+        soft_.resize(n);
+        u_.resize(L);
+        zeros_.assign(L, 0.0f);
+        for (std::size_t f = 0; f < count; ++f) {
+          for (std::size_t i = 0; i < n; ++i) soft_[i] = static_cast<float>(in[f * n + i]);
+          trellis_posterior(zeros_, soft_, trellis_, MaxStar::kExact, u_, {});
+          for (std::size_t k = 0; k < L; ++k) decided_[f * L + k] = u_[k] > 0.0f ? 1.0 : 0.0;
+        }
+      }
+      for (std::size_t f = 0; f < count; ++f) {
+        std::uint32_t e = 0;
+        for (std::size_t k = 0; k < L; ++k) e += static_cast<int>(decided_[f * L + k]) != data_[f * L + k] ? 1 : 0;
+        counts.bit_errors[c * count + f] = e;
+      }
+    }
+  }
+
+ private:
+  LinkOptions o_;
+  int fade_ = 1;  // 0 none, 1 per symbol, 2 per frame
+  Trellis trellis_;
+  EncoderTail tail_;
+  std::size_t coded_ = 0;
+  std::vector<std::size_t> perm_;
+  std::vector<int> data_, code_;
+  std::vector<float> y_re_, y_im_, a_re_, a_im_, tones_, soft_, u_, zeros_;
+  std::vector<double> metrics_, demapped_, in_, decided_;
+};
+
 }  // namespace
 
 std::unique_ptr<Link> make_link(const LinkOptions& options) {
@@ -562,11 +800,13 @@ std::unique_ptr<Link> make_link(const LinkOptions& options) {
   if (options.name == "conv") return std::make_unique<ConvLink>(options);
   if (options.name == "ldpc") return std::make_unique<LdpcLink>(options);
   if (options.name == "duobinary") return std::make_unique<DuobinaryLink>(options);
-  throw std::invalid_argument("unknown link '" + options.name + "' (known: turbo, conv, ldpc, duobinary)");
+  if (options.name == "bicm-id") return std::make_unique<BicmIdLink>(options);
+  if (options.name == "fsk") return std::make_unique<FskLink>(options);
+  throw std::invalid_argument("unknown link '" + options.name + "' (known: turbo, conv, ldpc, duobinary, bicm-id, fsk)");
 }
 
 std::vector<std::string> link_names() {
-  return {"turbo", "conv", "ldpc", "duobinary"};
+  return {"turbo", "conv", "ldpc", "duobinary", "bicm-id", "fsk"};
 }
 
 LinkOptions link_defaults(const std::string& name) {
@@ -580,11 +820,22 @@ LinkOptions link_defaults(const std::string& name) {
     o.decoder = "exact";
     o.rate = "1/3";
     o.modulation = "qpsk";
+  } else if (name == "bicm-id") {
+    o.K = 2000;
+    o.decoder = "exact";
+    o.rate = "1/2";
+    o.modulation = "16qam";
+  } else if (name == "fsk") {
+    o.K = 1000;
+    o.decoder = "viterbi";
+    o.rate = "1/2";
+    o.modulation = "16fsk";
+    o.channel = "rayleigh-fast";
   } else {
     o.decoder = "all";
     o.rate = "1/2";
   }
-  o.iterations = name == "ldpc" ? 50 : 8;
+  o.iterations = name == "ldpc" ? 50 : name == "bicm-id" ? 4 : 8;
   return o;
 }
 

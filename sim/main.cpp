@@ -250,15 +250,15 @@ int main(int argc, char** argv) {
   SweepOptions sweep;
   std::string ebn0 = "0:0.5:2", json, csv;
   app.set_config("--config", "", "read options from a file (key = value, as the long options)");
-  app.add_option("--link", link.name, "the link: turbo, conv, ldpc or duobinary")->capture_default_str();
+  app.add_option("--link", link.name, "the link: turbo, conv, ldpc, duobinary, bicm-id or fsk")->capture_default_str();
   app.add_option("--ebn0", ebn0, "Eb/N0 points in dB, START:STEP:STOP")->capture_default_str();
-  app.add_option("--K", link.K, "information bits per frame (default: 1024; duobinary 424, which takes 96, 128, 424 or 1504)");
-  app.add_option("--iterations", link.iterations, "decoder iterations (default: 8; ldpc 50)");
-  app.add_option("--decoder", link.decoder, "turbo, duobinary: exact (default) or max-log; conv, ldpc: all");
+  app.add_option("--K", link.K, "information bits per frame (default: 1024; duobinary 424, which takes 96, 128, 424 or 1504; bicm-id 2000; fsk 1000)");
+  app.add_option("--iterations", link.iterations, "decoder iterations (default: 8; ldpc 50; bicm-id 4 demapping passes)");
+  app.add_option("--decoder", link.decoder, "turbo, duobinary, bicm-id: exact (default) or max-log; fsk: viterbi (default) or log-map; conv, ldpc: all");
   app.add_option("--modulation", link.modulation,
-                 "bpsk, qpsk, 16qam or 64qam, Gray-labelled (default: bpsk; duobinary qpsk)");
-  app.add_option("--channel", link.channel, "awgn, rayleigh-fast (a gain per symbol) or rayleigh-block (per frame)")
-      ->capture_default_str();
+                 "bpsk, qpsk, 16qam or 64qam, Gray-labelled (default: bpsk; duobinary qpsk; bicm-id 16qam, also set-partitioned; fsk 16fsk only)");
+  app.add_option("--channel", link.channel,
+                 "awgn, rayleigh-fast (a gain per symbol) or rayleigh-block (per frame) (default: awgn; fsk rayleigh-fast)");
   app.add_option("--rate", link.rate, "code rate: turbo and duobinary 1/3 (default) or 1/2, conv 1/2 (default) or 3/4");
   app.add_option("--max-frames", sweep.max_frames, "frames per point at most")->capture_default_str();
   app.add_option("--target-errors", sweep.target_errors, "frame errors that end a point")
@@ -295,6 +295,7 @@ int main(int argc, char** argv) {
       if (app.count("--K") == 0) link.K = own.K;
       if (app.count("--iterations") == 0) link.iterations = own.iterations;
       if (app.count("--modulation") == 0) link.modulation = own.modulation;
+      if (app.count("--channel") == 0) link.channel = own.channel;
       if (link.decoder.empty()) link.decoder = own.decoder;
       if (link.rate.empty()) link.rate = own.rate;
     }
@@ -343,7 +344,7 @@ int main(int argc, char** argv) {
     if (!png.empty()) {
       write_png(png, labels, bits, points,
                 link.name + " link, K = " + std::to_string(link.K) +
-                    (link.name == "turbo" || link.name == "duobinary" ? ", " + std::to_string(link.iterations) + " iterations" : "") +
+                    (link.name == "turbo" || link.name == "duobinary" || link.name == "bicm-id" ? ", " + std::to_string(link.iterations) + " iterations" : "") +
                     ", " + link.modulation + "/" + link.channel);
     }
     if (g_stop) {
