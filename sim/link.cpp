@@ -185,7 +185,8 @@ class ConvLink final : public Link {
   explicit ConvLink(const LinkOptions& options) : o_(options), channel_(options.modulation, options.channel) {
     const LinkOptions& o = o_;
     o_.rate = check_rate(o_.rate, {"1/2", "3/4"}, "conv");
-    if (o.K < 1 || o.K > 1000000) throw std::invalid_argument("the conv link takes K from 1 to 1000000 bits");
+    // A tail-biting block holds at least the code's memory.
+    if (o.K < 6 || o.K > 1000000) throw std::invalid_argument("the conv link takes K from 6 to 1000000 bits");
     if (!o.decoder.empty() && o.decoder != "all") {
       throw std::invalid_argument("the conv link runs all its decoders (--decoder all), not '" + o.decoder + "'");
     }

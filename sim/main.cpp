@@ -251,7 +251,7 @@ int main(int argc, char** argv) {
   std::string ebn0 = "0:0.5:2", json, csv;
   app.set_config("--config", "", "read options from a file (key = value, as the long options)");
   app.add_option("--link", link.name, "the link: turbo, conv, ldpc, duobinary, bicm-id or fsk")->capture_default_str();
-  app.add_option("--ebn0", ebn0, "Eb/N0 points in dB, START:STEP:STOP")->capture_default_str();
+  app.add_option("--ebn0", ebn0, "Eb/N0 points in dB, START:STEP:STOP (default: 0:0.5:2; bicm-id 2:0.5:6.5; fsk 3:1:10)");
   app.add_option("--K", link.K, "information bits per frame (default: 1024; duobinary 424, which takes 96, 128, 424 or 1504; bicm-id 2000; fsk 1000)");
   app.add_option("--iterations", link.iterations, "decoder iterations (default: 8; ldpc 50; bicm-id 4 demapping passes)");
   app.add_option("--decoder", link.decoder, "turbo, duobinary, bicm-id: exact (default) or max-log; fsk: viterbi (default) or log-map; conv, ldpc: all");
@@ -289,6 +289,9 @@ int main(int argc, char** argv) {
       resume = read_resume(resume_file, link, sweep);
       if (json.empty()) json = resume_file;
     } else {
+      // The links far from the others' waterfall sweep where theirs is.
+      if (app.count("--ebn0") == 0 && link.name == "bicm-id") ebn0 = "2:0.5:6.5";
+      if (app.count("--ebn0") == 0 && link.name == "fsk") ebn0 = "3:1:10";
       sweep.ebn0_db = parse_range(ebn0);
       // What is not given is the link's own: the configuration record holds it all.
       const LinkOptions own = link_defaults(link.name);
