@@ -1,5 +1,7 @@
 #include "link.hpp"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <numeric>
 #include <random>
@@ -235,7 +237,7 @@ class ConvLink final : public Link {
           channel_.transmit(philox, first + f, stream, ebn0_db, rate[curve], op, c, {out, c.size()});
           return;
         }
-        const bool wraps = &c == &code_ring_;
+        const bool wraps = curve == 2;  // the tail-biting block has no tail
         const std::span<const int> tail = wraps ? std::span<const int>{} : std::span<const int>{kTail};
         whole_.assign(c.begin(), c.end());
         punctured_.resize(wraps ? sent_ring_ : sent_);
