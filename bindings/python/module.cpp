@@ -31,4 +31,7 @@ PYBIND11_MODULE(_linkforge, m) {
 #ifdef LINKFORGE_PY_CAPACITY
   lp::add_capacity(m);
 #endif
+#ifdef LINKFORGE_PY_NRLDPC
+  lp::add_nrldpc(m);
+#endif
 }

@@ -58,7 +58,11 @@
 %!    "RelayLabelMetrics",     {"bit_llr"}, ...
 %!                             {"sym_log_likelihood", "mod_order", "demod_type", "extrinsic_info"};
 %!    "Capacity",              {"output"}, {"input", "data"};
-%!    "InfoRateTable",         {"cap"}, {"EsNo_AWGN", "capacity_AWGN", "slope", "gamma"}};
+%!    "InfoRateTable",         {"cap"}, {"EsNo_AWGN", "capacity_AWGN", "slope", "gamma"};
+%!    "NrLdpcEncode",          {"codeword"}, {"data", "bg", "Z"};
+%!    "NrLdpcDecode",          {"bits", "app", "iterations"}, ...
+%!                             {"llr", "bg", "Z", "max_iterations", "algorithm", ...
+%!                              "scale_or_offset", "threads"}};
 %!endfunction
 
 ## The module folder and the modules that have a help text there.

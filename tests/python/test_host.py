@@ -72,6 +72,9 @@ CALLS = {
     "capacity": dict(input=SOFT[0], data=(SOFT[1] > 0).astype(float)),
     "info_rate_table": dict(EsNo_AWGN=np.array([0.0, 10]), capacity_AWGN=np.array([0.0, 1]),
                             slope=np.array([0.1]), gamma=SOFT * 5),
+    "nr_ldpc_encode": dict(data=(SOFT[:, :20] > 0).astype(float), bg=2, Z=2),
+    "nr_ldpc_decode": dict(llr=np.tile(SOFT, (1, 5))[:, :104], bg=2, Z=2, max_iterations=3,
+                           algorithm="offset-min-sum", scale_or_offset=0.25, threads=1),
 }
 STATEFUL = {"spread_permutation"}  # draws from a generator kept from call to call
 ARRAY_CALLS = {name: kw for name, kw in CALLS.items() if isinstance(next(iter(kw.values())), np.ndarray)}
@@ -170,7 +173,7 @@ class TestRefusals:
                                       "turbo_decode", "circular_pair_posterior", "circular_turbo_decode",
                                       "sparse_graph_solve", "sparse_graph_decode", "graph_state_setup",
                                       "symbol_bit_metrics", "relay_label_metrics", "soft_demap",
-                                      "capacity", "trellis_coder"])
+                                      "capacity", "trellis_coder", "nr_ldpc_decode"])
     def test_nan_and_overflowing_soft_values(self, name):
         bad = np.array(CALLS[name][first(name)], dtype=np.result_type(CALLS[name][first(name)], float))
         bad.flat[1] = np.nan

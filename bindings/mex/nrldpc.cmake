@@ -1,0 +1,2 @@
+# 5G NR LDPC codes.
+linkforge_add_mex(NrLdpcEncode NrLdpcDecode)

@@ -1,0 +1,135 @@
+// 5G NR LDPC codes: nr_ldpc_encode, nr_ldpc_decode.
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "binding.hpp"
+#include "linkforge/nr_ldpc.hpp"
+#include "subsystems.hpp"
+
+namespace linkforge::python {
+
+namespace {
+
+using namespace py::literals;
+
+// Runs a kernel call, raising its untyped refusals (Fault::kOther) with their own text.
+template <class Fn>
+auto plainly(Fn&& fn) {
+  try {
+    return fn();
+  } catch (const ArgumentError& e) {
+    if (e.refusal().fault != Fault::kOther) throw;
+    fail(e.what());
+  }
+}
+
+nr_ldpc::Code read_code(long long bg, long long Z) {
+  const int base = static_cast<int>(std::clamp(bg, -1000LL, 1000LL));
+  return plainly([&] { return nr_ldpc::make_code(base, Z); });
+}
+
+nr_ldpc::Algorithm read_algorithm(py::handle algorithm) {
+  if (py::isinstance<py::str>(algorithm)) {
+    const std::string name = algorithm.cast<std::string>();
+    if (name == "sum-product") return nr_ldpc::Algorithm::kSumProduct;
+    if (name == "min-sum") return nr_ldpc::Algorithm::kMinSum;
+    if (name == "normalized-min-sum" || name == "normalised-min-sum") {
+      return nr_ldpc::Algorithm::kNormalizedMinSum;
+    }
+    if (name == "offset-min-sum") return nr_ldpc::Algorithm::kOffsetMinSum;
+    fail("algorithm '" + name +
+         "' is not one of 'sum-product', 'min-sum', 'normalized-min-sum', 'offset-min-sum'");
+  }
+  if (!py::isinstance<py::int_>(algorithm)) fail_type("algorithm must be a name or an int");
+  const int kind = checked_range(algorithm.cast<long long>(), 0, 3, "algorithm", "0 to 3 or a name");
+  return static_cast<nr_ldpc::Algorithm>(kind);
+}
+
+py::array_t<double> nr_ldpc_encode(py::handle data, long long bg, long long Z) {
+  const Frames bits = frames(data, "data");
+  const nr_ldpc::Code code = read_code(bg, Z);
+  const std::size_t k = code.data_length(), n = code.code_length();
+  if (bits.length() != k) {
+    fail("data must hold Kb*Z = " + std::to_string(k) + " bits per frame, not " +
+         std::to_string(bits.length()));
+  }
+  refuse_nan(bits.re, "data");
+  MemoryEstimate().call(nr_ldpc::encode_memory(code.bg, code.z, bits.frames())).require("the encoder");
+  OutFrames out = out_frames(bits.lead, n);
+  nr_ldpc::encode(code, bits.re, out.view);
+  return out.array;
+}
+
+py::tuple nr_ldpc_decode(py::handle llr, long long bg, long long Z, long long max_iterations,
+                         py::handle algorithm, py::handle scale_or_offset, long long threads) {
+  const Frames in = frames(llr, "llr");
+  const nr_ldpc::Code code = read_code(bg, Z);
+  nr_ldpc::DecodeParams params;
+  params.max_iterations = checked_range(max_iterations, 0, 1 << 30, "max_iterations", "0 or more");
+  params.algorithm = read_algorithm(algorithm);
+  if (!scale_or_offset.is_none()) {
+    const auto value = static_cast<float>(scale_or_offset.cast<double>());
+    if (params.algorithm == nr_ldpc::Algorithm::kNormalizedMinSum) params.scale = value;
+    if (params.algorithm == nr_ldpc::Algorithm::kOffsetMinSum) params.offset = value;
+  }
+  params.threads = read_threads(threads);
+  plainly([&] {
+    nr_ldpc::check_params(params);
+    return 0;
+  });
+  const std::size_t n = code.code_length();
+  if (in.length() != n) {
+    fail("llr must hold " + std::to_string(code.cols) + "*Z = " + std::to_string(n) +
+         " values per frame, not " + std::to_string(in.length()));
+  }
+  MemoryEstimate()
+      .call(nr_ldpc::decode_memory(code.bg, code.z, params, in.frames(), true))
+      .require("the decoder");
+  refuse_bad_soft_values(in.re, "llr");
+  OutFrames bits = out_frames(in.lead, n);
+  OutFrames app = out_frames(in.lead, n);
+  std::vector<int> runs(in.frames());
+  without_gil([&] {
+    nr_ldpc::decode(code, in.re, params, {bits.view, app.view, runs}, python_interrupt());
+  });
+  py::array_t<std::int64_t> iterations(in.lead);
+  std::copy(runs.begin(), runs.end(), iterations.mutable_data());
+  return py::make_tuple(bits.array, app.array, iterations);
+}
+
+}  // namespace
+
+void add_nrldpc(py::module_& m) {
+  m.def("nr_ldpc_encode", &nr_ldpc_encode, "data"_a, "bg"_a, "Z"_a,
+        R"(nr_ldpc_encode(data, bg, Z) -> codeword
+
+Encodes with the 5G NR LDPC code of base graph bg (1 or 2) lifted by Z (one of the 51
+lifting sizes; another is refused, naming the nearest).
+
+data      (..., Kb*Z) bits 0 or 1, Kb = 22 (bg 1) or 10 (bg 2).
+
+Returns (..., 68*Z) or (..., 52*Z) code bits: the data first (the 2Z bits a
+transmitter leaves out included), then the parity; every check of H holds.)");
+
+  m.def("nr_ldpc_decode", &nr_ldpc_decode, "llr"_a, "bg"_a, "Z"_a, "max_iterations"_a = 25,
+        "algorithm"_a = "sum-product", "scale_or_offset"_a = py::none(), "threads"_a = 0,
+        R"(nr_ldpc_decode(llr, bg, Z, max_iterations=25, algorithm='sum-product', scale_or_offset=None, threads=0) -> (bits, app, iterations)
+
+Layered decoding of the 5G NR LDPC code of base graph bg lifted by Z, many frames at
+once (SIMD lanes and threads; results do not depend on either). LLRs are
+ln(P(1)/P(0)): positive favours 1; 0 for bits not received.
+
+llr              (..., 68*Z) or (..., 52*Z) soft values of the whole codeword.
+max_iterations   most iterations; a frame stops once its decisions satisfy every check.
+algorithm        'sum-product' (0), 'min-sum' (1), 'normalized-min-sum' (2) or
+                 'offset-min-sum' (3).
+scale_or_offset  the scale of normalized min-sum (default 0.75) or the offset of
+                 offset min-sum (default 0.5); None for the default.
+threads          threads to use, 0 (default) for every core.
+
+Returns bits (..., n) hard decisions, app (..., n) a-posteriori LLRs and iterations
+(...) int64, the iterations each frame ran.)");
+}
+
+}  // namespace linkforge::python

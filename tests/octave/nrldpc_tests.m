@@ -1,0 +1,63 @@
+## 5G NR LDPC codes through the host: NrLdpcEncode and NrLdpcDecode on small codes,
+## against the parity-check matrix built here from the table files, and bad input.
+
+## H of base graph bg lifted by Z, from data/standards.
+%!function H = lifted_h (bg, Z)
+%! folder = fullfile (fileparts (file_in_loadpath ("nrldpc_tests.m")), "..", "..", "data", "standards");
+%! sizes = csvread (fullfile (folder, "nr_ldpc_lifting_sizes.csv"), 1, 0);
+%! set = sizes(sizes(:, 4) == Z, 1);
+%! table = csvread (fullfile (folder, sprintf ("nr_ldpc_bg%d.csv", bg)), 1, 0);
+%! H = zeros (max (table(:, 1) + 1) * Z, max (table(:, 2) + 1) * Z);
+%! for e = 1:rows (table)
+%!   P = mod (table(e, 3 + set), Z);
+%!   H(table(e, 1) * Z + (1:Z), table(e, 2) * Z + (1:Z)) = circshift (eye (Z), P, 2);
+%! endfor
+%!endfunction
+
+%!test
+%! for code = [1 2; 2 4; 1 5]'
+%!   [bg, Z] = deal (code(1), code(2));
+%!   H = lifted_h (bg, Z);
+%!   k = (bg == 1) * 22 * Z + (bg == 2) * 10 * Z;
+%!   data = double (rand (3, k) > 0.5);
+%!   c = NrLdpcEncode (data, bg, Z);
+%!   assert (size (c), [3, columns(H)]);
+%!   assert (c(:, 1:k), data);
+%!   assert (all (mod (H * c', 2)(:) == 0));
+%! endfor
+
+%!test
+%! [bg, Z] = deal (2, 4);
+%! data = double (rand (5, 40) > 0.5);
+%! c = NrLdpcEncode (data, bg, Z);
+%! llr = 3 * (2 * c - 1) + randn (size (c));
+%! llr(:, 1:2 * Z) = 0;
+%! llr(2, 20) = -llr(2, 20);
+%! [bits, app, iterations] = NrLdpcDecode (llr, bg, Z, 20, "normalized-min-sum", 0.8);
+%! assert (bits, c);
+%! assert (bits, double (app > 0));
+%! assert (size (iterations), [5, 1]);
+%! assert (all (iterations >= 1 & iterations < 20));
+%! ## The algorithm by number, the thread count and a single row give the same results.
+%! [bits2, app2, iterations2] = NrLdpcDecode (llr, bg, Z, 20, 2, 0.8, 1);
+%! assert ({bits2, app2, iterations2}, {bits, app, iterations});
+%! [bits3, app3] = NrLdpcDecode (llr(4, :), bg, Z, 20, "normalized-min-sum", 0.8, 2);
+%! assert ({bits3, app3}, {bits(4, :), app(4, :)});
+%! for algorithm = {"sum-product", "min-sum", "offset-min-sum"}
+%!   assert (NrLdpcDecode (llr, bg, Z, 20, algorithm{1}), c);
+%! endfor
+%! assert (size (NrLdpcDecode (zeros (0, 208), bg, Z)), [0, 208]);
+
+%!test
+%! expect_error (@() NrLdpcEncode (zeros (1, 20), 2, 17), "Z = 17 is not an NR lifting size; the nearest is 16");
+%! expect_error (@() NrLdpcEncode (zeros (1, 20), 3, 2), "bg = 3 is not a base graph: use 1 or 2");
+%! expect_error (@() NrLdpcEncode (zeros (1, 19), 2, 2), "data must have Kb*Z = 10*2 = 20 columns, not 19");
+%! expect_error (@() NrLdpcEncode ([2 zeros(1, 19)], 2, 2), "data must hold only 0 and 1 (2 found)");
+%! expect_error (@() NrLdpcDecode (zeros (1, 103), 2, 2), "llr must have 52*Z = 104 columns, not 103");
+%! expect_error (@() NrLdpcDecode ([NaN zeros(1, 103)], 2, 2), "llr must not contain NaN");
+%! expect_error (@() NrLdpcDecode (zeros (1, 104), 2, 400), "Z = 400 is not an NR lifting size; the nearest is 384");
+%! expect_error (@() NrLdpcDecode (zeros (1, 104), 2, 2, 5, "bp"), ...
+%!               "algorithm 'bp' is not one of 'sum-product', 'min-sum', 'normalized-min-sum', 'offset-min-sum'");
+%! expect_error (@() NrLdpcDecode (zeros (1, 104), 2, 2, 5, 2, -1), ...
+%!               "scale_or_offset, the scale of normalized min-sum, must be positive and finite");
+%! expect_error (@() NrLdpcDecode (zeros (1, 104), 2, 2, -1), "max_iterations must not be negative");
