@@ -8,6 +8,7 @@
 
 #include "gateway.hpp"
 #include "linkforge/nr_ldpc.hpp"
+#include "nrldpc_args.hpp"
 
 namespace {
 
@@ -40,12 +41,7 @@ nr_ldpc::Algorithm read_algorithm(const mxArray* array) {
 void nr_ldpc_decode(Call& call) {
   if (call.nargin() < 3 || call.nargin() > 7 || call.nargout() > 3) fail(kUsage);
   const Matrix llr(call.arg(0), "llr");
-  const int bg = scalar_int(call.arg(1), "bg");
-  const double z = scalar_double(call.arg(2), "Z");
-  if (std::isnan(z)) fail("Z must not be NaN");
-  const nr_ldpc::Code code =
-      nr_ldpc::make_code(bg, z >= 1e9 ? 1000000000LL : z <= -1e9 ? -1000000000LL
-                                                                 : static_cast<long long>(z));
+  const nr_ldpc::Code code = read_nr_code(call.arg(1), call.arg(2));
   nr_ldpc::DecodeParams params;
   if (call.nargin() >= 4) params.max_iterations = scalar_int(call.arg(3), "max_iterations");
   if (params.max_iterations < 0) fail("max_iterations must not be negative");
@@ -77,7 +73,7 @@ void nr_ldpc_decode(Call& call) {
   refuse_bad_soft_values(llr.real(), "llr");
   const bool with_app = call.nargout() >= 2;
   MemoryEstimate()
-      .call(nr_ldpc::decode_memory(bg, code.z, params, F, with_app))
+      .call(nr_ldpc::decode_memory(code.bg, code.z, params, F, with_app))
       .require("the decoder");
   Output bits = Output::real_uninit(F, n);
   Output app = Output::real_uninit(with_app ? F : 0, with_app ? n : 0);

@@ -8,6 +8,7 @@
 
 #include "gateway.hpp"
 #include "linkforge/nr_ldpc.hpp"
+#include "nrldpc_args.hpp"
 
 namespace {
 
@@ -19,12 +20,7 @@ constexpr const char* kUsage = "Usage: codeword = NrLdpcEncode(data, bg, Z)";
 void nr_ldpc_encode(Call& call) {
   if (call.nargin() != 3 || call.nargout() > 1) fail(kUsage);
   const Matrix data(call.arg(0), "data");
-  const int bg = scalar_int(call.arg(1), "bg");
-  const double z = scalar_double(call.arg(2), "Z");
-  if (std::isnan(z)) fail("Z must not be NaN");
-  const nr_ldpc::Code code =
-      nr_ldpc::make_code(bg, z >= 1e9 ? 1000000000LL : z <= -1e9 ? -1000000000LL
-                                                                 : static_cast<long long>(z));
+  const nr_ldpc::Code code = read_nr_code(call.arg(1), call.arg(2));
   const std::size_t F = data.rows();
   const std::size_t k = code.data_length(), n = code.code_length();
   if (data.cols() != k) {
@@ -33,7 +29,7 @@ void nr_ldpc_encode(Call& call) {
          std::to_string(data.cols()));
   }
   refuse_nan(data.real(), "data");
-  MemoryEstimate().call(nr_ldpc::encode_memory(bg, code.z, F)).require("the encoder");
+  MemoryEstimate().call(nr_ldpc::encode_memory(code.bg, code.z, F)).require("the encoder");
   Output out = Output::real_uninit(F, n);
   nr_ldpc::encode(code, FrameView<const double>::column_major(data.real().data(), F, k),
                   FrameView<double>::column_major(out.real().data(), F, n));

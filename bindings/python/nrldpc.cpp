@@ -98,6 +98,56 @@ py::tuple nr_ldpc_decode(py::handle llr, long long bg, long long Z, long long ma
   return py::make_tuple(bits.array, app.array, iterations);
 }
 
+nr_ldpc::RateMatchParams read_rate_match(const nr_ldpc::Code& code, long long E, long long rv,
+                                         long long Qm, py::handle K_prime, long long N_ref) {
+  nr_ldpc::RateMatchParams p;
+  p.e = E;
+  p.rv = static_cast<int>(std::clamp(rv, -1000LL, 1000LL));
+  p.modulation_order = static_cast<int>(std::clamp(Qm, -1000LL, 1000LL));
+  p.filler_start = K_prime.is_none() ? static_cast<long long>(code.data_length())
+                                     : K_prime.cast<long long>();
+  p.limited_buffer = N_ref;
+  plainly([&] {
+    nr_ldpc::check_rate_match(code, p);
+    return 0;
+  });
+  return p;
+}
+
+py::array_t<double> nr_ldpc_rate_match(py::handle codeword, long long bg, long long Z, long long E,
+                                       long long rv, long long Qm, py::handle K_prime,
+                                       long long N_ref) {
+  const Frames word = frames(codeword, "codeword");
+  const nr_ldpc::Code code = read_code(bg, Z);
+  const nr_ldpc::RateMatchParams p = read_rate_match(code, E, rv, Qm, K_prime, N_ref);
+  if (word.length() != code.code_length()) {
+    fail("codeword must hold " + std::to_string(code.code_length()) + " bits per frame, not " +
+         std::to_string(word.length()));
+  }
+  refuse_nan(word.re, "codeword");
+  const auto e = static_cast<std::size_t>(p.e);
+  MemoryEstimate().values<std::size_t>(e).values<double>(mul_sat(word.frames(), e)).require("rate matching");
+  OutFrames out = out_frames(word.lead, e);
+  nr_ldpc::rate_match(code, p, word.re, out.view);
+  return out.array;
+}
+
+py::array_t<double> nr_ldpc_rate_recover(py::handle llr, long long bg, long long Z, long long rv,
+                                         long long Qm, py::handle K_prime, long long N_ref) {
+  const Frames in = frames(llr, "llr");
+  const nr_ldpc::Code code = read_code(bg, Z);
+  const nr_ldpc::RateMatchParams p =
+      read_rate_match(code, static_cast<long long>(in.length()), rv, Qm, K_prime, N_ref);
+  refuse_bad_soft_values(in.re, "llr");
+  MemoryEstimate()
+      .values<std::size_t>(in.length())
+      .values<double>(mul_sat(in.frames(), code.code_length()))
+      .require("rate recovery");
+  OutFrames out = out_frames(in.lead, code.code_length());
+  nr_ldpc::rate_recover(code, p, in.re, out.view);
+  return out.array;
+}
+
 }  // namespace
 
 void add_nrldpc(py::module_& m) {
@@ -130,6 +180,28 @@ threads          threads to use, 0 (default) for every core.
 
 Returns bits (..., n) hard decisions, app (..., n) a-posteriori LLRs and iterations
 (...) int64, the iterations each frame ran.)");
+
+  m.def("nr_ldpc_rate_match", &nr_ldpc_rate_match, "codeword"_a, "bg"_a, "Z"_a, "E"_a, "rv"_a = 0,
+        "Qm"_a = 1, "K_prime"_a = py::none(), "N_ref"_a = 0,
+        R"(nr_ldpc_rate_match(codeword, bg, Z, E, rv=0, Qm=1, K_prime=None, N_ref=0) -> out
+
+Rate matching of 3GPP TS 38.212 5.4.2: E bits selected round the circular buffer (the
+codeword without its first 2Z bits, limited to N_ref bits when N_ref > 0) from the start
+of redundancy version rv, past the filler bits K_prime..K-1 (None: no filler bits),
+then interleaved for Qm bits per symbol.
+
+codeword  (..., 68*Z) or (..., 52*Z) code bits. Returns (..., E).)");
+
+  m.def("nr_ldpc_rate_recover", &nr_ldpc_rate_recover, "llr"_a, "bg"_a, "Z"_a, "rv"_a = 0,
+        "Qm"_a = 1, "K_prime"_a = py::none(), "N_ref"_a = 0,
+        R"(nr_ldpc_rate_recover(llr, bg, Z, rv=0, Qm=1, K_prime=None, N_ref=0) -> llr_code
+
+The soft inverse of nr_ldpc_rate_match with the same arguments (E = the last axis of
+llr): values deinterleaved and added to the codeword bits they were sent for; 0 for
+bits never sent, -2**20 (certainly 0) for the filler bits.
+
+llr  (..., E) received LLRs ln(P(1)/P(0)). Returns (..., 68*Z) or (..., 52*Z).)");
+
 }
 
 }  // namespace linkforge::python

@@ -132,6 +132,43 @@ void check_params(const DecodeParams& params);
 CallMemory decode_memory(int bg, int z, const DecodeParams& params, std::uint64_t frames,
                          bool with_app) noexcept;
 
+// ---------------------------------------------------------------------------------
+// Rate matching (3GPP TS 38.212 5.4.2)
+//
+// The circular buffer is the codeword without its first 2Z bits: d_k = c_{k+2Z},
+// k = 0..N-1 (N = 66Z for BG1, 50Z for BG2), of which the first Ncb take part. Filler
+// bits (c_k for k = K'..K-1, K = data_length(); 0 for the encoder) are never sent.
+// Bit selection starts at k0 of the redundancy version (Table 5.4.2.1-2) and takes the
+// next non-filler bit of the buffer, round and round, until E bits are taken; the bit
+// interleaver then writes them row by row into Qm rows and reads them column by column:
+// f_{i + j Qm} = e_{i E/Qm + j}.
+struct RateMatchParams {
+  long long e = 0;               // E, the bits to send: a multiple of Qm, 0 or more
+  int rv = 0;                    // redundancy version 0..3
+  int modulation_order = 1;      // Qm, 1..8
+  long long filler_start = -1;   // K': the first filler bit; -1 for none (K' = K)
+  long long limited_buffer = 0;  // Nref of a limited buffer; 0 for the whole buffer
+};
+
+// Ncb: N, or min(N, Nref) for a limited buffer.
+std::size_t circular_buffer_length(const Code& code, const RateMatchParams& params);
+// k0 of params.rv for a buffer of Ncb bits.
+std::size_t rate_match_start(const Code& code, std::size_t ncb, int rv);
+// Throws ArgumentError for parameters rate_match refuses (E not a multiple of Qm, rv,
+// Qm, K' outside 0..K, a buffer with no bit to send while E > 0).
+void check_rate_match(const Code& code, const RateMatchParams& params);
+
+// The E bits sent of each codeword row (code_length() bits each; not checked for 0
+// and 1, they are copied).
+void rate_match(const Code& code, const RateMatchParams& params,
+                FrameView<const double> codeword, FrameView<double> out);
+// The inverse for soft values: the E received LLRs of each row, deinterleaved and
+// added up where the buffer was sent more than once (in the order sent), make a row
+// of code_length() LLRs for the decoder: 0 for the first 2Z bits and every bit not
+// sent, -kAppLimit (certainly 0) for the filler bits.
+void rate_recover(const Code& code, const RateMatchParams& params, FrameView<const double> llr,
+                  FrameView<double> out);
+
 // What a call of encode on `frames` frames needs (the code, a frame of bytes, results).
 CallMemory encode_memory(int bg, int z, std::uint64_t frames) noexcept;
 

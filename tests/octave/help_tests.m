@@ -62,7 +62,9 @@
 %!    "NrLdpcEncode",          {"codeword"}, {"data", "bg", "Z"};
 %!    "NrLdpcDecode",          {"bits", "app", "iterations"}, ...
 %!                             {"llr", "bg", "Z", "max_iterations", "algorithm", ...
-%!                              "scale_or_offset", "threads"}};
+%!                              "scale_or_offset", "threads"};
+%!    "NrLdpcRateMatch",       {"out"}, {"codeword", "bg", "Z", "E", "rv", "Qm", "K_prime", "N_ref"};
+%!    "NrLdpcRateRecover",     {"llr_code"}, {"llr", "bg", "Z", "rv", "Qm", "K_prime", "N_ref"}};
 %!endfunction
 
 ## The module folder and the modules that have a help text there.

@@ -61,3 +61,25 @@
 %! expect_error (@() NrLdpcDecode (zeros (1, 104), 2, 2, 5, 2, -1), ...
 %!               "scale_or_offset, the scale of normalized min-sum, must be positive and finite");
 %! expect_error (@() NrLdpcDecode (zeros (1, 104), 2, 2, -1), "max_iterations must not be negative");
+
+## Rate matching: rv 1 with filler bits and 4-bit symbols, recovered and decoded.
+%!test
+%! [bg, Z] = deal (1, 4);
+%! data = [double(rand (2, 80) > 0.5), zeros(2, 8)];   # K' = 80 of K = 88
+%! c = NrLdpcEncode (data, bg, Z);
+%! sent = NrLdpcRateMatch (c, bg, Z, 200, 1, 4, 80);
+%! assert (size (sent), [2, 200]);
+%! y = 4 * (2 * sent - 1) + randn (size (sent));
+%! L = NrLdpcRateRecover (y, bg, Z, 1, 4, 80);
+%! assert (L(:, 81:88), -2^20 * ones (2, 8));
+%! assert (NrLdpcRateRecover (zeros (0, 200), bg, Z, 1, 4, 80), zeros (0, 272));
+%! sent2 = NrLdpcRateMatch (c, bg, Z, 240, 3, 4, 80);
+%! L2 = L + NrLdpcRateRecover (4 * (2 * sent2 - 1) + randn (size (sent2)), bg, Z, 3, 4, 80);
+%! L2(:, 81:88) = -2^20;
+%! assert (NrLdpcDecode (L2, bg, Z, 25, "min-sum"), c);
+%! expect_error (@() NrLdpcRateMatch (c, bg, Z, 201, 1, 4), "E = 201 is not a multiple of Qm = 4");
+%! expect_error (@() NrLdpcRateMatch (c, bg, Z, 200, 4), "rv must be 0 to 3");
+%! expect_error (@() NrLdpcRateRecover (y, bg, Z, 0, 9), "the modulation order Qm must be 1 to 8");
+%! expect_error (@() NrLdpcRateRecover (y, bg, Z, 0, 4, 89), ...
+%!               "the first filler bit K' must be 0 to K = 88 (or -1: no filler bits)");
+%! expect_error (@() NrLdpcRateMatch (c(:, 2:end), bg, Z, 200), "codeword must have 68*Z = 272 columns, not 271");

@@ -75,6 +75,9 @@ CALLS = {
     "nr_ldpc_encode": dict(data=(SOFT[:, :20] > 0).astype(float), bg=2, Z=2),
     "nr_ldpc_decode": dict(llr=np.tile(SOFT, (1, 5))[:, :104], bg=2, Z=2, max_iterations=3,
                            algorithm="offset-min-sum", scale_or_offset=0.25, threads=1),
+    "nr_ldpc_rate_match": dict(codeword=np.tile(SOFT > 0, (1, 5))[:, :104].astype(float), bg=2, Z=2, E=30,
+                               rv=1, Qm=2, K_prime=18, N_ref=90),
+    "nr_ldpc_rate_recover": dict(llr=SOFT, bg=2, Z=2, rv=3, Qm=4, K_prime=18, N_ref=0),
 }
 STATEFUL = {"spread_permutation"}  # draws from a generator kept from call to call
 ARRAY_CALLS = {name: kw for name, kw in CALLS.items() if isinstance(next(iter(kw.values())), np.ndarray)}
@@ -173,7 +176,8 @@ class TestRefusals:
                                       "turbo_decode", "circular_pair_posterior", "circular_turbo_decode",
                                       "sparse_graph_solve", "sparse_graph_decode", "graph_state_setup",
                                       "symbol_bit_metrics", "relay_label_metrics", "soft_demap",
-                                      "capacity", "trellis_coder", "nr_ldpc_decode"])
+                                      "capacity", "trellis_coder", "nr_ldpc_decode",
+                                      "nr_ldpc_rate_recover"])
     def test_nan_and_overflowing_soft_values(self, name):
         bad = np.array(CALLS[name][first(name)], dtype=np.result_type(CALLS[name][first(name)], float))
         bad.flat[1] = np.nan

@@ -44,3 +44,18 @@ def test_refusals(call, message):
 def test_algorithm_of_another_type():
     with pytest.raises(TypeError, match="algorithm"):
         lf.nr_ldpc_decode(np.zeros(104), 2, 2, algorithm=1.5)
+
+
+def test_rate_matching_shapes_and_errors():
+    c = lf.nr_ldpc_encode(np.zeros((4, 1, 20)), 2, 2)
+    sent = lf.nr_ldpc_rate_match(c, 2, 2, 24, rv=2, Qm=6)
+    assert sent.shape == (4, 1, 24)
+    back = lf.nr_ldpc_rate_recover(2 * sent - 1, 2, 2, rv=2, Qm=6)
+    assert back.shape == (4, 1, 104)
+    np.testing.assert_array_equal(lf.nr_ldpc_decode(back, 2, 2)[0], c)
+    with pytest.raises(ValueError, match="multiple of Qm"):
+        lf.nr_ldpc_rate_match(c, 2, 2, 25, Qm=2)
+    with pytest.raises(ValueError, match="K'"):
+        lf.nr_ldpc_rate_recover(np.zeros(8), 2, 2, K_prime=21)
+    with pytest.raises(ValueError, match="104"):
+        lf.nr_ldpc_rate_match(c[..., :100], 2, 2, 24)

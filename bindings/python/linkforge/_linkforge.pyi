@@ -122,3 +122,11 @@ def nr_ldpc_decode(
     llr: ArrayLike, bg: int, Z: int, max_iterations: int = 25, algorithm: Any = "sum-product",
     scale_or_offset: Optional[float] = None, threads: int = 0,
 ) -> Tuple[Float, Float, Index]: ...
+def nr_ldpc_rate_match(
+    codeword: ArrayLike, bg: int, Z: int, E: int, rv: int = 0, Qm: int = 1,
+    K_prime: Optional[int] = None, N_ref: int = 0,
+) -> Float: ...
+def nr_ldpc_rate_recover(
+    llr: ArrayLike, bg: int, Z: int, rv: int = 0, Qm: int = 1, K_prime: Optional[int] = None,
+    N_ref: int = 0,
+) -> Float: ...
