@@ -148,6 +148,17 @@ py::array_t<double> nr_ldpc_rate_recover(py::handle llr, long long bg, long long
   return out.array;
 }
 
+py::dict nr_ldpc_segment(long long A, double R, long long G, long long Qm, long long layers) {
+  const nr_ldpc::Segmentation s = plainly([&] {
+    return nr_ldpc::segment(A, R, G, static_cast<int>(std::clamp(Qm, -1000LL, 1000LL)),
+                            static_cast<int>(std::clamp(layers, -1000LL, 1000LL)));
+  });
+  py::array_t<std::int64_t> e(static_cast<py::ssize_t>(s.e.size()));
+  std::copy(s.e.begin(), s.e.end(), e.mutable_data());
+  return py::dict("bg"_a = s.bg, "Z"_a = s.z, "C"_a = s.code_blocks, "K_prime"_a = s.k_prime,
+                  "K"_a = s.k, "E"_a = e, "tb_crc"_a = s.tb_crc, "cb_crc"_a = s.cb_crc);
+}
+
 }  // namespace
 
 void add_nrldpc(py::module_& m) {
@@ -202,6 +213,14 @@ bits never sent, -2**20 (certainly 0) for the filler bits.
 
 llr  (..., E) received LLRs ln(P(1)/P(0)). Returns (..., 68*Z) or (..., 52*Z).)");
 
+  m.def("nr_ldpc_segment", &nr_ldpc_segment, "A"_a, "R"_a, "G"_a = 0, "Qm"_a = 1, "layers"_a = 1,
+        R"(nr_ldpc_segment(A, R, G=0, Qm=1, layers=1) -> dict
+
+The NR LDPC chain's parameters for a transport block of A bits at code rate R (3GPP
+TS 38.212 7.2.2 base graph, 5.2.2 segmentation, 5.4.2.1 bits per block): a dict with
+bg, Z, C (code blocks), K_prime (bits of a block with its CRC, the first filler bit),
+K (22*Z or 10*Z), E (int64 array, the bits of each block where G > 0, else empty),
+tb_crc and cb_crc (CRC lengths).)");
 }
 
 }  // namespace linkforge::python

@@ -169,6 +169,26 @@ void rate_match(const Code& code, const RateMatchParams& params,
 void rate_recover(const Code& code, const RateMatchParams& params, FrameView<const double> llr,
                   FrameView<double> out);
 
+// ---------------------------------------------------------------------------------
+// Transport block to code blocks (3GPP TS 38.212 7.2.2 / 6.2.2 base graph selection,
+// 5.2.2 code block segmentation, 5.4.2.1 bits per code block)
+struct Segmentation {
+  int bg = 0;                 // BG2 where A <= 292, or A <= 3824 and R <= 0.67, or R <= 0.25
+  int z = 0;                  // the smallest lifting size with Kb Z >= K'
+  int tb_crc = 0;             // L of the transport block CRC: 24 where A > 3824, else 16
+  int cb_crc = 0;             // L of each code block's CRC: 24 where C > 1, else 0
+  long long code_blocks = 0;  // C
+  long long k_prime = 0;      // K': bits of a code block with its CRC (the first filler bit)
+  long long k = 0;            // K = 22 Z (BG1) or 10 Z (BG2); K - K' filler bits
+  std::vector<long long> e;   // E_r of every code block where G > 0, else empty
+};
+
+// The segmentation of a transport block of A bits (1 <= A <= 2^30) at code rate R
+// (0 < R <= 1). With G > 0 (coded bits available, a multiple of Qm * layers) each code
+// block's E follows: Qm layers floor or ceil(G / (Qm layers C)), the larger for the
+// last blocks. Throws ArgumentError for values outside these ranges.
+Segmentation segment(long long A, double R, long long G = 0, int Qm = 1, int layers = 1);
+
 // What a call of encode on `frames` frames needs (the code, a frame of bytes, results).
 CallMemory encode_memory(int bg, int z, std::uint64_t frames) noexcept;
 

@@ -64,7 +64,9 @@
 %!                             {"llr", "bg", "Z", "max_iterations", "algorithm", ...
 %!                              "scale_or_offset", "threads"};
 %!    "NrLdpcRateMatch",       {"out"}, {"codeword", "bg", "Z", "E", "rv", "Qm", "K_prime", "N_ref"};
-%!    "NrLdpcRateRecover",     {"llr_code"}, {"llr", "bg", "Z", "rv", "Qm", "K_prime", "N_ref"}};
+%!    "NrLdpcRateRecover",     {"llr_code"}, {"llr", "bg", "Z", "rv", "Qm", "K_prime", "N_ref"};
+%!    "NrLdpcSegment",         {"bg", "Z", "C", "K_prime", "K", "E", "tb_crc", "cb_crc"}, ...
+%!                             {"A", "R", "G", "Qm", "layers"}};
 %!endfunction
 
 ## The module folder and the modules that have a help text there.

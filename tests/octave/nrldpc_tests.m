@@ -83,3 +83,18 @@
 %! expect_error (@() NrLdpcRateRecover (y, bg, Z, 0, 4, 89), ...
 %!               "the first filler bit K' must be 0 to K = 88 (or -1: no filler bits)");
 %! expect_error (@() NrLdpcRateMatch (c(:, 2:end), bg, Z, 200), "codeword must have 68*Z = 272 columns, not 271");
+
+## The chain's parameters for a transport block, then one of its code blocks through it.
+%!test
+%! [bg, Z, C, K_prime, K, E, tb_crc, cb_crc] = NrLdpcSegment (8456, 0.8, 9000, 2);
+%! assert ({bg, Z, C, K_prime, K, E, tb_crc, cb_crc}, {1, 208, 2, 4264, 4576, [4500 4500], 24, 24});
+%! data = [double(rand (1, K_prime) > 0.5), zeros(1, K - K_prime)];
+%! c = NrLdpcEncode (data, bg, Z);
+%! sent = NrLdpcRateMatch (c, bg, Z, E(1), 0, 2, K_prime);
+%! L = NrLdpcRateRecover (3 * (2 * sent - 1), bg, Z, 0, 2, K_prime);
+%! assert (NrLdpcDecode (L, bg, Z, 10, "normalized-min-sum"), c);
+%! [~, ~, ~, ~, ~, E0] = NrLdpcSegment (100, 0.5);
+%! assert (size (E0), [0, 0]);
+%! expect_error (@() NrLdpcSegment (100, 0), "the code rate R must be above 0 and at most 1");
+%! expect_error (@() NrLdpcSegment (100, 0.5, 10, 4), "G = 10 is not a multiple of Qm * layers = 4");
+%! expect_error (@() NrLdpcSegment (0, 0.5), "A must be 1 to 2^30");

@@ -78,6 +78,7 @@ CALLS = {
     "nr_ldpc_rate_match": dict(codeword=np.tile(SOFT > 0, (1, 5))[:, :104].astype(float), bg=2, Z=2, E=30,
                                rv=1, Qm=2, K_prime=18, N_ref=90),
     "nr_ldpc_rate_recover": dict(llr=SOFT, bg=2, Z=2, rv=3, Qm=4, K_prime=18, N_ref=0),
+    "nr_ldpc_segment": dict(A=10008, R=0.2, G=12008, Qm=4, layers=1),
 }
 STATEFUL = {"spread_permutation"}  # draws from a generator kept from call to call
 ARRAY_CALLS = {name: kw for name, kw in CALLS.items() if isinstance(next(iter(kw.values())), np.ndarray)}
@@ -103,6 +104,10 @@ def same(a, b):
             same(x, y)
     elif isinstance(a, lf.GraphState):
         assert (a.bits, a.checks) == (b.bits, b.checks)
+    elif isinstance(a, dict):
+        assert a.keys() == b.keys()
+        for key in a:
+            same(a[key], b[key])
     else:
         np.testing.assert_array_equal(a, b)
 

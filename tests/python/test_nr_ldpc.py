@@ -59,3 +59,13 @@ def test_rate_matching_shapes_and_errors():
         lf.nr_ldpc_rate_recover(np.zeros(8), 2, 2, K_prime=21)
     with pytest.raises(ValueError, match="104"):
         lf.nr_ldpc_rate_match(c[..., :100], 2, 2, 24)
+
+
+def test_segment_returns_a_dict():
+    s = lf.nr_ldpc_segment(10008, 0.2, G=12008, Qm=4)
+    assert {k: s[k] for k in ("bg", "Z", "C", "K_prime", "K", "tb_crc", "cb_crc")} == dict(
+        bg=2, Z=352, C=3, K_prime=3368, K=3520, tb_crc=24, cb_crc=24)
+    assert s["E"].dtype == np.int64 and list(s["E"]) == [4000, 4004, 4004]
+    assert lf.nr_ldpc_segment(100, 0.5)["E"].shape == (0,)
+    with pytest.raises(ValueError, match="code rate"):
+        lf.nr_ldpc_segment(100, 1.5)
