@@ -37,6 +37,7 @@
 #include "linkforge/max_star.hpp"
 #include "linkforge/nr_ldpc.hpp"
 #include "linkforge/parallel.hpp"
+#include "linkforge/scratch.hpp"
 
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "nrldpc/decode.cpp"
@@ -55,18 +56,22 @@ using nr_ldpc::DecodeResults;
 
 constexpr std::size_t kAlign = 64;
 
+// An array of `count` values starting on a kAlign boundary, in working memory kept from
+// call to call (scratch.hpp; not zero-filled: the decoder writes every value before it
+// reads it).
 template <class T>
 class LaneArray {
  public:
   void resize(std::size_t count) {
-    storage_.assign(count + kAlign / sizeof(T), T{});
-    const auto address = reinterpret_cast<std::uintptr_t>(storage_.data());
-    data_ = storage_.data() + ((kAlign - address % kAlign) % kAlign) / sizeof(T);
+    storage_ = ScratchBlock((count + kAlign / sizeof(T)) * sizeof(T));
+    T* base = storage_.as<T>(count + kAlign / sizeof(T)).data();
+    const auto address = reinterpret_cast<std::uintptr_t>(base);
+    data_ = base + ((kAlign - address % kAlign) % kAlign) / sizeof(T);
   }
   T* get() const noexcept { return data_; }
 
  private:
-  std::vector<T> storage_;
+  ScratchBlock storage_;
   T* data_ = nullptr;
 };
 
