@@ -75,7 +75,8 @@ class LaneArray {
   T* data_ = nullptr;
 };
 
-// Working memory of one thread: app n x W, r (edges x Z) x W, three rows of W per entry
+// Working memory of one thread: app n x W, r (edges x Z) x W (per layer, check by check),
+// three rows of W per entry
 // of the largest layer (Q, forward, backward), the lifted indices of a layer's entries.
 struct Workspace {
   LaneArray<float> app, r, q, forward, backward;
@@ -150,10 +151,11 @@ HWY_INLINE V Boxplus(DF df, V a, V b) {
   return LaneMaxStar<4>::apply(df, hn::Zero(df), a + b) - LaneMaxStar<4>::apply(df, a, b);
 }
 
+// clamp_app in lanes. The values are never NaN, so Max and Min select what the
+// comparisons select (at equal values both operands are the same float).
 HWY_INLINE V ClampApp(DF df, V x) {
   const V L = hn::Set(df, nr_ldpc::kAppLimit);
-  const V low = hn::IfThenElse(x < hn::Neg(L), hn::Neg(L), x);
-  return hn::IfThenElse(low > L, L, low);
+  return hn::Min(hn::Max(x, hn::Neg(L)), L);
 }
 
 class GroupDecoder {
@@ -278,7 +280,7 @@ class GroupDecoder {
         }
         if constexpr (kSumProduct) {
           for (std::size_t e = 0; e < degree; ++e) {
-            const V Q = hn::Load(df, app + position[e]) - hn::Load(df, r_layer + (e * Z_ + r) * W);
+            const V Q = hn::Load(df, app + position[e]) - hn::Load(df, r_layer + (r * degree + e) * W);
             hn::Store(Q, df, q + e * W);
           }
           V f = hn::Load(df, q);
@@ -302,7 +304,7 @@ class GroupDecoder {
             } else {
               R = Boxplus(df, hn::Load(df, fwd + (e - 1) * W), hn::Load(df, bwd + (e + 1) * W));
             }
-            hn::Store(R, df, r_layer + (e * Z_ + r) * W);
+            hn::Store(R, df, r_layer + (r * degree + e) * W);
             hn::Store(ClampApp(df, hn::Load(df, q + e * W) + R), df, app + position[e]);
           }
         } else {
@@ -311,14 +313,15 @@ class GroupDecoder {
           V min2 = infinity;
           auto min1_edge = hn::Set(di, -1);
           for (std::size_t e = 0; e < degree; ++e) {
-            const V Q = hn::Load(df, app + position[e]) - hn::Load(df, r_layer + (e * Z_ + r) * W);
+            const V Q = hn::Load(df, app + position[e]) - hn::Load(df, r_layer + (r * degree + e) * W);
             hn::Store(Q, df, q + e * W);
             X = hn::Xor(X, hn::And(Q, sign_bit));
+            // The reference's updates, as minima and maxima: the magnitudes are never
+            // NaN and never -0, so equal values are the same float.
             const V value = hn::Abs(Q);
             const M below1 = value < min1;
-            const M below2 = value < min2;
-            min2 = hn::IfThenElse(below1, min1, hn::IfThenElse(below2, value, min2));
-            min1 = hn::IfThenElse(below1, value, min1);
+            min2 = hn::Min(min2, hn::Max(min1, value));
+            min1 = hn::Min(min1, value);
             min1_edge = hn::IfThenElse(hn::RebindMask(di, below1),
                                        hn::Set(di, static_cast<int>(e)), min1_edge);
           }
@@ -336,7 +339,7 @@ class GroupDecoder {
             const M own = hn::RebindMask(df, min1_edge == hn::Set(di, static_cast<int>(e)));
             const V Q = hn::Load(df, q + e * W);
             const V R = hn::Xor(hn::IfThenElse(own, out2, out1), hn::Xor(hn::And(Q, sign_bit), X));
-            hn::Store(R, df, r_layer + (e * Z_ + r) * W);
+            hn::Store(R, df, r_layer + (r * degree + e) * W);
             hn::Store(ClampApp(df, Q + R), df, app + position[e]);
           }
         }
