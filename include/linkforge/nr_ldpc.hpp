@@ -136,7 +136,7 @@ CallMemory decode_memory(int bg, int z, const DecodeParams& params, std::uint64_
 // Rate matching (3GPP TS 38.212 5.4.2)
 //
 // The circular buffer is the codeword without its first 2Z bits: d_k = c_{k+2Z},
-// k = 0..N-1 (N = 66Z for BG1, 50Z for BG2), of which the first Ncb take part. Filler
+// k = 0..N-1 (N = 66Z for BG1, 50Z for BG2), of which the first Ncb are used. Filler
 // bits (c_k for k = K'..K-1, K = data_length(); 0 for the encoder) are never sent.
 // Bit selection starts at k0 of the redundancy version (Table 5.4.2.1-2) and takes the
 // next non-filler bit of the buffer, round and round, until E bits are taken; the bit

@@ -8,12 +8,12 @@
 %   graph 2) code bits: the data bits first, then the 4Z core parity bits, then one
 %   parity bit per row of the extension. Every parity check of the lifted matrix H
 %   holds on each row. The first 2Z data bits, which a transmitter does not send, are
-%   part of the row; rate matching leaves them out.
+%   included in the row; rate matching leaves them out.
 %
 %   H has Z x Z blocks: the block of row i, column j of the base graph is zero where
 %   the table lists nothing, else the identity shifted by P = V(i, j) mod Z, where V is
 %   the table's value for the set index of Z (row r of the block has its 1 in column
-%   mod(r + P, Z)). The encoder solves the core parity from the double-diagonal part of
+%   mod(r + P, Z)). The encoder solves the core parity from the double-diagonal block of
 %   rows 0..3 and the rest row by row; it never forms a generator matrix.
 %
 %   Arguments

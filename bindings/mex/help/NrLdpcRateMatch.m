@@ -6,7 +6,7 @@
 %   Rate matching of 3GPP TS 38.212 5.4.2 for F codewords, one per row, of the NR LDPC
 %   code of base graph BG lifted by Z (as NrLdpcEncode gives them). The circular buffer
 %   is the codeword without its first 2Z bits, N = 66*Z (bg = 1) or 50*Z (bg = 2) bits,
-%   of which the first Ncb take part: N, or min(N, N_ref) for a limited buffer. Bit
+%   of which the first Ncb are used: N, or min(N, N_ref) for a limited buffer. Bit
 %   selection starts at position k0 of the redundancy version RV (Table 5.4.2.1-2:
 %   k0 = floor(a*Ncb/(N))*Z with a = 0, 17, 33, 56 for base graph 1 and 0, 13, 25, 43 for
 %   base graph 2) and takes E bits in buffer order, round and round, passing over the
