@@ -29,9 +29,9 @@ Block noisy_block(std::size_t N, unsigned seed) {
   std::mt19937 rng(seed);
   Block b{std::vector<double>(2 * N), std::vector<float>(3 * N), std::vector<float>(3 * N)};
   for (double& v : b.x) v = std::uniform_int_distribution<int>(0, 1)(rng);
-  const std::array<int, 2> g = duobinary_generators(kPoly);
+  const DuobinaryTrellis trellis(duobinary_generators(kPoly));
   std::vector<double> z(2 * N);
-  Duobinary_Encode_wSc(b.x, z, g, find_circular_state(b.x));
+  duobinary_encode(b.x, z, trellis, find_circular_state(b.x));
   const float sigma = 0.8f;
   std::normal_distribution<float> noise(0.0f, sigma);
   const auto value = [&](double bit) {
@@ -54,14 +54,14 @@ void BM_CircularPairPosterior(benchmark::State& state) {
   const auto N = static_cast<std::size_t>(state.range(0));
   const int dec_type = static_cast<int>(state.range(1));
   const Block b = noisy_block(N, 7);
-  std::array<int, kDuobinaryTransitions> next{}, word{};
-  find_Duobinary_trellis(next, word, duobinary_generators(kPoly));
+  const DuobinaryTrellis trellis(duobinary_generators(kPoly));
+  const auto max_star = static_cast<MaxStar>(dec_type);
   std::vector<float> outx(3 * N), outz(3 * N), soft(2 * N);
   const bool lanes = state.range(2) != 0;
   DuobinaryRecursionSteps steps;
   for (auto _ : state) {
-    steps = lanes ? Duobinary_SISO_wtrellis(b.inx, b.inz, outx, outz, soft, next, word, dec_type)
-                  : duobinary_siso_reference(b.inx, b.inz, outx, outz, soft, next, word, dec_type);
+    steps = lanes ? duobinary_siso(b.inx, b.inz, outx, outz, soft, trellis, max_star)
+                  : duobinary_siso_reference(b.inx, b.inz, outx, outz, soft, trellis, max_star);
     benchmark::DoNotOptimize(soft.data());
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * 2 * N));
@@ -76,10 +76,10 @@ BENCHMARK(BM_CircularPairPosterior)
 void BM_CircularPairCoder(benchmark::State& state) {
   const auto N = static_cast<std::size_t>(state.range(0));
   const Block b = noisy_block(N, 8);
-  const std::array<int, 2> g = duobinary_generators(kPoly);
+  const DuobinaryTrellis trellis(duobinary_generators(kPoly));
   std::vector<double> z(2 * N);
   for (auto _ : state) {
-    Duobinary_Encode_wSc(b.x, z, g, find_circular_state(b.x));
+    duobinary_encode(b.x, z, trellis, find_circular_state(b.x));
     benchmark::DoNotOptimize(z.data());
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * 2 * N));
@@ -112,13 +112,13 @@ void BM_CircularTurboDecode(benchmark::State& state) {
   const auto rows = [N](const std::vector<double>& v) {
     return FrameView<const double>::row_major(v.data(), F, 3 * N);
   };
+  const DuobinaryTrellis trellis(duobinary_generators(kPoly));
   DuobinaryTurboParams params;
   params.iterations = 8;
   params.max_star = max_star;
   params.threads = threads;
   for (auto _ : state) {
-    duobinary_turbo_decode({rows(x), rows(z1), rows(z2)}, duobinary_generators(kPoly),
-                           {alpha, swap}, params,
+    duobinary_turbo_decode({rows(x), rows(z1), rows(z2)}, trellis, {alpha, swap}, params,
                            FrameView<double>::row_major(app.data(), F, 3 * N));
     benchmark::DoNotOptimize(app.data());
   }

@@ -447,8 +447,6 @@ class DuobinaryLink final : public Link {
       alpha_[j] = static_cast<int>((row[1] * j + offsets[j % 4] + 1) % N_);
       swap_[j] = j % 2 == 0 ? 1 : 0;
     }
-    const double poly[8] = {1, 1, 0, 0, 1, 0, 1, 1};  // [1 0 1 1; 1 0 0 1], column-major
-    generators_ = duobinary_generators(poly);
     params_.iterations = o_.iterations;
     params_.max_star = o_.decoder == "exact" ? MaxStar::kExact : MaxStar::kMaxLog;
     params_.threads = 1;  // the simulator spreads chunks over threads
@@ -474,9 +472,8 @@ class DuobinaryLink final : public Link {
     y2_.resize(2 * N);
     tx_.resize(sent);
     llr_.resize(sent);
-    const std::array<int, 2> g = generators_;
     const auto encode = [&](const std::vector<double>& x, std::vector<double>& z) {
-      Duobinary_Encode_wSc(x, z, g, find_circular_state(x));
+      duobinary_encode(x, z, trellis_, find_circular_state(x));
     };
     // Symbol values of step t from the bit values of its first and second bit.
     const auto symbols = [](double first_bit, double second_bit, double* out) {
@@ -524,7 +521,7 @@ class DuobinaryLink final : public Link {
     const DuobinaryTurboChannel ch{View::row_major(x_.data(), count, 3 * N),
                                    View::row_major(z1_.data(), count, 3 * N),
                                    View::row_major(z2_.data(), count, 3 * N)};
-    duobinary_turbo_decode(ch, generators_, {alpha_, swap_}, params_,
+    duobinary_turbo_decode(ch, trellis_, {alpha_, swap_}, params_,
                            FrameView<double>::row_major(app_.data(), count, 3 * N));
     counts.bit_errors.assign(count, 0);
     for (std::size_t f = 0; f < count; ++f) {
@@ -554,7 +551,8 @@ class DuobinaryLink final : public Link {
   std::size_t N_ = 0;
   std::vector<int> alpha_, data_, tx_;
   std::vector<std::uint8_t> swap_;
-  std::array<int, kDuobinaryGenerators> generators_{};
+  // [1 0 1 1; 1 0 0 1], column-major
+  DuobinaryTrellis trellis_{duobinary_generators(std::array<double, 8>{1, 1, 0, 0, 1, 0, 1, 1})};
   DuobinaryTurboParams params_;
   std::vector<double> x_, z1_, z2_, app_, pairs_, permuted_, y1_, y2_, llr_;
 };

@@ -29,13 +29,13 @@ void circular_pair_coder(Call& call) {
         "state");
   }
   refuse_non_finite(x.real(), "x");  // no lowest bit
-  const std::array<int, kDuobinaryGenerators> g = parity_generators(poly);
+  const DuobinaryTrellis trellis = parity_trellis(poly);
 
   Output outz = Output::real(2, N);
   Output sc = Output::real(1, 1);
   const int state = find_circular_state(x.real());
   sc.real()[0] = state;
-  Duobinary_Encode_wSc(x.real(), outz.real(), g, state);
+  duobinary_encode(x.real(), outz.real(), trellis, state);
   call.set_output(0, std::move(outz));
   call.set_output(1, std::move(sc));
 }

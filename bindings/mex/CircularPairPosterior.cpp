@@ -31,7 +31,7 @@ void circular_pair_posterior(Call& call) {
   const Matrix poly(call.arg(2), "poly");
   require_poly_shape(poly);
   if (!is_max_star_type(dec_type)) fail("dec_type must be 0 through 4");
-  const std::array<int, kDuobinaryGenerators> g = parity_generators(poly);
+  const DuobinaryTrellis trellis = parity_trellis(poly);
 
   const std::size_t N = inx.cols();
   MemoryEstimate()
@@ -41,9 +41,6 @@ void circular_pair_posterior(Call& call) {
       .output(3, N)
       .output(2, N)
       .require("the decoder");
-  std::array<int, kDuobinaryTransitions> next{};
-  std::array<int, kDuobinaryTransitions> word{};
-  find_Duobinary_trellis(next, word, g);
   const SingleArray x = single_soft(inx.first(3 * N), "inx");
   const SingleArray z = single_soft(inz.first(3 * N), "inz");
   const SingleArray out_x = single_array(3 * N);
@@ -52,8 +49,8 @@ void circular_pair_posterior(Call& call) {
   Output outx = Output::real_uninit(3, N);
   Output outz = Output::real_uninit(3, N);
   Output soft_bits = Output::real_uninit(2, N);
-  Duobinary_SISO_wtrellis(x.values, z.values, out_x.values, out_z.values, soft.values, next, word,
-                          dec_type, host_interrupt());
+  duobinary_siso(x.values, z.values, out_x.values, out_z.values, soft.values, trellis,
+                 static_cast<MaxStar>(dec_type), host_interrupt());
   outx.assign(out_x.values);
   outz.assign(out_z.values);
   soft_bits.assign(soft.values);

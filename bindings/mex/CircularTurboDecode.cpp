@@ -30,7 +30,7 @@ void circular_turbo_decode(Call& call) {
   const Matrix lz2(call.arg(2), "Lz2");
   const Matrix poly(call.arg(3), "poly");
   require_poly_shape(poly);
-  const std::array<int, kDuobinaryGenerators> g = parity_generators(poly);
+  const DuobinaryTrellis trellis = parity_trellis(poly);
   const Matrix alpha_arg(call.arg(4), "alpha");
   const Matrix swap_arg(call.arg(5), "swap");
   const std::size_t F = lx.rows(), values = lx.cols();
@@ -70,7 +70,7 @@ void circular_turbo_decode(Call& call) {
   const auto view = [F, values](const Matrix& x) {
     return FrameView<const double>::column_major(x.real().data(), F, values);
   };
-  duobinary_turbo_decode({view(lx), view(lz1), view(lz2)}, g, {alpha, swap}, params,
+  duobinary_turbo_decode({view(lx), view(lz1), view(lz2)}, trellis, {alpha, swap}, params,
                          FrameView<double>::column_major(app.real().data(), F, values),
                          host_interrupt());
   call.set_output(0, std::move(app));

@@ -8,11 +8,11 @@ void require_poly_shape(const Matrix& poly) {
   }
 }
 
-std::array<int, kDuobinaryGenerators> parity_generators(const Matrix& poly) {
+DuobinaryTrellis parity_trellis(const Matrix& poly) {
   require_poly_shape(poly);
   const std::span<const double> entries = poly.first(8);
   refuse_non_finite(entries, "poly");
-  return duobinary_generators(entries);
+  return DuobinaryTrellis(duobinary_generators(entries));
 }
 
 }  // namespace linkforge::mex

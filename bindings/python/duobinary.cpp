@@ -4,7 +4,6 @@
 // Per-pair values are rows: a frame of N pairs is (N, 3) symbol values (k = 1..3 of
 // pair t in row t) or (N, 2) bits; circular_turbo_decode takes the same values
 // flattened, (..., 3N).
-#include <array>
 #include <climits>
 #include <cmath>
 
@@ -20,7 +19,7 @@ namespace {
 
 using namespace py::literals;
 
-std::array<int, kDuobinaryGenerators> read_poly(py::handle value) {
+DuobinaryTrellis read_poly(py::handle value) {
   const Matrix poly = matrix(value, "poly");
   if (poly.rows != 2 || poly.cols != 4) {
     fail("poly must be (2, 4): two parity polynomials of 4 taps each");
@@ -28,7 +27,7 @@ std::array<int, kDuobinaryGenerators> read_poly(py::handle value) {
   for (const double v : poly.values) {
     if (!std::isfinite(v)) fail("poly must not contain NaN or Inf");
   }
-  return duobinary_generators(poly.values);
+  return DuobinaryTrellis(duobinary_generators(poly.values));
 }
 
 // Frames of (..., N, width) values, as frames of N*width values.
@@ -44,7 +43,7 @@ Frames pair_frames(py::handle value, const char* name, std::size_t width) {
 
 py::tuple circular_pair_coder(py::handle x_arg, py::handle poly) {
   const Frames x = frames(x_arg, "x");
-  const std::array<int, kDuobinaryGenerators> g = read_poly(poly);
+  const DuobinaryTrellis trellis = read_poly(poly);
   if (x.length() % 2 != 0) fail("x must have even length: two bits per pair");
   const std::size_t N = x.length() / 2;
   if (!has_circulation_state(N)) {
@@ -65,7 +64,7 @@ py::tuple circular_pair_coder(py::handle x_arg, py::handle poly) {
       const std::span<const double> bits = frame_values(x.re, f, buffer);
       const int state = find_circular_state(bits);
       s[f] = state;
-      Duobinary_Encode_wSc(bits, {&outz.view(f, 0), 2 * N}, g, state);
+      duobinary_encode(bits, {&outz.view(f, 0), 2 * N}, trellis, state);
     }
   });
   return py::make_tuple(outz.array.attr("reshape")(as_tuple(shape_of(x.lead, {N, 2}))), sc);
@@ -78,7 +77,7 @@ py::tuple circular_pair_posterior(py::handle inx_arg, py::handle inz_arg, py::ha
   if (inx.lead != inz.lead || inx.length() != inz.length()) {
     fail("inx and inz must have the same shape");
   }
-  const std::array<int, kDuobinaryGenerators> g = read_poly(poly);
+  const DuobinaryTrellis trellis = read_poly(poly);
   const int type = read_max_star(dec_type, "dec_type");
   const std::size_t N = inx.length() / 3;
   MemoryEstimate()
@@ -92,16 +91,13 @@ py::tuple circular_pair_posterior(py::handle inx_arg, py::handle inz_arg, py::ha
   OutFrames outz = out_frames(inx.lead, 3 * N);
   OutFrames soft = out_frames(inx.lead, 2 * N);
   without_gil([&] {
-    std::array<int, kDuobinaryTransitions> next{};
-    std::array<int, kDuobinaryTransitions> word{};
-    find_Duobinary_trellis(next, word, g);
     std::vector<float> x(3 * N), z(3 * N), ox(3 * N), oz(3 * N), os(2 * N);
     for (std::size_t f = 0; f < inx.frames(); ++f) {
       for (std::size_t k = 0; k < 3 * N; ++k) {
         x[k] = static_cast<float>(inx.re(f, k));
         z[k] = static_cast<float>(inz.re(f, k));
       }
-      Duobinary_SISO_wtrellis(x, z, ox, oz, os, next, word, type, python_interrupt());
+      duobinary_siso(x, z, ox, oz, os, trellis, static_cast<MaxStar>(type), python_interrupt());
       for (std::size_t k = 0; k < 3 * N; ++k) {
         outx.view(f, k) = ox[k];
         outz.view(f, k) = oz[k];
@@ -121,7 +117,7 @@ py::array_t<double> circular_turbo_decode(py::handle Lx, py::handle Lz1, py::han
   const Frames lx = frames(Lx, "Lx");
   const Frames lz1 = frames(Lz1, "Lz1");
   const Frames lz2 = frames(Lz2, "Lz2");
-  const std::array<int, kDuobinaryGenerators> g = read_poly(poly);
+  const DuobinaryTrellis trellis = read_poly(poly);
   const Vector alpha_values = vector(alpha_arg, "alpha");
   const Vector swap_values = vector(swap_arg, "swap");
   const std::size_t values = lx.length();
@@ -150,7 +146,7 @@ py::array_t<double> circular_turbo_decode(py::handle Lx, py::handle Lz1, py::han
   for (std::size_t j = 0; j < N; ++j) swap[j] = swap_values.re[j] != 0.0 ? 1 : 0;
   OutFrames app = out_frames(lx.lead, values);
   without_gil([&] {
-    duobinary_turbo_decode({lx.re, lz1.re, lz2.re}, g, {alpha, swap}, params, app.view,
+    duobinary_turbo_decode({lx.re, lz1.re, lz2.re}, trellis, {alpha, swap}, params, app.view,
                            python_interrupt());
   });
   return app.array;

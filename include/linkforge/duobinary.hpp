@@ -22,6 +22,7 @@
 #include <span>
 
 #include "linkforge/interrupt.hpp"
+#include "linkforge/max_star.hpp"
 
 namespace linkforge {
 
@@ -50,19 +51,32 @@ constexpr bool has_circulation_state(std::size_t pairs) noexcept {
 // x.size() or when the number of pairs is a multiple of 7 (0 included).
 int find_circular_state(std::span<const double> x);
 
-// Encodes the pairs of x (read as in find_circular_state) from start_state (0..7) and
-// writes parity bit j of step t, 0.0 or 1.0, to outz[t * G + j], G = g.size(). Starting
-// in the circulation state makes the block end where it started. Throws
-// std::invalid_argument for an odd x.size(), outz.size() != G * N or a start state
-// outside 0..7.
-void Duobinary_Encode_wSc(std::span<const double> x, std::span<double> outz, std::span<const int> g,
-                          int start_state);
+// The trellis of the code with two given parity generators, built and checked once and
+// then read by the encoder and the decoders: next()[i], the successor of state i / 4
+// under symbol i % 4, and word()[i], the parity symbol 2 z0 + z1 of that transition
+// (generator 0 in bit 1).
+class DuobinaryTrellis {
+ public:
+  using Table = std::array<int, kDuobinaryTransitions>;
 
-// Trellis tables of the code with generators g (exactly two): next[i], the successor of
-// state i / 4 under symbol i % 4, and word[i], the parity symbol 2 z0 + z1 of that
-// transition (generator 0 in bit 1). Throws std::invalid_argument unless next and word
-// hold 32 entries and g two.
-void find_Duobinary_trellis(std::span<int> next, std::span<int> word, std::span<const int> g);
+  // Throws std::invalid_argument unless both generators are 4-bit values (0..15).
+  explicit DuobinaryTrellis(const std::array<int, kDuobinaryGenerators>& generators);
+
+  const std::array<int, kDuobinaryGenerators>& generators() const noexcept { return g_; }
+  const Table& next() const noexcept { return next_; }
+  const Table& word() const noexcept { return word_; }
+
+ private:
+  std::array<int, kDuobinaryGenerators> g_;
+  Table next_{}, word_{};
+};
+
+// Encodes the pairs of x (read as in find_circular_state) from start_state (0..7) and
+// writes parity bit j of step t, 0.0 or 1.0, to outz[2t + j]. Starting in the
+// circulation state makes the block end where it started. Throws std::invalid_argument
+// for an odd x.size(), outz.size() != x.size() or a start state outside 0..7.
+void duobinary_encode(std::span<const double> x, std::span<double> outz,
+                      const DuobinaryTrellis& trellis, int start_state);
 
 // Trellis steps run by each recursion of one decode: N per completed lap, at most 4N.
 struct DuobinaryRecursionSteps {
@@ -71,7 +85,7 @@ struct DuobinaryRecursionSteps {
 };
 
 // Symbol-level soft-in/soft-out decoder of a circular block of N pairs, with the
-// max-star operator number dec_type (0..4).
+// max-star operator max_star.
 //
 //   inx   3N  ln(P(u = k) / P(u = 0)), element 3t + k - 1 for step t, k = 1..3
 //   inz   3N  the same for the parity symbol of step t
@@ -85,26 +99,24 @@ struct DuobinaryRecursionSteps {
 // recursion runs first, then the forward one, then the outputs. The states of each step
 // run in SIMD lanes on the best target the CPU runs, with the results of
 // duobinary_siso_reference bit for bit. Allocates its state
-// metrics, 16 (N + 1) floats. Throws std::invalid_argument on sizes that disagree,
-// tables with entries out of range or a dec_type outside 0..4; polls `interrupt` every
-// few milliseconds.
-DuobinaryRecursionSteps Duobinary_SISO_wtrellis(std::span<const float> inx,
-                                                std::span<const float> inz, std::span<float> outx,
-                                                std::span<float> outz, std::span<float> soft,
-                                                std::span<const int> next,
-                                                std::span<const int> word, int dec_type,
-                                                const Interrupt& interrupt = {});
+// metrics, 16 (N + 1) floats. Throws std::invalid_argument on sizes that disagree or a
+// max_star outside the five operators; polls `interrupt` every few milliseconds.
+DuobinaryRecursionSteps duobinary_siso(std::span<const float> inx, std::span<const float> inz,
+                                       std::span<float> outx, std::span<float> outz,
+                                       std::span<float> soft, const DuobinaryTrellis& trellis,
+                                       MaxStar max_star, const Interrupt& interrupt = {});
 
 // The same decoder one state and one symbol at a time: the reference the lanes are
 // tested against.
 DuobinaryRecursionSteps duobinary_siso_reference(std::span<const float> inx,
                                                  std::span<const float> inz,
                                                  std::span<float> outx, std::span<float> outz,
-                                                 std::span<float> soft, std::span<const int> next,
-                                                 std::span<const int> word, int dec_type,
+                                                 std::span<float> soft,
+                                                 const DuobinaryTrellis& trellis,
+                                                 MaxStar max_star,
                                                  const Interrupt& interrupt = {});
 
-// Bytes of working memory Duobinary_SISO_wtrellis takes for N pairs (saturating).
+// Bytes of working memory duobinary_siso takes for N pairs (saturating).
 std::uint64_t duobinary_siso_bytes(std::size_t pairs) noexcept;
 
 }  // namespace linkforge

@@ -1,7 +1,7 @@
 // Whole double-binary circular turbo decoder over many frames: one frame per SIMD lane
 // (16 with AVX-512, chosen at run time), groups of frames across threads.
 //
-// Two circular symbol-level decoders (Duobinary_SISO_wtrellis) of the same code exchange
+// Two circular symbol-level decoders (duobinary_siso) of the same code exchange
 // extrinsic symbol values through a pair permutation, as a host loop over
 // CircularPairPosterior, Interleave and Deinterleave does: the values a decoder takes
 // are formed in double precision and rounded to single precision as it takes them, its
@@ -46,13 +46,11 @@ struct DuobinaryTurboChannel {
 
 // Decodes every frame with `iterations` rounds of both decoders and writes the
 // a-posteriori symbol values of the data pairs after the last round, in natural order,
-// to app (F x 3N, layout as x). The code is given by its two parity generators (see
-// duobinary_generators). Throws std::invalid_argument on shapes that disagree, a
+// to app (F x 3N, layout as x), both decoders on `trellis`. Throws std::invalid_argument on shapes that disagree, a
 // permutation that is not one, or fewer than one iteration; Interrupted when
 // `interrupt` asks to stop (outputs then unspecified).
 void duobinary_turbo_decode(const DuobinaryTurboChannel& channel,
-                            const std::array<int, kDuobinaryGenerators>& generators,
-                            const PairPermutation& permutation, const DuobinaryTurboParams& params,
+                            const DuobinaryTrellis& trellis, const PairPermutation& permutation, const DuobinaryTurboParams& params,
                             const FrameView<double>& app, const Interrupt& interrupt = {});
 
 // Bytes of working memory duobinary_turbo_decode takes for `frames` frames of N pairs on

@@ -77,33 +77,37 @@ int find_circular_state(std::span<const double> x) {
   return kCirculationState[N % 7 - 1][s];
 }
 
-void Duobinary_Encode_wSc(std::span<const double> x, std::span<double> outz, std::span<const int> g,
-                          int start_state) {
+DuobinaryTrellis::DuobinaryTrellis(const std::array<int, kDuobinaryGenerators>& generators)
+    : g_(generators) {
+  for (const int g : g_) {
+    if (g < 0 || g > 15) {
+      throw std::invalid_argument("parity generator " + std::to_string(g) +
+                                  " is not a 4-bit value 0 through 15");
+    }
+  }
+  for (int i = 0; i < kDuobinaryTransitions; ++i) {
+    const int s = i / 4;
+    const Transition step = transition(s, (i >> 1) & 1, i & 1);
+    next_[i] = step.next;
+    word_[i] = 2 * parity_bit(step.feedback, s, g_[0]) + parity_bit(step.feedback, s, g_[1]);
+  }
+}
+
+void duobinary_encode(std::span<const double> x, std::span<double> outz,
+                      const DuobinaryTrellis& trellis, int start_state) {
   const std::size_t N = pair_count(x);
-  const std::size_t G = g.size();
-  if (outz.size() != G * N) throw std::invalid_argument("parity output must hold G * N values");
+  if (outz.size() != 2 * N) throw std::invalid_argument("parity output must hold 2N values");
   if (start_state < 0 || start_state >= kDuobinaryStates) {
     throw std::invalid_argument("start state " + std::to_string(start_state) +
                                 " is not 0 through 7");
   }
   int s = start_state;
   for (std::size_t t = 0; t < N; ++t) {
-    const Transition step = transition(s, low_bit(x[2 * t]), low_bit(x[2 * t + 1]));
-    for (std::size_t j = 0; j < G; ++j) outz[t * G + j] = parity_bit(step.feedback, s, g[j]);
-    s = step.next;
-  }
-}
-
-void find_Duobinary_trellis(std::span<int> next, std::span<int> word, std::span<const int> g) {
-  if (next.size() != kDuobinaryTransitions || word.size() != kDuobinaryTransitions ||
-      g.size() != kDuobinaryGenerators) {
-    throw std::invalid_argument("double-binary trellis needs 32-entry tables and two generators");
-  }
-  for (int i = 0; i < kDuobinaryTransitions; ++i) {
-    const int s = i / 4;
-    const Transition step = transition(s, (i >> 1) & 1, i & 1);
-    next[i] = step.next;
-    word[i] = 2 * parity_bit(step.feedback, s, g[0]) + parity_bit(step.feedback, s, g[1]);
+    const int i = 4 * s + 2 * low_bit(x[2 * t]) + low_bit(x[2 * t + 1]);
+    const int z = trellis.word()[i];
+    outz[2 * t] = z >> 1;
+    outz[2 * t + 1] = z & 1;
+    s = trellis.next()[i];
   }
 }
 

@@ -118,17 +118,6 @@ DuobinaryRecursionSteps circular_siso(const float* inx, const float* inz, float*
   return steps;
 }
 
-void require_tables(std::span<const int> next, std::span<const int> word) {
-  if (next.size() != kDuobinaryTransitions || word.size() != kDuobinaryTransitions) {
-    throw std::invalid_argument("double-binary trellis tables must hold 32 entries");
-  }
-  for (int i = 0; i < kDuobinaryTransitions; ++i) {
-    if (next[i] < 0 || next[i] >= kDuobinaryStates || word[i] < 0 || word[i] >= kSymbols) {
-      throw std::invalid_argument("double-binary trellis table entry out of range");
-    }
-  }
-}
-
 std::size_t require_sizes(std::span<const float> inx, std::span<const float> inz,
                           std::span<float> outx, std::span<float> outz, std::span<float> soft) {
   const std::size_t N = inx.size() / 3;
@@ -142,43 +131,41 @@ std::size_t require_sizes(std::span<const float> inx, std::span<const float> inz
 
 }  // namespace
 
-DuobinaryRecursionSteps Duobinary_SISO_wtrellis(std::span<const float> inx,
-                                                std::span<const float> inz, std::span<float> outx,
-                                                std::span<float> outz, std::span<float> soft,
-                                                std::span<const int> next,
-                                                std::span<const int> word, int dec_type,
-                                                const Interrupt& interrupt) {
+DuobinaryRecursionSteps duobinary_siso(std::span<const float> inx, std::span<const float> inz,
+                                       std::span<float> outx, std::span<float> outz,
+                                       std::span<float> soft, const DuobinaryTrellis& trellis,
+                                       MaxStar max_star, const Interrupt& interrupt) {
   const std::size_t N = require_sizes(inx, inz, outx, outz, soft);
-  require_tables(next, word);
-  const Groups into = group_by(next.data(), kDuobinaryStates);
-  const Groups emit = group_by(word.data(), kSymbols);
+  const int* next = trellis.next().data();
+  const int* word = trellis.word().data();
+  const Groups into = group_by(next, kDuobinaryStates);
+  const Groups emit = group_by(word, kSymbols);
+  const int dec_type = static_cast<int>(max_star);
   // The lanes need four transitions into every state and eight per parity symbol;
-  // other tables (from generators whose parity never uses a bit, say), an empty block
-  // and a dec_type out of range (refused there) go to the scalar decoder.
+  // other trellises (from generators whose parity never uses a bit, say), an empty block
+  // and an operator out of range (refused there) go to the scalar decoder.
   if (N == 0 || !into.all_of_size(kDuobinaryStates, 4) || !emit.all_of_size(kSymbols, 8) ||
       !is_max_star_type(dec_type)) {
-    return duobinary_siso_reference(inx, inz, outx, outz, soft, next, word, dec_type, interrupt);
+    return duobinary_siso_reference(inx, inz, outx, outz, soft, trellis, max_star, interrupt);
   }
   const ScratchBlock block(2 * (N + 1) * kDuobinaryStates * sizeof(float));
   const std::span<float> metrics = block.as<float>(2 * (N + 1) * kDuobinaryStates);
   std::fill(metrics.begin(), metrics.end(), 0.0f);
   return circular_siso_lanes(dec_type, inx.data(), inz.data(), outx.data(), outz.data(),
-                             soft.data(), N, next.data(), word.data(), into, emit,
-                             metrics.data(), metrics.data() + (N + 1) * kDuobinaryStates,
-                             interrupt);
+                             soft.data(), N, next, word, into, emit, metrics.data(),
+                             metrics.data() + (N + 1) * kDuobinaryStates, interrupt);
 }
 
 DuobinaryRecursionSteps duobinary_siso_reference(std::span<const float> inx,
                                                  std::span<const float> inz,
                                                  std::span<float> outx, std::span<float> outz,
-                                                 std::span<float> soft, std::span<const int> next,
-                                                 std::span<const int> word, int dec_type,
-                                                 const Interrupt& interrupt) {
+                                                 std::span<float> soft,
+                                                 const DuobinaryTrellis& trellis,
+                                                 MaxStar max_star, const Interrupt& interrupt) {
   const std::size_t N = require_sizes(inx, inz, outx, outz, soft);
-  require_tables(next, word);
-  return with_max_star(dec_type, [&]<class Op>(Op) {
+  return with_max_star(static_cast<int>(max_star), [&]<class Op>(Op) {
     return circular_siso<Op>(inx.data(), inz.data(), outx.data(), outz.data(), soft.data(), N,
-                             next.data(), word.data(), interrupt);
+                             trellis.next().data(), trellis.word().data(), interrupt);
   });
 }
 

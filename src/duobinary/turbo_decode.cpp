@@ -1,4 +1,3 @@
-#include <array>
 #include <stdexcept>
 #include <vector>
 
@@ -10,8 +9,7 @@
 namespace linkforge {
 
 void duobinary_turbo_decode(const DuobinaryTurboChannel& channel,
-                            const std::array<int, kDuobinaryGenerators>& generators,
-                            const PairPermutation& permutation, const DuobinaryTurboParams& params,
+                            const DuobinaryTrellis& trellis, const PairPermutation& permutation, const DuobinaryTurboParams& params,
                             const FrameView<double>& app, const Interrupt& interrupt) {
   const std::size_t F = channel.x.frames;
   const std::size_t N = permutation.alpha.size();
@@ -38,15 +36,13 @@ void duobinary_turbo_decode(const DuobinaryTurboChannel& channel,
     throw std::invalid_argument("duobinary_turbo_decode: unknown max-star operator");
   }
   if (F == 0 || N == 0) return;
-  std::array<int, kDuobinaryTransitions> next{}, word{};
-  find_Duobinary_trellis(next, word, generators);
   duobinary_detail::TurboJob job{};
   job.channel = &channel;
   job.permutation = &permutation;
   job.app = &app;
-  job.next = next.data();
-  job.word = word.data();
-  job.into = duobinary_detail::group_by(next.data(), kDuobinaryStates);
+  job.next = trellis.next().data();
+  job.word = trellis.word().data();
+  job.into = duobinary_detail::group_by(job.next, kDuobinaryStates);
   job.N = N;
   job.iterations = params.iterations;
   job.dec_type = static_cast<int>(params.max_star);

@@ -23,16 +23,7 @@ namespace {
 // DVB-RCS parity generators: z0 = f ^ s1 ^ s0 (1011), z1 = f ^ s0 (1001).
 const std::vector<double> kPoly = {1, 1, 0, 0, 1, 0, 1, 1};  // column-major 2 x 4
 const std::array<int, 2> kG = duobinary_generators(kPoly);
-
-struct Tables {
-  std::array<int, kDuobinaryTransitions> next{}, word{};
-};
-
-Tables tables(std::span<const int> g = kG) {
-  Tables t;
-  find_Duobinary_trellis(t.next, t.word, g);
-  return t;
-}
+const DuobinaryTrellis kCode(kG);
 
 std::vector<double> random_pairs(std::size_t N, std::mt19937& rng) {
   std::vector<double> x(2 * N);
@@ -42,7 +33,7 @@ std::vector<double> random_pairs(std::size_t N, std::mt19937& rng) {
 
 std::vector<double> encode(const std::vector<double>& x, int start) {
   std::vector<double> outz(x.size());
-  Duobinary_Encode_wSc(x, outz, kG, start);
+  duobinary_encode(x, outz, kCode, start);
   return outz;
 }
 
@@ -96,7 +87,7 @@ TEST(DuobinaryEncode, WorkedBlocks) {
 // random blocks also reach every cell of the circulation-state table.
 TEST(DuobinaryEncode, RandomBlocksAreCircular) {
   std::mt19937 rng(20240611);
-  const Tables t = tables();
+  const DuobinaryTrellis& t = kCode;
   std::set<std::pair<int, int>> cells;
   for (std::size_t N = 1; N <= 1000; ++N) {
     if (N % 7 == 0) continue;
@@ -111,9 +102,9 @@ TEST(DuobinaryEncode, RandomBlocksAreCircular) {
       for (std::size_t k = 0; k < N; ++k) {
         const int i = 4 * s + 2 * static_cast<int>(x[2 * k]) + static_cast<int>(x[2 * k + 1]);
         // The encoder's parity bits are the trellis table's parity symbol.
-        ASSERT_EQ(2 * outz[2 * k] + outz[2 * k + 1], t.word[i]) << "N " << N << " step " << k;
-        s = t.next[i];
-        s_from_zero = t.next[4 * s_from_zero + (i & 3)];
+        ASSERT_EQ(2 * outz[2 * k] + outz[2 * k + 1], t.word()[i]) << "N " << N << " step " << k;
+        s = t.next()[i];
+        s_from_zero = t.next()[4 * s_from_zero + (i & 3)];
       }
       ASSERT_EQ(s, sc) << "N " << N;
       cells.insert({static_cast<int>(N % 7), s_from_zero});
@@ -130,31 +121,28 @@ TEST(DuobinaryEncode, RefusesBlocksWithoutCirculationStateAndWrongSizes) {
   EXPECT_THROW(find_circular_state(std::vector<double>(3, 1.0)), std::invalid_argument);
   std::vector<double> outz(4);
   const std::vector<double> x = {1, 0, 0, 1};
-  EXPECT_THROW(Duobinary_Encode_wSc(std::vector<double>(3, 1.0), outz, kG, 0),
+  EXPECT_THROW(duobinary_encode(std::vector<double>(3, 1.0), outz, kCode, 0),
                std::invalid_argument);
-  EXPECT_THROW(Duobinary_Encode_wSc(x, std::span<double>(outz).first(3), kG, 0),
+  EXPECT_THROW(duobinary_encode(x, std::span<double>(outz).first(3), kCode, 0),
                std::invalid_argument);
-  EXPECT_THROW(Duobinary_Encode_wSc(x, outz, kG, 8), std::invalid_argument);
-  EXPECT_THROW(Duobinary_Encode_wSc(x, outz, kG, -1), std::invalid_argument);
-  // Any number of generators: one row of parity bits per generator.
-  std::vector<double> one_row(2);
-  Duobinary_Encode_wSc(x, one_row, std::vector<int>{kG[1]}, 0);
-  EXPECT_EQ(one_row, (std::vector<double>{1, 0}));
+  EXPECT_THROW(duobinary_encode(x, outz, kCode, 8), std::invalid_argument);
+  EXPECT_THROW(duobinary_encode(x, outz, kCode, -1), std::invalid_argument);
 }
 
 // ---------------------------------------------------------------------------------
 // Trellis tables
 
 TEST(DuobinaryTrellis, WorkedTables) {
-  const Tables t = tables();
-  EXPECT_EQ(t.next, (std::array<int, 32>{0, 7, 4, 3, 4, 3, 0, 7, 1, 6, 5, 2, 5, 2, 1, 6,
+  const DuobinaryTrellis& t = kCode;
+  EXPECT_EQ(t.generators(), kG);
+  EXPECT_EQ(t.next(), (std::array<int, 32>{0, 7, 4, 3, 4, 3, 0, 7, 1, 6, 5, 2, 5, 2, 1, 6,
                                          6, 1, 2, 5, 2, 5, 6, 1, 7, 0, 3, 4, 3, 4, 7, 0}));
-  EXPECT_EQ(t.word, (std::array<int, 32>{0, 3, 3, 0, 0, 3, 3, 0, 2, 1, 1, 2, 2, 1, 1, 2,
+  EXPECT_EQ(t.word(), (std::array<int, 32>{0, 3, 3, 0, 0, 3, 3, 0, 2, 1, 1, 2, 2, 1, 1, 2,
                                          3, 0, 0, 3, 3, 0, 0, 3, 1, 2, 2, 1, 1, 2, 2, 1}));
-  std::array<int, 32> next{}, word{};
-  EXPECT_THROW(find_Duobinary_trellis(next, word, std::vector<int>{11}), std::invalid_argument);
-  EXPECT_THROW(find_Duobinary_trellis(std::span<int>(next).first(31), word, kG),
-               std::invalid_argument);
+  // Generators are 4-bit values: the tables then hold only states 0..7 and symbols 0..3.
+  for (const std::array<int, 2> bad : {std::array{16, 9}, std::array{11, -1}}) {
+    EXPECT_THROW(DuobinaryTrellis{bad}, std::invalid_argument) << bad[0] << " " << bad[1];
+  }
 }
 
 // ---------------------------------------------------------------------------------
@@ -168,13 +156,13 @@ struct Reference {
 };
 
 Reference reference_siso(const std::vector<float>& inx, const std::vector<float>& inz,
-                         const Tables& t, int dec_type) {
+                         const DuobinaryTrellis& t, int dec_type) {
   const MaxStarFn op = max_star_table[dec_type];
   const std::size_t N = inx.size() / 3;
   const float kMinus = -10000000.0f;
   const auto gamma = [&](std::size_t k, int i) {
     const float X = i % 4 > 0 ? inx[3 * k + i % 4 - 1] : 0.0f;
-    const float Z = t.word[i] > 0 ? inz[3 * k + t.word[i] - 1] : 0.0f;
+    const float Z = t.word()[i] > 0 ? inz[3 * k + t.word()[i] - 1] : 0.0f;
     return X + Z;
   };
   std::vector<std::vector<float>> alpha(8, std::vector<float>(N + 1, 0.0f));
@@ -196,7 +184,7 @@ Reference reference_siso(const std::vector<float>& inx, const std::vector<float>
       float acc[8];
       std::fill(acc, acc + 8, kMinus);
       for (int i = 0; i < 32; ++i)
-        acc[i / 4] = op(acc[i / 4], gamma(k, i) + beta[t.next[i]][k + 1]);
+        acc[i / 4] = op(acc[i / 4], gamma(k, i) + beta[t.next()[i]][k + 1]);
       if (store(acc, beta, k) && p >= 1) {
         done = true;
         break;
@@ -212,7 +200,7 @@ Reference reference_siso(const std::vector<float>& inx, const std::vector<float>
       float acc[8];
       std::fill(acc, acc + 8, kMinus);
       for (int i = 0; i < 32; ++i) {
-        acc[t.next[i]] = op(acc[t.next[i]], gamma(k, i) + alpha[i / 4][k]);
+        acc[t.next()[i]] = op(acc[t.next()[i]], gamma(k, i) + alpha[i / 4][k]);
       }
       if (store(acc, alpha, k + 1) && p >= 1) {
         done = true;
@@ -226,11 +214,11 @@ Reference reference_siso(const std::vector<float>& inx, const std::vector<float>
   Reference r{std::vector<float>(3 * N), std::vector<float>(3 * N), std::vector<float>(2 * N)};
   for (std::size_t k = 0; k < N; ++k) {
     float m[32];
-    for (int i = 0; i < 32; ++i) m[i] = gamma(k, i) + (alpha[i / 4][k] + beta[t.next[i]][k + 1]);
+    for (int i = 0; i < 32; ++i) m[i] = gamma(k, i) + (alpha[i / 4][k] + beta[t.next()[i]][k + 1]);
     float P[4] = {kMinus, kMinus, kMinus, kMinus};
     float Q[4] = {kMinus, kMinus, kMinus, kMinus};
     for (int i = 0; i < 32; ++i) P[i % 4] = op(P[i % 4], m[i]);
-    for (int i = 0; i < 32; ++i) Q[t.word[i]] = op(Q[t.word[i]], m[i]);
+    for (int i = 0; i < 32; ++i) Q[t.word()[i]] = op(Q[t.word()[i]], m[i]);
     for (int u = 1; u < 4; ++u) {
       r.outx[3 * k + u - 1] = P[u] - P[0];
       r.outz[3 * k + u - 1] = Q[u] - Q[0];
@@ -247,10 +235,10 @@ struct Decoded {
 };
 
 Decoded decode(const std::vector<float>& inx, const std::vector<float>& inz, int dec_type,
-               const Tables& t = tables()) {
+               const DuobinaryTrellis& t = kCode) {
   const std::size_t N = inx.size() / 3;
   Decoded d{std::vector<float>(3 * N), std::vector<float>(3 * N), std::vector<float>(2 * N), {}};
-  d.steps = Duobinary_SISO_wtrellis(inx, inz, d.outx, d.outz, d.soft, t.next, t.word, dec_type);
+  d.steps = duobinary_siso(inx, inz, d.outx, d.outz, d.soft, t, static_cast<MaxStar>(dec_type));
   return d;
 }
 
@@ -361,14 +349,15 @@ TEST(DuobinarySiso, NoiselessCodewordsDecodeToTheirData) {
 // laps and on extreme values, for every operator.
 TEST(DuobinarySiso, MatchesTheDocumentedLoopsBitForBit) {
   std::mt19937 rng(3);
-  const Tables t = tables();
-  const Tables other = tables(std::vector<int>{15, 6});
+  const DuobinaryTrellis& t = kCode;
+  const DuobinaryTrellis other({15, 6});
+  const DuobinaryTrellis weak({8, 0});  // z1 is always 0: the decoder's scalar path
   std::size_t multi_lap = 0;
   for (int dec_type = 0; dec_type < kMaxStarTypes; ++dec_type) {
     for (std::size_t N : {1, 2, 3, 7, 12, 53, 212}) {
       for (float noise : {0.3f, 1.0f, 3.0f}) {
         Channel c = codeword_values(N, 1.5f, noise, rng);
-        for (const Tables* tab : {&t, &other}) {
+        for (const DuobinaryTrellis* tab : {&t, &other, &weak}) {
           const Decoded d = decode(c.inx, c.inz, dec_type, *tab);
           const Reference r = reference_siso(c.inx, c.inz, *tab, dec_type);
           ASSERT_TRUE(same_bits(d.outx, r.outx)) << dec_type << " N " << N << " noise " << noise;
@@ -404,7 +393,6 @@ TEST(DuobinarySiso, MatchesTheDocumentedLoopsBitForBit) {
 // that overflow to infinities and NaN.
 TEST(DuobinarySiso, LanesEqualTheReferenceOnEveryTarget) {
   std::mt19937 rng(17);
-  const Tables t = tables();
   std::vector<Channel> blocks;
   for (std::size_t N : {1, 2, 5, 12, 53, 212}) {
     for (float noise : {0.3f, 1.0f, 3.0f}) blocks.push_back(codeword_values(N, 1.5f, noise, rng));
@@ -421,8 +409,8 @@ TEST(DuobinarySiso, LanesEqualTheReferenceOnEveryTarget) {
         const Decoded d = decode(c.inx, c.inz, dec_type);
         Decoded r{std::vector<float>(3 * N), std::vector<float>(3 * N),
                   std::vector<float>(2 * N), {}};
-        r.steps = duobinary_siso_reference(c.inx, c.inz, r.outx, r.outz, r.soft, t.next, t.word,
-                                           dec_type);
+        r.steps = duobinary_siso_reference(c.inx, c.inz, r.outx, r.outz, r.soft, kCode,
+                                           static_cast<MaxStar>(dec_type));
         const auto where = [&] {
           return target + " dec_type " + std::to_string(dec_type) + " N " + std::to_string(N);
         };
@@ -436,29 +424,18 @@ TEST(DuobinarySiso, LanesEqualTheReferenceOnEveryTarget) {
   });
 }
 
-TEST(DuobinarySiso, RefusesInconsistentSizesTablesAndOperators) {
-  const Tables t = tables();
+TEST(DuobinarySiso, RefusesInconsistentSizesAndOperators) {
   std::vector<float> in(6), out3(6), out2(4);
-  EXPECT_THROW(Duobinary_SISO_wtrellis(in, in, out3, out3, out2, t.next, t.word, 5),
-               std::invalid_argument);
-  EXPECT_THROW(Duobinary_SISO_wtrellis(in, in, out3, out3, out2, t.next, t.word, -1),
-               std::invalid_argument);
+  const auto siso = [&](std::span<const float> inx, std::span<const float> inz,
+                        std::span<float> soft, int dec_type) {
+    duobinary_siso(inx, inz, out3, out3, soft, kCode, static_cast<MaxStar>(dec_type));
+  };
+  EXPECT_THROW(siso(in, in, out2, 5), std::invalid_argument);
+  EXPECT_THROW(siso(in, in, out2, -1), std::invalid_argument);
   std::vector<float> in5(5), in9(9);
-  EXPECT_THROW(Duobinary_SISO_wtrellis(in5, in5, out3, out3, out2, t.next, t.word, 1),
-               std::invalid_argument);
-  EXPECT_THROW(Duobinary_SISO_wtrellis(in, in9, out3, out3, out2, t.next, t.word, 1),
-               std::invalid_argument);
-  EXPECT_THROW(Duobinary_SISO_wtrellis(in, in, out3, out3, std::span<float>(out2).first(3), t.next,
-                                       t.word, 1),
-               std::invalid_argument);
-  Tables bad = t;
-  bad.next[7] = 8;
-  EXPECT_THROW(Duobinary_SISO_wtrellis(in, in, out3, out3, out2, bad.next, bad.word, 1),
-               std::invalid_argument);
-  bad = t;
-  bad.word[31] = -1;
-  EXPECT_THROW(Duobinary_SISO_wtrellis(in, in, out3, out3, out2, bad.next, bad.word, 1),
-               std::invalid_argument);
+  EXPECT_THROW(siso(in5, in5, out2, 1), std::invalid_argument);
+  EXPECT_THROW(siso(in, in9, out2, 1), std::invalid_argument);
+  EXPECT_THROW(siso(in, in, std::span<float>(out2).first(3), 1), std::invalid_argument);
   EXPECT_EQ(duobinary_siso_bytes(0), 64u);
   EXPECT_EQ(duobinary_siso_bytes(std::numeric_limits<std::size_t>::max()),
             std::numeric_limits<std::uint64_t>::max());
@@ -469,18 +446,16 @@ TEST(Interrupt, StopsTheDecoder) {
   const std::size_t N = 100000;
   const std::vector<float> in(3 * N);
   std::vector<float> out_x(3 * N), out_z(3 * N), soft(2 * N);
-  const Tables t = tables();
-  EXPECT_THROW(Duobinary_SISO_wtrellis(in, in, out_x, out_z, soft, t.next, t.word, 1, stop),
+  EXPECT_THROW(duobinary_siso(in, in, out_x, out_z, soft, kCode, MaxStar::kMaxLog, stop),
                Interrupted);
 }
 
 TEST(MemoryEstimates, BoundTheDecodersAllocations) {
-  const Tables t = tables();
   for (const std::size_t N : {1u, 48u, 1000u}) {
     const std::vector<float> in(3 * N);
     std::vector<float> out_x(3 * N), out_z(3 * N), soft(2 * N);
     const std::size_t peak = heap_count::peak_allocation(
-        [&] { Duobinary_SISO_wtrellis(in, in, out_x, out_z, soft, t.next, t.word, 4); });
+        [&] { duobinary_siso(in, in, out_x, out_z, soft, kCode, MaxStar::kExact); });
     EXPECT_LE(peak, duobinary_siso_bytes(N));
     EXPECT_LE(duobinary_siso_bytes(N), peak + 1024);
   }

@@ -2,7 +2,6 @@
 // loop of the scalar symbol decoder, bit for bit, on every target the CPU runs.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -22,9 +21,8 @@ namespace {
 std::vector<double> reference_frame(const double* x, const double* z1, const double* z2,
                                     std::size_t N, const std::vector<int>& alpha,
                                     const std::vector<std::uint8_t>& swap,
-                                    const std::array<int, 2>& g, int iterations, int dec_type) {
-  std::array<int, kDuobinaryTransitions> next{}, word{};
-  find_Duobinary_trellis(next, word, g);
+                                    const DuobinaryTrellis& trellis, int iterations,
+                                    MaxStar max_star) {
   const auto interleave = [&](const std::vector<double>& from, bool inverse) {
     std::vector<double> to(3 * N);
     for (std::size_t j = 0; j < N; ++j) {
@@ -45,11 +43,11 @@ std::vector<double> reference_frame(const double* x, const double* z1, const dou
   std::vector<float> out(3 * N), outz(3 * N), soft(2 * N);
   for (int it = 0; it < iterations; ++it) {
     for (std::size_t i = 0; i < 3 * N; ++i) in1[i] = lx[i] + apriori[i];
-    duobinary_siso_reference(single(in1), lz1, out, outz, soft, next, word, dec_type);
+    duobinary_siso_reference(single(in1), lz1, out, outz, soft, trellis, max_star);
     for (std::size_t i = 0; i < 3 * N; ++i) ext[i] = static_cast<double>(out[i]) - in1[i];
     const std::vector<double> e2 = interleave(ext, false);
     for (std::size_t i = 0; i < 3 * N; ++i) in2[i] = x2[i] + e2[i];
-    duobinary_siso_reference(single(in2), lz2, out, outz, soft, next, word, dec_type);
+    duobinary_siso_reference(single(in2), lz2, out, outz, soft, trellis, max_star);
     for (std::size_t i = 0; i < 3 * N; ++i) ext[i] = static_cast<double>(out[i]) - in2[i];
     apriori = interleave(ext, true);
   }
@@ -59,7 +57,7 @@ std::vector<double> reference_frame(const double* x, const double* z1, const dou
 TEST(DuobinaryTurbo, FramesInLanesEqualThePerFrameLoopOnEveryTarget) {
   std::mt19937 rng(8);
   std::normal_distribution<double> noise(0.0, 2.0);
-  const std::array<int, 2> g = duobinary_generators(std::vector<double>{1, 1, 0, 0, 1, 0, 1, 1});
+  const DuobinaryTrellis trellis(duobinary_generators(std::vector<double>{1, 1, 0, 0, 1, 0, 1, 1}));
   // Frames beyond a group of lanes, one frame, a frame of zeros (every step ties) and
   // a frame with an infinity.
   for (const std::size_t F : {std::size_t{1}, std::size_t{19}}) {
@@ -89,12 +87,12 @@ TEST(DuobinaryTurbo, FramesInLanesEqualThePerFrameLoopOnEveryTarget) {
         params.iterations = 1 + dec_type % 3;
         params.max_star = static_cast<MaxStar>(dec_type);
         params.threads = 2;
-        duobinary_turbo_decode({rows(x), rows(z1), rows(z2)}, g, {alpha, swap}, params,
+        duobinary_turbo_decode({rows(x), rows(z1), rows(z2)}, trellis, {alpha, swap}, params,
                                FrameView<double>::row_major(app.data(), F, 3 * N));
         for (std::size_t f = 0; f < F; ++f) {
           const std::vector<double> ref =
-              reference_frame(&x[f * 3 * N], &z1[f * 3 * N], &z2[f * 3 * N], N, alpha, swap, g,
-                              params.iterations, dec_type);
+              reference_frame(&x[f * 3 * N], &z1[f * 3 * N], &z2[f * 3 * N], N, alpha, swap,
+                              trellis, params.iterations, params.max_star);
           for (std::size_t i = 0; i < 3 * N; ++i) {
             const double got = app[f * 3 * N + i];
             ASSERT_TRUE(std::memcmp(&got, &ref[i], sizeof(double)) == 0 ||
