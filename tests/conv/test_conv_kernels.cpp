@@ -9,6 +9,7 @@
 #include <span>
 #include <vector>
 
+#include "golden.hpp"
 #include "hwy_targets.hpp"
 #include "linkforge/conv.hpp"
 #include "linkforge/max_star.hpp"
@@ -34,18 +35,19 @@ std::vector<float> antipodal(const std::vector<int>& bits, float amp = 2.0f) {
 
 const Trellis kFF75 = make_trellis(std::vector<int>{7, 5}, 3, false);
 const Trellis kRSC75 = make_trellis(std::vector<int>{7, 5}, 3, true);
-const std::vector<int> kData = {1, 0, 1, 1};
+const golden::Set& seven_five() {
+  static const golden::Set set("seven_five_code");
+  return set;
+}
+const std::vector<int> kData = seven_five().row<int>("data");
 
 // ---------------------------------------------------------------------------------
 // Worked examples of the (7, 5) code
 
 TEST(TrellisEncode, WorkedBlocksOfTheSevenFiveCode) {
-  EXPECT_EQ(encode(kRSC75, CodeType::kRecursive, kData),
-            (std::vector<int>{1, 1, 0, 1, 1, 0, 1, 0, 0, 1, 1, 1}));
-  EXPECT_EQ(encode(kFF75, CodeType::kFeedForward, kData),
-            (std::vector<int>{1, 1, 1, 0, 0, 0, 0, 1, 0, 1, 1, 1}));
-  EXPECT_EQ(encode(kFF75, CodeType::kTailBiting, kData),
-            (std::vector<int>{1, 0, 0, 1, 0, 0, 0, 1}));
+  EXPECT_EQ(encode(kRSC75, CodeType::kRecursive, kData), seven_five().row<int>("recursive"));
+  EXPECT_EQ(encode(kFF75, CodeType::kFeedForward, kData), seven_five().row<int>("feedforward"));
+  EXPECT_EQ(encode(kFF75, CodeType::kTailBiting, kData), seven_five().row<int>("tailbiting"));
   EXPECT_EQ(encoder_tail(kRSC75, CodeType::kRecursive).inputs, (std::vector<int>{0, 1, 1, 0}));
   EXPECT_EQ(encode(kRSC75, CodeType::kRecursive, {}), std::vector<int>(4, 0));
 }
@@ -59,67 +61,17 @@ TEST(TrellisEncode, RefusesShortTailBitingBlocksAndWrongSizes) {
                std::invalid_argument);
 }
 
-struct PosteriorCase {
-  int decoder_type;
-  int code_type;
-  std::vector<float> input_u, input_c, output_u, output_c;
-};
-
-void PrintTo(const PosteriorCase& c, std::ostream* os) {
-  *os << "decoder_type " << c.decoder_type << ", code_type " << c.code_type << ", "
-      << c.input_c.size() << " code values";
-}
-
-class PosteriorWorked : public testing::TestWithParam<PosteriorCase> {};
-
-TEST_P(PosteriorWorked, MatchesHandValues) {
-  const PosteriorCase& c = GetParam();
-  const Trellis& t = c.code_type == 0 ? kRSC75 : kFF75;
-  std::vector<float> out_u(c.input_u.size());
-  std::vector<float> out_c(c.input_c.size());
-  trellis_posterior(c.input_u, c.input_c, t, static_cast<MaxStar>(c.decoder_type), out_u, out_c);
-  EXPECT_EQ(out_u, c.output_u);
-  if (!c.output_c.empty()) {
-    EXPECT_EQ(out_c, c.output_c);
+TEST(TrellisPosterior, MatchesHandValues) {
+  const golden::Set g("seven_five_posterior");
+  for (std::size_t i = 0; i < g.cases("input_c"); ++i) {
+    const std::vector<float> u = g.row<float>("input_u", i), c = g.row<float>("input_c", i);
+    std::vector<float> out_u(u.size()), out_c(c.size());
+    trellis_posterior(u, c, g.scalar("code_type", i) == 0 ? kRSC75 : kFF75,
+                      static_cast<MaxStar>(g.scalar("decoder_type", i)), out_u, out_c);
+    EXPECT_EQ(out_u, g.row<float>("output_u", i)) << "case " << i;
+    EXPECT_TRUE(g.rows("output_c")[i].empty() || out_c == g.row<float>("output_c", i)) << "case " << i;
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    SevenFive, PosteriorWorked,
-    testing::Values(
-        PosteriorCase{1,
-                      1,
-                      {0, 0, 0, 0},
-                      {2, 2, 2, -2, -2, -2, -2, 2, -2, 2, 2, 2},
-                      {10, -10, 10, 10},
-                      {10, 10, 10, -10, -10, -10, -10, 10, -10, 10, 10, 10}},
-        PosteriorCase{1,
-                      1,
-                      {0, 0, 0, 0},
-                      {2, 2, -2, -2, -2, -2, -2, 2, -2, 2, 2, 2},
-                      {6, -6, 8, 8},
-                      {6, 6, 6, -6, -6, -6, -6, 6, -8, 8, 8, 8}},
-        PosteriorCase{2,
-                      1,
-                      {0, 0, 0, 0},
-                      {2, 2, 2, -2, -2, -2, -2, 2, -2, 2, 2, 2},
-                      {10, -10, 10, 10},
-                      {10, 10, 9.5f, -10, -9, -9.5f, -9, 9, -9.5f, 10, 10, 10}},
-        PosteriorCase{1,
-                      1,
-                      {1, 0, -3, 0},
-                      {2, 2, 2, -2, -2, -2, -2, 2, -2, 2, 2, 2},
-                      {10, -9, 7, 9},
-                      {10, 10, 9, -9, -7, -7, -7, 9, -7, 7, 9, 9}},
-        PosteriorCase{
-            1, 0, {0, 0, 0, 0}, {2, 2, -2, 2, 2, -2, 2, -2, -2, 2, 2, 2}, {10, -10, 10, 10}, {}},
-        PosteriorCase{1,
-                      1,
-                      {0, 0, 0, 0},
-                      std::vector<float>(12, 0.0f),
-                      {0, 0, 0, 0},
-                      std::vector<float>(12, 0.0f)},
-        PosteriorCase{1, 1, {}, {-1, 3, 2, 0.5f}, {}, {}}));
 
 TEST(TrellisPosterior, RefusesUnknownOperatorsAndWrongLengths) {
   std::vector<float> u(4), c(12), out_u(4), out_c(12);
@@ -135,11 +87,11 @@ TEST(TrellisPosterior, RefusesUnknownOperatorsAndWrongLengths) {
 
 TEST(TrellisBestPath, WorkedBlocksOfTheSevenFiveCode) {
   std::vector<int> out(4);
-  trellis_best_path(out, std::vector<float>{2, 2, -2, -2, -2, -2, -2, 2, -2, 2, 2, 2}, kFF75);
+  trellis_best_path(out, seven_five().row<float>("received_feedforward"), kFF75);
   EXPECT_EQ(out, kData);
-  trellis_best_path(out, std::vector<float>{2, 2, -2, 2, 2, -2, 2, -2, -2, 2, 2, 2}, kRSC75);
+  trellis_best_path(out, seven_five().row<float>("received_recursive"), kRSC75);
   EXPECT_EQ(out, kData);
-  const std::vector<float> ring = {2, -2, -2, 2, -2, -2, -2, 2};
+  const std::vector<float> ring = seven_five().row<float>("received_tailbiting");
   for (const std::size_t depth : {std::size_t{18}, std::size_t{0}, std::size_t{3}}) {
     trellis_best_path_circular(out, ring, kFF75, depth);
     EXPECT_EQ(out, kData) << "D " << depth;
@@ -155,7 +107,7 @@ TEST(TrellisBestPath, WorkedBlocksOfTheSevenFiveCode) {
 // A lead-in of D >= L steps wraps around the ring more than once; every step must
 // still read a step of the block.
 TEST(TrellisBestPath, RingLongerThanTheBlockStaysInside) {
-  const std::vector<float> ring = {2, -2, -2, 2, -2, -2, -2, 2};
+  const std::vector<float> ring = seven_five().row<float>("received_tailbiting");
   std::vector<int> out(4);
   for (std::size_t depth = 0; depth <= 13; ++depth) {
     trellis_best_path_circular(out, ring, kFF75, depth);

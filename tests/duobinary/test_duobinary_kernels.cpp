@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <ostream>
 #include <random>
 #include <set>
 #include <stdexcept>
@@ -14,6 +13,7 @@
 
 #include "linkforge/duobinary.hpp"
 #include "linkforge/max_star.hpp"
+#include "golden.hpp"
 #include "hwy_targets.hpp"
 #include "peak_allocation.hpp"
 
@@ -73,14 +73,13 @@ TEST(DuobinaryBits, GeneratorsKeepOnlyTheLowestBitOfEachEntry) {
 // Encoder and circulation state
 
 TEST(DuobinaryEncode, WorkedBlocks) {
-  const std::vector<double> one = {1, 1};
-  EXPECT_EQ(find_circular_state(one), 2);  // from state 0 the block ends in 3
-  EXPECT_EQ(encode(one, 2), (std::vector<double>{1, 0}));
-
-  const std::vector<double> five = {1, 0, 0, 1, 1, 1, 0, 0, 1, 0};
-  EXPECT_EQ(find_circular_state(five), 2);
-  // rows 0 0 1 0 0 and 1 0 1 0 0, column by column
-  EXPECT_EQ(encode(five, 2), (std::vector<double>{0, 1, 0, 0, 1, 1, 0, 0, 0, 0}));
+  const golden::Set g("duobinary_blocks");
+  for (std::size_t i = 0; i < g.cases("pairs"); ++i) {
+    const std::vector<double> x = g.row("pairs", i);
+    const int sc = find_circular_state(x);
+    EXPECT_EQ(sc, g.scalar("state", i)) << x.size() / 2 << " pairs";
+    EXPECT_EQ(encode(x, sc), g.row("parity", i)) << x.size() / 2 << " pairs";
+  }
 }
 
 // Every block whose length is not a multiple of 7 ends in its circulation state; the
@@ -253,33 +252,15 @@ bool same_bits(const std::vector<float>& a, const std::vector<float>& b) {
   return true;
 }
 
-struct WorkedDecode {
-  std::vector<float> inx, inz, outx, outz, soft;
-};
-
-void PrintTo(const WorkedDecode& c, std::ostream* os) {
-  *os << c.inx.size() / 3 << " pairs";
+TEST(DuobinarySiso, MaxLogMatchesHandValues) {
+  const golden::Set g("duobinary_max_log");
+  for (std::size_t i = 0; i < g.cases("inx"); ++i) {
+    const Decoded d = decode(g.row<float>("inx", i), g.row<float>("inz", i), 1);
+    EXPECT_EQ(d.outx, g.row<float>("outx", i)) << "block " << i;
+    EXPECT_EQ(d.outz, g.row<float>("outz", i)) << "block " << i;
+    EXPECT_EQ(d.soft, g.row<float>("soft", i)) << "block " << i;
+  }
 }
-
-class DuobinaryWorked : public testing::TestWithParam<WorkedDecode> {};
-
-TEST_P(DuobinaryWorked, MaxLogMatchesHandValues) {
-  const WorkedDecode& c = GetParam();
-  const Decoded d = decode(c.inx, c.inz, 1);
-  EXPECT_EQ(d.outx, c.outx);
-  EXPECT_EQ(d.outz, c.outz);
-  EXPECT_EQ(d.soft, c.soft);
-}
-
-// Worked decodes of the DVB-RCS generators with max-log; columns listed in order.
-INSTANTIATE_TEST_SUITE_P(
-    HandValues, DuobinaryWorked,
-    testing::Values(WorkedDecode{{1, 2, 3}, {0.5f, -1, 0}, {1, 2, 3}, {0.5f, -0.5f, 0}, {2, 1}},
-                    WorkedDecode{{1, -1, 0.5f, 0.25f, 0, -2},
-                                 {2, 0, 1, -1, 0.5f, 0.5f},
-                                 {0.25f, -1.25f, 1.75f, 1.5f, 0.25f, -1.25f},
-                                 {2.75f, 0.75f, 1.25f, -0.75f, 0.25f, 1.5f},
-                                 {1.5f, 1.75f, -1.25f, 1.25f}}));
 
 TEST(DuobinarySiso, NoInformationGivesZerosAfterOneLapAndAStep) {
   for (int dec_type = 0; dec_type < kMaxStarTypes; ++dec_type) {

@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <map>
 #include <numeric>
 #include <ostream>
 #include <random>
 #include <stdexcept>
 #include <vector>
 
+#include "golden.hpp"
 #include "linkforge/interleave.hpp"
 
 namespace linkforge {
@@ -33,36 +35,18 @@ std::vector<int> wcdma(int K) {
 // ---------------------------------------------------------------------------------
 // 3GPP TS 25.212 turbo interleaver
 
-struct WcdmaCase {
-  int K;
-  std::vector<int> head;  // first entries of alpha
-  std::vector<int> tail;  // last entries of alpha
-};
-
-void PrintTo(const WcdmaCase& c, std::ostream* os) {
-  *os << "K " << c.K;
-}
-
-class WcdmaWorked : public testing::TestWithParam<WcdmaCase> {};
-
 // Hand-worked values of the interleaver at the edges of its row, prime and column
-// choices (R*W = K with the last-row exchange at 40, the 53-column band at 481..530,
-// the largest block).
-TEST_P(WcdmaWorked, MatchesHandValues) {
-  const WcdmaCase& c = GetParam();
-  const std::vector<int> alpha = wcdma(c.K);
-  ASSERT_GE(alpha.size(), c.head.size());
-  EXPECT_EQ(std::vector<int>(alpha.begin(), alpha.begin() + c.head.size()), c.head);
-  EXPECT_EQ(std::vector<int>(alpha.end() - c.tail.size(), alpha.end()), c.tail);
+// choices: the first and last entries of alpha.
+TEST(WcdmaPermutation, MatchesHandValues) {
+  const golden::Set g("wcdma_permutation");
+  for (std::size_t i = 0; i < g.cases("K"); ++i) {
+    const std::vector<int> alpha = wcdma(static_cast<int>(g.scalar("K", i)));
+    const std::vector<int> head = g.row<int>("head", i), tail = g.row<int>("tail", i);
+    ASSERT_GE(alpha.size(), head.size());
+    EXPECT_EQ(std::vector<int>(alpha.begin(), alpha.begin() + head.size()), head) << "K " << g.scalar("K", i);
+    EXPECT_EQ(std::vector<int>(alpha.end() - tail.size(), alpha.end()), tail) << "K " << g.scalar("K", i);
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    EdgesOfTheTables, WcdmaWorked,
-    testing::Values(WcdmaCase{40, {39, 25, 17, 9, 1, 35, 27, 21, 11, 5, 34, 26}, {31, 23, 15, 7}},
-                    WcdmaCase{160, {144, 128, 112, 96, 80, 64, 48, 32, 16, 0}, {}},
-                    WcdmaCase{481, {478, 425, 372, 319, 266, 213, 160, 107, 54, 1}, {}},
-                    WcdmaCase{530, {478, 425, 372, 319, 266, 213, 160, 107, 54, 1}, {}},
-                    WcdmaCase{5114, {4864, 2304, 3584, 1024, 0, 512}, {}}));
 
 TEST(WcdmaPermutation, EveryBlockLengthGivesAPermutation) {
   for (int K = kWcdmaMinLength; K <= kWcdmaMaxLength; ++K) {
@@ -116,18 +100,17 @@ TEST(WcdmaPermutation, PermutesArbitraryValuesAndRefusesMisuse) {
 // CCSDS turbo permutation
 
 TEST(SpaceLinkPermutation, FourLengthsGiveTheStandardsPermutations) {
-  const std::vector<int> head = {3, 170, 299, 466, 595, 762, 891, 1058, 1187, 1354};
+  const golden::Set g("space_link_permutation");
+  const std::vector<int> head = g.row<int>("head");
+  std::map<int, std::vector<int>> tails;
+  for (std::size_t i = 0; i < g.cases("K"); ++i) tails[static_cast<int>(g.scalar("K", i))] = g.row<int>("tail", i);
   for (const int K : {1784, 3568, 7136, 8920}) {
     std::vector<int> alpha(static_cast<std::size_t>(K));
     SpaceLinkPermutation(K, alpha);
     EXPECT_EQ(std::vector<int>(alpha.begin(), alpha.begin() + 10), head) << "K " << K;
     EXPECT_TRUE(is_permutation_of_range(alpha)) << "K " << K;
-    const std::vector<int> last(alpha.end() - 4, alpha.end());
-    if (K == 1784) {
-      EXPECT_EQ(last, (std::vector<int>{1101, 1268, 1445, 1612}));
-    } else if (K == 8920) {
-      EXPECT_EQ(last, (std::vector<int>{8237, 8404, 8581, 8748}));
-    }
+    const std::vector<int>& tail = tails[K];
+    EXPECT_EQ(std::vector<int>(alpha.end() - tail.size(), alpha.end()), tail) << "K " << K;
   }
 }
 
@@ -305,11 +288,12 @@ TEST(SpreadPermutation, RefusesMisuse) {
 // Permuters
 
 TEST(Permuters, WorkedExampleAndIdentity) {
-  const std::vector<double> x = {10, 20, 30, 40};
-  const std::vector<int> alpha = {2, 0, 3, 1};
+  const golden::Set g("interleave");
+  const std::vector<double> x = g.row("data");
+  const std::vector<int> alpha = g.row<int>("alpha");
   std::vector<double> y(4), z(4);
   interleave(y, x, alpha);
-  EXPECT_EQ(y, (std::vector<double>{30, 10, 40, 20}));
+  EXPECT_EQ(y, g.row("interleaved"));
   deinterleave(z, y, alpha);
   EXPECT_EQ(z, x);
   const std::vector<int> identity = {0, 1, 2, 3};

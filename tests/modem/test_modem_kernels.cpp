@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "golden.hpp"
 #include "hwy_targets.hpp"
 #include "linkforge/error.hpp"
 #include "linkforge/modem.hpp"
@@ -119,12 +120,14 @@ std::vector<double> run_plane(const std::vector<cd>& y, const std::vector<cd>& s
 }
 
 TEST(PlaneMetrics, WorkedExamples) {
-  EXPECT_EQ(run_plane({0.5}, {1.0, -1.0}, 1.0f), (std::vector<double>{-0.25, -2.25}));
+  const golden::Set g("plane_metrics");
+  const std::vector<double> y = g.row("y"), s = g.row("points"), metrics = g.row("metrics");
+  const auto es_no = static_cast<float>(g.scalar("es_no"));
+  EXPECT_EQ(run_plane({y[0]}, {s[0], s[1]}, es_no), metrics);
   // Real samples and points need no imaginary arrays.
-  const std::vector<double> y = {0.5}, s = {1, -1};
   std::vector<double> out(2);
-  plane_metrics({y, {}}, {s, {}}, 1.0f, {}, out);
-  EXPECT_EQ(out, (std::vector<double>{-0.25, -2.25}));
+  plane_metrics({y, {}}, {s, {}}, es_no, {}, out);
+  EXPECT_EQ(out, metrics);
   // EsNo enters as a single-precision value.
   EXPECT_EQ(run_plane({0.0}, {1.0}, 0.1f)[0], -static_cast<double>(0.1f));
   EXPECT_NE(run_plane({0.0}, {1.0}, 0.1f)[0], -0.1);

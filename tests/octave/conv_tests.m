@@ -1,12 +1,10 @@
 ## Binary convolutional codes through the host: TrellisCoder, TrellisPosterior and
 ## TrellisBestPath on the (7, 5) code, messages, argument conventions and a noisy link.
 
-%!shared g, data, rsc, ff, tb
+%!shared g, code, data, rsc, ff, tb
 %! g = [1 1 1; 1 0 1];
-%! data = [1 0 1 1];
-%! rsc = [1 1 0 1 1 0 1 0 0 1 1 1];
-%! ff = [1 1 1 0 0 0 0 1 0 1 1 1];
-%! tb = [1 0 0 1 0 0 0 1];
+%! code = golden ("seven_five_code");
+%! [data, rsc, ff, tb] = deal (code.data, code.recursive, code.feedforward, code.tailbiting);
 
 ## TrellisCoder
 %!assert (TrellisCoder (data, g, 0), rsc)
@@ -45,23 +43,14 @@
 
 ## TrellisPosterior: worked values of max-log and the constant-correction operator
 %!test
-%! c = [2 2 2 -2 -2 -2 -2 2 -2 2 2 2];
-%! [u, cc] = TrellisPosterior (zeros (1, 4), c, g, 1, 1);
-%! assert (u, [10 -10 10 10]);
-%! assert (cc, [10 10 10 -10 -10 -10 -10 10 -10 10 10 10]);
-%! [u, cc] = TrellisPosterior (zeros (1, 4), [2 2 -2 -2 -2 -2 -2 2 -2 2 2 2], g, 1, 1);
-%! assert (u, [6 -6 8 8]);
-%! assert (cc, [6 6 6 -6 -6 -6 -6 6 -8 8 8 8]);
-%! [u, cc] = TrellisPosterior (zeros (1, 4), c, g, 1, 2);
-%! assert (u, [10 -10 10 10]);
-%! assert (cc, [10 10 9.5 -10 -9 -9.5 -9 9 -9.5 10 10 10]);
-%! [u, cc] = TrellisPosterior ([1 0 -3 0], c, g, 1, 1);
-%! assert (u, [10 -9 7 9]);
-%! assert (cc, [10 10 9 -9 -7 -7 -7 9 -7 7 9 9]);
-%! assert (TrellisPosterior (zeros (1, 4), [2 2 -2 2 2 -2 2 -2 -2 2 2 2], g, 0, 1), [10 -10 10 10]);
-%! [u, cc] = TrellisPosterior (zeros (1, 4), zeros (1, 12), g, 1, 1);
-%! assert (u, zeros (1, 4));
-%! assert (cc, zeros (1, 12));
+%! w = golden ("seven_five_posterior");
+%! for k = 1:numel (w.input_c)
+%!   [u, cc] = TrellisPosterior (w.input_u{k}, w.input_c{k}, g, w.code_type{k}, w.decoder_type{k});
+%!   assert (u, w.output_u{k});
+%!   if (! isempty (w.output_c{k}))
+%!     assert (cc, w.output_c{k});
+%!   endif
+%! endfor
 %! [u, cc] = TrellisPosterior ([], [1 -1 2 -2], g, 1, 4);
 %! assert (size (u), [1 0]);
 %! assert (size (cc), [1 4]);
@@ -104,16 +93,16 @@
 %!                        "the (decoder|trellis of g_encoder)");
 
 ## TrellisBestPath
-%!assert (TrellisBestPath ([2 2 -2 -2 -2 -2 -2 2 -2 2 2 2], g, 1), data)
-%!assert (TrellisBestPath ([2 2 -2 2 2 -2 2 -2 -2 2 2 2], g, 0), data)
-%!assert (TrellisBestPath ([2 2 -2 2 2 -2 2 -2 -2 2 2 2], g), data)
-%!assert (TrellisBestPath ([2 -2 -2 2 -2 -2 -2 2], g, 2), data)
-%!assert (TrellisBestPath ([2 -2 -2 2 -2 -2 -2 2], g, 2, 0), data)
-%!assert (TrellisBestPath ([2 -2 -2 2 -2 -2 -2 2], g, 2, 1), data)
-%!assert (TrellisBestPath ([-2 -2 -2 2 -2 -2 -2 2], g, 2), data)
-%!assert (TrellisBestPath ([2 -2 -2 2 -2 -2 -2 2], g, 2, 40), data)   # ring many times round
+%!assert (TrellisBestPath (code.received_feedforward, g, 1), data)
+%!assert (TrellisBestPath (code.received_recursive, g, 0), data)
+%!assert (TrellisBestPath (code.received_recursive, g), data)
+%!assert (TrellisBestPath (code.received_tailbiting, g, 2), data)
+%!assert (TrellisBestPath (code.received_tailbiting, g, 2, 0), data)
+%!assert (TrellisBestPath (code.received_tailbiting, g, 2, 1), data)
+%!assert (TrellisBestPath (code.received_tailbiting .* [-1 ones(1, 7)], g, 2), data)
+%!assert (TrellisBestPath (code.received_tailbiting, g, 2, 40), data)   # ring many times round
 %!assert (TrellisBestPath (zeros (1, 12), g, 1), zeros (1, 4))
-%!assert (TrellisBestPath ([2 2 -2 -2 -2 -2 -2 2 -2 2 2 2], g, 1, -5), data)  # depth ignored
+%!assert (TrellisBestPath (code.received_feedforward, g, 1, -5), data)  # depth ignored
 %!assert (TrellisBestPath (zeros (1, 4), g, 1), zeros (1, 0))
 
 %!test

@@ -21,18 +21,12 @@
 
 ## WcdmaPermutation: worked values at the edges of the tables.
 %!test
-%! a = WcdmaPermutation (40);
-%! assert (a(1:12), [39 25 17 9 1 35 27 21 11 5 34 26]);
-%! assert (a(end-3:end), [31 23 15 7]);
-%! a = WcdmaPermutation (160);
-%! assert (a(1:10), [144 128 112 96 80 64 48 32 16 0]);
-%! head = [478 425 372 319 266 213 160 107 54 1];
-%! a = WcdmaPermutation (481);
-%! assert (a(1:10), head);
-%! a = WcdmaPermutation (530);
-%! assert (a(1:10), head);
-%! a = WcdmaPermutation (5114);
-%! assert (a(1:6), [4864 2304 3584 1024 0 512]);
+%! w = golden ("wcdma_permutation");
+%! for k = 1:numel (w.K)
+%!   a = WcdmaPermutation (w.K{k});
+%!   assert (a(1:numel (w.head{k})), w.head{k});
+%!   assert (a(end-numel (w.tail{k})+1:end), w.tail{k});
+%! endfor
 %! assert (isa (a, "double") && isreal (a));
 %! assert (size (a), [1 5114]);
 
@@ -73,17 +67,17 @@
 
 ## SpaceLinkPermutation
 %!test
-%! head = [3 170 299 466 595 762 891 1058 1187 1354];
+%! w = golden ("space_link_permutation");
 %! for K = [1784 3568 7136 8920]
 %!   a = SpaceLinkPermutation (K);
-%!   assert (a(1:10), head);
+%!   assert (a(1:10), w.head);
 %!   assert (is_perm (a));
 %!   assert (numel (a), K);
 %! endfor
-%! a = SpaceLinkPermutation (1784);
-%! assert (a(end-3:end), [1101 1268 1445 1612]);
-%! a = SpaceLinkPermutation (8920);
-%! assert (a(end-3:end), [8237 8404 8581 8748]);
+%! for k = 1:numel (w.K)
+%!   a = SpaceLinkPermutation (w.K{k});
+%!   assert (a(end-3:end), w.tail{k});
+%! endfor
 %! assert (SpaceLinkPermutation (1784.6), SpaceLinkPermutation (1784));
 %! assert (SpaceLinkPermutation (uint16 (3568), 1), SpaceLinkPermutation (3568));
 
@@ -164,10 +158,10 @@
 
 ## Interleave and Deinterleave
 %!test
-%! x = [10 20 30 40];
-%! a = [2 0 3 1];
+%! w = golden ("interleave");
+%! [x, a] = deal (w.data, w.alpha);
 %! y = Interleave (x, a);
-%! assert (y, [30 10 40 20]);
+%! assert (y, w.interleaved);
 %! assert (Deinterleave (y, a), x);
 %! assert (Interleave (x, 0:3), x);
 %! assert (Deinterleave (x, 0:3), x);

@@ -5,9 +5,11 @@ import numpy as np
 import pytest
 
 import linkforge as lf
+from golden import golden
 
 G75 = np.array([[1, 1, 1], [1, 0, 1]])
-DATA = np.array([1, 0, 1, 1])
+CODE = golden("seven_five_code")
+DATA = CODE["data"]
 POLY = np.array([[1, 0, 1, 1], [1, 0, 0, 1]])
 S4 = np.array([10, 20 + 1j, 30 - 2j, 40])
 eq = np.testing.assert_array_equal
@@ -15,15 +17,15 @@ eq = np.testing.assert_array_equal
 
 class TestConvolutional:
     def test_trellis_coder(self):
-        eq(lf.trellis_coder(DATA, G75, 0), [1, 1, 0, 1, 1, 0, 1, 0, 0, 1, 1, 1])
-        eq(lf.trellis_coder(DATA, G75, 1), [1, 1, 1, 0, 0, 0, 0, 1, 0, 1, 1, 1])
-        eq(lf.trellis_coder(DATA, G75, code_type=2), [1, 0, 0, 1, 0, 0, 0, 1])
+        eq(lf.trellis_coder(DATA, G75, 0), CODE["recursive"])
+        eq(lf.trellis_coder(DATA, G75, 1), CODE["feedforward"])
+        eq(lf.trellis_coder(DATA, G75, code_type=2), CODE["tailbiting"])
         eq(lf.trellis_coder([0.7, -2], G75, 1), lf.trellis_coder([0, 1], G75, 1))
         eq(lf.trellis_coder(np.stack([DATA, DATA]), G75)[1], lf.trellis_coder(DATA, G75))
 
     def test_trellis_best_path(self):
-        eq(lf.trellis_best_path([2, 2, -2, -2, -2, -2, -2, 2, -2, 2, 2, 2], G75, 1), DATA)
-        eq(lf.trellis_best_path([2, -2, -2, 2, -2, -2, -2, 2], G75, 2, depth=1), DATA)
+        eq(lf.trellis_best_path(CODE["received_feedforward"], G75, 1), DATA)
+        eq(lf.trellis_best_path(CODE["received_tailbiting"], G75, 2, depth=1), DATA)
 
     def test_trellis_posterior(self):
         c = 2.0 * (2 * lf.trellis_coder(DATA, G75, 1) - 1)
@@ -36,22 +38,24 @@ class TestConvolutional:
 
 class TestCircular:
     def test_circular_pair_coder(self):
-        z, sc = lf.circular_pair_coder([1, 0, 0, 1, 1, 1, 0, 0, 1, 0], POLY)
-        eq(z, np.array([[0, 0, 1, 0, 0], [1, 0, 1, 0, 0]]).T)  # one row per pair
-        assert sc == 2 and sc.dtype == np.int64
+        w = golden("duobinary_blocks")
+        z, sc = lf.circular_pair_coder(w["pairs"][1], POLY)
+        eq(z, w["parity"][1].reshape(-1, 2))  # one row per pair
+        assert sc == w["state"][1] and sc.dtype == np.int64
 
     def test_circular_pair_posterior(self):
-        ox, oz, sb = lf.circular_pair_posterior([[1, -1, 0.5], [0.25, 0, -2]],
-                                                [[2, 0, 1], [-1, 0.5, 0.5]], POLY, 1)
-        eq(ox, [[0.25, -1.25, 1.75], [1.5, 0.25, -1.25]])
-        eq(oz, [[2.75, 0.75, 1.25], [-0.75, 0.25, 1.5]])
-        eq(sb, [[1.5, 1.75], [-1.25, 1.25]])
+        w = {key: value[1] for key, value in golden("duobinary_max_log").items()}
+        ox, oz, sb = lf.circular_pair_posterior(w["inx"].reshape(-1, 3), w["inz"].reshape(-1, 3), POLY, 1)
+        eq(ox, w["outx"].reshape(-1, 3))
+        eq(oz, w["outz"].reshape(-1, 3))
+        eq(sb, w["soft"].reshape(-1, 2))
 
 
 class TestPermutations:
     def test_fixed_permutations(self):
-        eq(lf.wcdma_permutation(40)[:12], [39, 25, 17, 9, 1, 35, 27, 21, 11, 5, 34, 26])
-        eq(lf.space_link_permutation(1784)[-4:], [1101, 1268, 1445, 1612])
+        wcdma, space_link = golden("wcdma_permutation"), golden("space_link_permutation")
+        eq(lf.wcdma_permutation(int(wcdma["K"][0][0]))[:12], wcdma["head"][0])
+        eq(lf.space_link_permutation(int(space_link["K"][0][0]))[-4:], space_link["tail"][0])
         assert lf.wcdma_permutation(40).dtype == np.int64
 
     def test_spread_permutations(self):
@@ -61,18 +65,20 @@ class TestPermutations:
         eq(np.sort(lf.spread_permutation(50, 2)), np.arange(50))
 
     def test_interleave_and_deinterleave(self):
-        x = np.array([10.0, 20, 30, 40])
-        eq(lf.interleave(x, [2, 0, 3, 1]), [30, 10, 40, 20])
-        eq(lf.deinterleave([30, 10, 40, 20], [2, 0, 3, 1]), x)
+        w = golden("interleave")
+        x, alpha = w["data"], w["alpha"]
+        eq(lf.interleave(x, alpha), w["interleaved"])
+        eq(lf.deinterleave(w["interleaved"], alpha), x)
         eq(lf.deinterleave([1, 2, 3], [1, 1, 0]), [3, 2, 0])
-        eq(lf.interleave(np.stack([x, -x]), [2, 0, 3, 1])[1], [-30, -10, -40, -20])
+        eq(lf.interleave(np.stack([x, -x]), alpha)[1], -w["interleaved"])
 
 
 class TestAdaptation:
     def test_puncture_and_depuncture(self):
-        y = lf.puncture([[0.5, 2.5, -4.5, 6.5], [-1.5, 3.5, 5.5, 7.5]], [[2, 1], [0, 1]])
-        eq(y, [0.5, 0.5, 2.5, 3.5, -4.5, -4.5, 6.5, 7.5])
-        eq(lf.depuncture(np.arange(1, 9), [[2, 1], [0, 1]], None), [[3, 3, 11, 7], [0, 4, 0, 8]])
+        w = golden("puncture")
+        pattern = w["pattern"].reshape(2, -1, order="F")
+        eq(lf.puncture(w["data"].reshape(2, -1, order="F"), pattern), w["punctured"])
+        eq(lf.depuncture(w["received"], pattern, None), w["restored"].reshape(2, -1, order="F"))
 
     def test_bit_counts(self):
         x = np.arange(10.0)
@@ -127,7 +133,8 @@ class TestModem:
         eq(lf.modulate([1, 1, 0, 1], points), [[3, -3], [1, -1]])
 
     def test_plane_metrics(self):
-        eq(lf.plane_metrics([0.5], [1, -1], 1), [[-0.25, -2.25]])
+        w = golden("plane_metrics")
+        eq(lf.plane_metrics(w["y"], w["points"], w["es_no"][0]), [w["metrics"]])
         eq(lf.plane_metrics([1j], [1, 1j, -1], 1, fade_coef=[1j]), lf.plane_metrics([1j], [1j, -1, -1j], 1))
 
     def test_tone_metrics(self):
@@ -135,8 +142,9 @@ class TestModem:
         eq(lf.tone_metrics([[1j]], 1, 0, [1j]), [[2]])
 
     def test_symbol_bit_metrics(self):
-        eq(lf.symbol_bit_metrics([[0, 0, 5, 0]], 1), [5, -5])
-        eq(lf.symbol_bit_metrics([[0, 0, 5, 0]], 1, [0, 4]), [1, -5])
+        w = golden("symbol_bit_metrics")
+        for M, kind, metrics, prior, llr in zip(w["M"], w["type"], w["metrics"], w["prior"], w["llr"]):
+            eq(lf.symbol_bit_metrics(metrics.reshape(-1, int(M[0])), int(kind[0]), *([prior] if prior.size else [])), llr)
         eq(lf.symbol_bit_metrics(lf.plane_metrics([0.5, -2], [1, -1], 1)), [-2, 8])
 
     def test_relay_metrics(self):
