@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "golden.hpp"
 #include "linkforge/error.hpp"
 #include "linkforge/nr_ldpc.hpp"
 
@@ -171,35 +172,21 @@ TEST(NrRateMatch, RefusesBadParameters) {
 
 // Worked cases of the selection and segmentation rules, one per branch.
 TEST(NrSegment, ChoosesTheGraphLiftingSizeAndCodeBlocks) {
-  struct Case {
-    long long A;
-    double R;
-    int bg, z, tb_crc, cb_crc;
-    long long C, k_prime, k;
-  };
-  const Case cases[] = {
-      {100, 0.9, 2, 20, 16, 0, 1, 116, 200},         // A <= 292; B <= 192: Kb = 6
-      {3824, 0.67, 2, 384, 16, 0, 1, 3840, 3840},    // A <= 3824, R <= 0.67; Kb = 10
-      {3824, 0.7, 1, 176, 16, 0, 1, 3840, 3872},     // R > 0.67: BG1
-      {8424, 0.8, 1, 384, 24, 0, 1, 8448, 8448},     // one block of K_cb bits
-      {8456, 0.8, 1, 208, 24, 24, 2, 4264, 4576},    // two blocks
-      {10008, 0.2, 2, 352, 24, 24, 3, 3368, 3520},   // R <= 0.25: BG2, three blocks
-      {400, 0.9, 1, 20, 16, 0, 1, 416, 440},         // A > 292 and R > 0.67: BG1
-      {250, 0.9, 2, 36, 16, 0, 1, 266, 360},         // B in (192, 560]: Kb = 8
-  };
-  for (const Case& c : cases) {
-    const Segmentation s = segment(c.A, c.R);
-    EXPECT_EQ(s.bg, c.bg) << c.A;
-    EXPECT_EQ(s.z, c.z) << c.A;
-    EXPECT_EQ(s.tb_crc, c.tb_crc) << c.A;
-    EXPECT_EQ(s.cb_crc, c.cb_crc) << c.A;
-    EXPECT_EQ(s.code_blocks, c.C) << c.A;
-    EXPECT_EQ(s.k_prime, c.k_prime) << c.A;
-    EXPECT_EQ(s.k, c.k) << c.A;
-    EXPECT_TRUE(s.e.empty());
+  const golden::Set g("nr_segment");
+  for (std::size_t i = 0; i < g.cases("A"); ++i) {
+    const auto A = static_cast<long long>(g.scalar("A", i));
+    const Segmentation s = segment(A, g.scalar("R", i), static_cast<long long>(g.scalar("G", i)),
+                                   static_cast<int>(g.scalar("Qm", i)));
+    EXPECT_EQ(s.bg, g.scalar("bg", i)) << A;
+    EXPECT_EQ(s.z, g.scalar("Z", i)) << A;
+    EXPECT_EQ(s.tb_crc, g.scalar("tb_crc", i)) << A;
+    EXPECT_EQ(s.cb_crc, g.scalar("cb_crc", i)) << A;
+    EXPECT_EQ(s.code_blocks, g.scalar("C", i)) << A;
+    EXPECT_EQ(s.k_prime, g.scalar("K_prime", i)) << A;
+    EXPECT_EQ(s.k, g.scalar("K", i)) << A;
+    EXPECT_EQ(s.e, g.row<long long>("E", i)) << A;
   }
-  // E per block: 3002 symbols of 4 bits over 3 blocks, the last two one symbol longer.
-  EXPECT_EQ(segment(10008, 0.2, 12008, 4).e, (std::vector<long long>{4000, 4004, 4004}));
+  // Two layers: 3000 symbols of 2 x 2 bits, 1000 per block.
   EXPECT_EQ(segment(10008, 0.2, 12000, 2, 2).e, (std::vector<long long>{4000, 4000, 4000}));
   EXPECT_THROW(segment(0, 0.5), ArgumentError);
   EXPECT_THROW(segment(100, 0.0), ArgumentError);

@@ -86,8 +86,14 @@
 
 ## The chain's parameters for a transport block, then one of its code blocks through it.
 %!test
-%! [bg, Z, C, K_prime, K, E, tb_crc, cb_crc] = NrLdpcSegment (8456, 0.8, 9000, 2);
-%! assert ({bg, Z, C, K_prime, K, E, tb_crc, cb_crc}, {1, 208, 2, 4264, 4576, [4500 4500], 24, 24});
+%! w = golden ("nr_segment");
+%! for k = 1:numel (w.A)
+%!   G = {w.G{k}, w.Qm{k}}(1:2 * (w.G{k} > 0));
+%!   [bg, Z, C, K_prime, K, E, tb_crc, cb_crc] = NrLdpcSegment (w.A{k}, w.R{k}, G{:});
+%!   assert ({bg, Z, C, K_prime, K, tb_crc, cb_crc}, {w.bg{k}, w.Z{k}, w.C{k}, w.K_prime{k}, w.K{k}, w.tb_crc{k}, w.cb_crc{k}});
+%!   assert (isequal (E, w.E{k}) || isempty (E) && isempty (w.E{k}));
+%! endfor
+%! [bg, Z, C, K_prime, K, E] = NrLdpcSegment (8456, 0.8, 9000, 2);
 %! data = [double(rand (1, K_prime) > 0.5), zeros(1, K - K_prime)];
 %! c = NrLdpcEncode (data, bg, Z);
 %! sent = NrLdpcRateMatch (c, bg, Z, E(1), 0, 2, K_prime);

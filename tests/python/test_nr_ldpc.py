@@ -5,6 +5,7 @@ import numpy as np
 import pytest
 
 import linkforge as lf
+from golden import golden
 
 
 def test_batch_shapes_and_dtypes():
@@ -62,10 +63,12 @@ def test_rate_matching_shapes_and_errors():
 
 
 def test_segment_returns_a_dict():
-    s = lf.nr_ldpc_segment(10008, 0.2, G=12008, Qm=4)
-    assert {k: s[k] for k in ("bg", "Z", "C", "K_prime", "K", "tb_crc", "cb_crc")} == dict(
-        bg=2, Z=352, C=3, K_prime=3368, K=3520, tb_crc=24, cb_crc=24)
-    assert s["E"].dtype == np.int64 and list(s["E"]) == [4000, 4004, 4004]
+    w = golden("nr_segment")
+    for k, A in enumerate(w["A"]):
+        s = lf.nr_ldpc_segment(int(A[0]), w["R"][k][0], G=int(w["G"][k][0]), Qm=int(w["Qm"][k][0]))
+        for key in ("bg", "Z", "C", "K_prime", "K", "tb_crc", "cb_crc", "E"):
+            np.testing.assert_array_equal(s[key], w[key][k] if key == "E" else w[key][k][0], err_msg=f"A {A}: {key}")
+        assert s["E"].dtype == np.int64
     assert lf.nr_ldpc_segment(100, 0.5)["E"].shape == (0,)
     with pytest.raises(ValueError, match="code rate"):
         lf.nr_ldpc_segment(100, 1.5)
