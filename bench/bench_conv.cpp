@@ -18,7 +18,7 @@ std::vector<float> noisy_code_values(const Trellis& t, CodeType type, std::size_
   std::mt19937 rng(seed);
   std::vector<int> data(L);
   for (int& b : data) b = std::uniform_int_distribution<int>(0, 1)(rng);
-  std::vector<int> bits(trellis_encode_length(t, L, type == CodeType::kTailBiting));
+  std::vector<int> bits(trellis_encode_length(t, L, type));
   trellis_encode(bits, data, t, encoder_tail(t, type));
   std::normal_distribution<float> noise(0.0f, 1.0f);
   std::vector<float> values(bits.size());
@@ -164,7 +164,7 @@ void BM_TrellisEncode(benchmark::State& state) {
   const std::size_t L = 4096;
   const Trellis t = make_trellis(std::vector<int>{0133, 0171}, 7, false);
   std::vector<int> data(L, 1);
-  std::vector<int> out(trellis_encode_length(t, L, false));
+  std::vector<int> out(trellis_encode_length(t, L, CodeType::kFeedForward));
   const EncoderTail tail = encoder_tail(t, CodeType::kFeedForward);
   for (auto _ : state) {
     trellis_encode(out, data, t, tail);

@@ -197,7 +197,7 @@ void viterbi() {
     itpp::bvec coded;
     code.encode_tail(data[f], coded);
     if (f == 0) {  // both encoders must agree on the code
-      std::vector<int> bits(uL), ours(lf::trellis_encode_length(t, uL, false));
+      std::vector<int> bits(uL), ours(lf::trellis_encode_length(t, uL, lf::CodeType::kFeedForward));
       for (std::size_t k = 0; k < uL; ++k) bits[k] = data[f](static_cast<int>(k));
       lf::trellis_encode(ours, bits, t, lf::encoder_tail(t, lf::CodeType::kFeedForward));
       same_code = ours.size() == static_cast<std::size_t>(coded.size());

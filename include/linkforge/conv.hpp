@@ -36,7 +36,7 @@ struct EncoderTail {
 EncoderTail encoder_tail(const Trellis& trellis, CodeType type);
 
 // Number of code bits for L data bits: n*(L + m), or n*L for tail-biting blocks.
-std::size_t trellis_encode_length(const Trellis& trellis, std::size_t L, bool tail_biting);
+std::size_t trellis_encode_length(const Trellis& trellis, std::size_t L, CodeType type);
 
 // The code bits of a block of L data bits of a code of constraint length K with n code
 // bits per step and the given type. Throws ArgumentError (Fault::kShorterThanTail on

@@ -19,8 +19,9 @@ EncoderTail encoder_tail(const Trellis& trellis, CodeType type) {
   return tail;
 }
 
-std::size_t trellis_encode_length(const Trellis& trellis, std::size_t L, bool tail_biting) {
-  const std::size_t steps = tail_biting ? L : L + static_cast<std::size_t>(trellis.m);
+std::size_t trellis_encode_length(const Trellis& trellis, std::size_t L, CodeType type) {
+  const std::size_t steps =
+      type == CodeType::kTailBiting ? L : L + static_cast<std::size_t>(trellis.m);
   return steps * static_cast<std::size_t>(trellis.n);
 }
 
@@ -37,7 +38,7 @@ void trellis_encode(std::span<int> output, std::span<const int> data, const Trel
   if (tail_biting && L < m) {
     throw ArgumentError("tail-biting block shorter than the code memory");
   }
-  if (output.size() != trellis_encode_length(trellis, L, tail_biting)) {
+  if (output.size() != trellis_encode_length(trellis, L, tail.type)) {
     throw ArgumentError("output length does not match the block");
   }
 

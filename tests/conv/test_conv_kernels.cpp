@@ -21,7 +21,7 @@ namespace linkforge {
 namespace {
 
 std::vector<int> encode(const Trellis& t, CodeType type, const std::vector<int>& data) {
-  std::vector<int> out(trellis_encode_length(t, data.size(), type == CodeType::kTailBiting));
+  std::vector<int> out(trellis_encode_length(t, data.size(), type));
   trellis_encode(out, data, t, encoder_tail(t, type));
   return out;
 }
