@@ -66,7 +66,10 @@
 %!    "NrLdpcRateMatch",       {"out"}, {"codeword", "bg", "Z", "E", "rv", "Qm", "K_prime", "N_ref"};
 %!    "NrLdpcRateRecover",     {"llr_code"}, {"llr", "bg", "Z", "rv", "Qm", "K_prime", "N_ref"};
 %!    "NrLdpcSegment",         {"bg", "Z", "C", "K_prime", "K", "E", "tb_crc", "cb_crc"}, ...
-%!                             {"A", "R", "G", "Qm", "layers"}};
+%!                             {"A", "R", "G", "Qm", "layers"};
+%!    "CrcAttach",             {"word"}, {"data", "name"};
+%!    "CrcCheck",              {"data", "ok"}, {"word", "name"};
+%!    "QppPermutation",        {"alpha"}, {"K"}};
 %!endfunction
 
 ## The module folder and the modules that have a help text there.
@@ -247,7 +250,8 @@
 %!               "RelayFrequencyMetrics", "SymbolBitMetrics", "SoftDemap", "RelayLabelMetrics", "Capacity", ...
 %!               "InfoRateTable", "ParityCheckCoder", "SparseGraphSolve", "SparseGraphDecode", ...
 %!               "GraphStateSetup", ...
-%!               "GraphStateStep"};
+%!               "GraphStateStep", ...
+%!               "CrcAttach", "CrcCheck", "QppPermutation"};
 %! missing = setdiff (documented, names);
 %! assert (isempty (missing), "no help text in %s for: %s", folder, strjoin (missing, ", "));
 
