@@ -79,12 +79,15 @@ CALLS = {
                                rv=1, Qm=2, K_prime=18, N_ref=90),
     "nr_ldpc_rate_recover": dict(llr=SOFT, bg=2, Z=2, rv=3, Qm=4, K_prime=18, N_ref=0),
     "nr_ldpc_segment": dict(A=10008, R=0.2, G=12008, Qm=4, layers=1),
+    "crc_attach": dict(data=(SOFT > 0).astype(float), name="24A"),
+    "crc_check": dict(word=(SOFT > 0).astype(float), name="16"),
+    "qpp_permutation": dict(K=40),
 }
 STATEFUL = {"spread_permutation"}  # draws from a generator kept from call to call
 ARRAY_CALLS = {name: kw for name, kw in CALLS.items() if isinstance(next(iter(kw.values())), np.ndarray)}
 
 
-def call(name, **changes):
+def call(name, /, **changes):  # positional: functions may take a `name` keyword
     kwargs = dict(CALLS[name], **changes)
     return getattr(lf, name)(**kwargs)
 

@@ -12,7 +12,8 @@ Conventions shared by every function:
 * Array arguments take NumPy arrays (or anything numpy.asarray takes) of boolean,
   integer or floating dtype (complex where the argument is complex); float64 and
   complex128 arrays are read in place with any strides, other dtypes are converted.
-  Outputs are new float64 arrays, int64 for indices and counts.
+  Outputs are new float64 arrays, int64 for indices and counts, bool for pass/fail
+  flags (crc_check).
 * Errors are ValueError (bad values or shapes), TypeError (bad types or dtypes) and
   MemoryError (a call that would need more memory than the budget, which the
   environment variable LINKFORGE_MEMORY_BUDGET sets, e.g. "8G"). Ctrl-C stops a long
