@@ -40,6 +40,14 @@
 %! confirm_recursive_rmdir (false, "local");
 %! rmdir (out, "s");
 
+%!test
+%! out = tempname ();
+%! r = lte_turbo_example ("EbN0_dB", [0.5 1], "max_frames", 2, "K", 256, "iterations", 2,
+%!                        "output_dir", out);
+%! check_results (r, 2, fullfile (out, "lte_turbo"));
+%! confirm_recursive_rmdir (false, "local");
+%! rmdir (out, "s");
+
 ## A run is a function of its seed: points stop on frame and error counts, not on the
 ## clock, so the same call repeats every count and writes the same CSV file byte for
 ## byte, while another seed draws other frames. The budget makes the first point stop
