@@ -73,35 +73,6 @@ const Generator& generator(CrcName name) noexcept {
   return kGenerators[static_cast<std::size_t>(name)];
 }
 
-// The register of one block, fed a bit at a time and advanced a byte at a time.
-class Register {
- public:
-  explicit Register(const Generator& g) noexcept : g_(g) {}
-
-  void push(unsigned bit) noexcept {
-    byte_ = (byte_ << 1) | bit;
-    if (++pending_ == 8) {
-      reg_ = (reg_ << 8) ^ g_.table[(reg_ >> 24) ^ byte_];
-      byte_ = 0;
-      pending_ = 0;
-    }
-  }
-
-  // The parity bits of the bits pushed so far (the register then starts again).
-  std::uint32_t parity() noexcept {
-    for (unsigned i = pending_; i-- > 0;) reg_ = shift_in(reg_, g_.aligned, (byte_ >> i) & 1u);
-    const std::uint32_t p = reg_ >> (32 - g_.polynomial.length);
-    reg_ = byte_ = pending_ = 0;
-    return p;
-  }
-
- private:
-  const Generator& g_;
-  std::uint32_t reg_ = 0;
-  std::uint32_t byte_ = 0;
-  unsigned pending_ = 0;
-};
-
 // A value of a bit matrix as 0 or 1; refuses anything else.
 unsigned read_bit(double value, const char* argument) {
   if (value == 0.0) return 0;
@@ -111,6 +82,51 @@ unsigned read_bit(double value, const char* argument) {
   r.argument = argument;
   r.real = value;
   throw ArgumentError(r);
+}
+
+// The parity bits of the first A values of frame f of `in` (0 or 1, else refused as
+// `argument`), each bit also handed to out(k, bit) as it is read: eight values, checked
+// together, make a byte that advances the register by one table step; the bits of a
+// last partial byte go through one at a time.
+template <class Out>
+std::uint32_t frame_parity(const Generator& g, const FrameView<const double>& in, std::size_t f,
+                           std::size_t A, const char* argument, Out out) {
+  std::uint32_t reg = 0;
+  std::size_t k = 0;
+  for (; k + 8 <= A; k += 8) {
+    std::uint32_t byte = 0;
+    bool binary = true;
+    for (std::size_t i = 0; i < 8; ++i) {
+      const double v = in(f, k + i);
+      const bool one = v == 1.0;
+      binary &= one || v == 0.0;
+      byte = (byte << 1) | static_cast<std::uint32_t>(one);
+    }
+    if (!binary) {
+      for (std::size_t i = 0; i < 8; ++i) read_bit(in(f, k + i), argument);
+    }
+    for (std::size_t i = 0; i < 8; ++i) out(k + i, (byte >> (7 - i)) & 1u);
+    reg = (reg << 8) ^ g.table[(reg >> 24) ^ byte];
+  }
+  for (; k < A; ++k) {
+    const unsigned bit = read_bit(in(f, k), argument);
+    out(k, bit);
+    reg = shift_in(reg, g.aligned, bit);
+  }
+  return reg >> (32 - g.polynomial.length);
+}
+
+// The parity bits of one-byte bits, the same way.
+std::uint32_t byte_parity(const Generator& g, std::span<const std::uint8_t> bits) noexcept {
+  std::uint32_t reg = 0;
+  std::size_t k = 0;
+  for (; k + 8 <= bits.size(); k += 8) {
+    std::uint32_t byte = 0;
+    for (std::size_t i = 0; i < 8; ++i) byte = (byte << 1) | (bits[k + i] != 0 ? 1u : 0u);
+    reg = (reg << 8) ^ g.table[(reg >> 24) ^ byte];
+  }
+  for (; k < bits.size(); ++k) reg = shift_in(reg, g.aligned, bits[k] != 0 ? 1u : 0u);
+  return reg >> (32 - g.polynomial.length);
 }
 
 }  // namespace
@@ -136,9 +152,7 @@ std::string crc_name_list() {
 }
 
 std::uint32_t crc_parity(CrcName name, std::span<const std::uint8_t> bits) noexcept {
-  Register reg(generator(name));
-  for (const std::uint8_t bit : bits) reg.push(bit != 0 ? 1u : 0u);
-  return reg.parity();
+  return byte_parity(generator(name), bits);
 }
 
 void crc_attach(CrcName name, FrameView<const double> data, FrameView<double> word) {
@@ -149,14 +163,9 @@ void crc_attach(CrcName name, FrameView<const double> data, FrameView<double> wo
     throw ArgumentError("crc_attach: word must hold the frames of data, each with " +
                         std::to_string(L) + " more bits");
   }
-  Register reg(g);
   for (std::size_t f = 0; f < data.frames; ++f) {
-    for (std::size_t k = 0; k < A; ++k) {
-      const unsigned bit = read_bit(data(f, k), "data");
-      word(f, k) = bit;
-      reg.push(bit);
-    }
-    const std::uint32_t p = reg.parity();
+    const std::uint32_t p =
+        frame_parity(g, data, f, A, "data", [&](std::size_t k, unsigned bit) { word(f, k) = bit; });
     for (std::size_t i = 0; i < L; ++i) word(f, A + i) = (p >> (L - 1 - i)) & 1u;
   }
 }
@@ -174,14 +183,11 @@ void crc_check(CrcName name, FrameView<const double> word, FrameView<double> dat
       (!data.empty() && (data.frames != word.frames || data.length != A))) {
     throw ArgumentError("crc_check: data and ok must hold the frames of word");
   }
-  Register reg(g);
   for (std::size_t f = 0; f < word.frames; ++f) {
-    for (std::size_t k = 0; k < A; ++k) {
-      const unsigned bit = read_bit(word(f, k), "word");
-      if (!data.empty()) data(f, k) = bit;
-      reg.push(bit);
-    }
-    const std::uint32_t p = reg.parity();
+    const std::uint32_t p =
+        data.empty() ? frame_parity(g, word, f, A, "word", [](std::size_t, unsigned) {})
+                     : frame_parity(g, word, f, A, "word",
+                                    [&](std::size_t k, unsigned bit) { data(f, k) = bit; });
     std::uint32_t received = 0;
     for (std::size_t i = 0; i < L; ++i) received = (received << 1) | read_bit(word(f, A + i), "word");
     ok[f] = received == p ? 1 : 0;
