@@ -116,6 +116,7 @@ namespace {
 // functions take them. Other faults keep the kernel's description under these names.
 std::string python_message(const ArgumentError& error) {
   Refusal r = error.refusal();
+  if (r.fault == Fault::kOther) return error.what();  // the text is the whole refusal
   const auto name = [](const char* kernel_name) -> const char* {
     const std::string_view n = kernel_name;
     return n == "h_rows"   ? "H_rows"
