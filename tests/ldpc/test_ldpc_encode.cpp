@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "golden.hpp"
 #include "ldpc/ldpc_codes.hpp"
 #include "linkforge/ldpc.hpp"
 
@@ -22,11 +23,12 @@ std::vector<double> run(const std::vector<double>& data, const std::vector<doubl
 }
 
 TEST(Encode, WorkedStaircaseExample) {
-  // H_rows = [1 2; 2 0]: p0 = d0 ^ d1, p1 = d1 ^ p0.
-  const std::vector<double> h = {1, 2, 2, 0};  // column-major
-  EXPECT_EQ(run({1, 0}, h, 2), (std::vector<double>{1, 0, 1, 1}));
-  EXPECT_EQ(run({0, 1}, h, 2), (std::vector<double>{0, 1, 1, 0}));
-  EXPECT_EQ(run({1, 1}, h, 2), (std::vector<double>{1, 1, 0, 1}));
+  const golden::Set w("ldpc_staircase");
+  std::vector<double> h;  // column-major
+  for (std::size_t c = 0; c < 2; ++c)
+    for (std::size_t r = 0; r < w.cases("h_rows"); ++r) h.push_back(w.row("h_rows", r).at(c));
+  for (std::size_t i = 0; i < w.cases("data"); ++i)
+    EXPECT_EQ(run(w.row("data", i), h, 2), w.row("codeword", i)) << "case " << i;
 }
 
 TEST(Encode, ListedParityPositionsReadTheBitsComputedSoFar) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "golden.hpp"
 #include "ldpc/ldpc_codes.hpp"
 #include "linkforge/ldpc_graph_state.hpp"
 
@@ -55,10 +56,11 @@ TEST(GraphStateSetup, ChannelValuesAndStartingMessages) {
   EXPECT_EQ(s.vn[1].channel, -3.5f);
   EXPECT_EQ(s.vn[1].q_magnitude, (std::vector<float>{phi0(3.5f)}));
   EXPECT_EQ(s.vn[1].q_sign, (std::vector<std::int32_t>{1}));
-  EXPECT_EQ(s.vn[2].q_magnitude[0], 0.00016881f);
-  EXPECT_EQ(s.vn[3].q_magnitude[0], 0.0f);
-  EXPECT_NEAR(s.vn[4].q_magnitude[0], 0.013476, 1e-6);
-  EXPECT_EQ(s.vn[5].q_magnitude[0], 0.0092168f);
+  const auto q = golden::Set("ldpc_staircase").row<float>("q");  // bits 0, 2, 3, 5, 4
+  EXPECT_EQ(s.vn[2].q_magnitude[0], q[1]);
+  EXPECT_EQ(s.vn[3].q_magnitude[0], q[2]);
+  EXPECT_EQ(s.vn[5].q_magnitude[0], q[3]);
+  EXPECT_NEAR(s.vn[4].q_magnitude[0], q[4], 1e-6);
   EXPECT_EQ(s.cn[1].bits, (std::vector<std::int32_t>{2, 3, 4}));
   EXPECT_EQ(s.vn[4].checks, (std::vector<std::int32_t>{1, 2}));
   EXPECT_EQ(s.cn[2].r, std::vector<float>(3, 0.0f));  // r messages untouched
