@@ -18,8 +18,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
+#include "linkforge/crc.hpp"
 #include "linkforge/frames.hpp"
 #include "linkforge/interrupt.hpp"
 #include "linkforge/max_star.hpp"
@@ -34,13 +36,17 @@ enum class EarlyStop {
   kNever,
   kUnchangedDecisions,  // after an iteration whose hard decisions (app > 0) equal the
                         // previous iteration's
+  kCrc,                 // after an iteration whose hard decisions pass the CRC `crc`: the
+                        // last L of the frame's decided bits are the parity bits of the
+                        // others (L the CRC's length)
 };
 
 struct TurboDecodeParams {
   int iterations = 8;
   MaxStar max_star = MaxStar::kExact;
   EarlyStop early_stop = EarlyStop::kNever;
-  int threads = 0;  // 0: every hardware thread
+  std::optional<CrcName> crc;  // the CRC of kCrc (given exactly when early_stop is kCrc)
+  int threads = 0;             // 0: every hardware thread
 };
 
 // Channel values of the frames, F x L (ys, yp1, yp2: systematic and parity streams, 0
@@ -62,8 +68,9 @@ struct TurboResults {
 
 // Decodes every frame. The trellis must be recursive with n = 2 (make_trellis(g, K,
 // true) of a 2 x K generator); alpha holds L indices in 0..L-1 (repeats allowed). Throws
-// std::invalid_argument on shapes that disagree, Interrupted when `interrupt` asks to
-// stop (polled every few milliseconds).
+// ArgumentError on shapes that disagree, on a crc given without kCrc or kCrc without
+// one, and on frames shorter than the CRC's parity bits; Interrupted when `interrupt`
+// asks to stop (polled every few milliseconds).
 void turbo_decode(const TurboChannel& channel, const Trellis& trellis,
                   std::span<const int> alpha, const TurboDecodeParams& params,
                   const TurboResults& results, const Interrupt& interrupt = {});

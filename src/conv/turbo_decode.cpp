@@ -12,6 +12,7 @@
 //   soft            L             the decoder's a-priori input, single precision
 //   u               L             a decoder's a-posteriori output
 //   app, final      L             this iteration's and each lane's last result
+//   bits            L             one lane's hard decisions, bytes, for the CRC stop
 //   checkpoints     every 32nd row of the backward metrics (S each), and the last
 //   stretch         33 rows of backward metrics recomputed for the forward pass
 #include <algorithm>
@@ -20,11 +21,13 @@
 #include <memory>
 #include <mutex>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "hwy/aligned_allocator.h"
 #include "linkforge/checked.hpp"
 #include "linkforge/conv.hpp"
+#include "linkforge/crc.hpp"
 #include "linkforge/error.hpp"
 #include "linkforge/parallel.hpp"
 #include "linkforge/turbo.hpp"
@@ -79,6 +82,7 @@ struct Workspace {
   Buffer<float> input1, input2, soft, u, app, final_app, prev_app, checkpoints, stretch, alpha,
       next_alpha;
   Buffer<double> ys, apriori, extrinsic;
+  Buffer<std::uint8_t> bits;
 };
 
 inline std::unique_ptr<Workspace> make_workspace(const Shape& shape) {
@@ -108,9 +112,11 @@ inline std::unique_ptr<Workspace> make_workspace(const Shape& shape) {
   w->ys = doubles(L * W);
   w->apriori = doubles(L * W);
   w->extrinsic = doubles(std::max(L, 2 * shape.m) * W);  // also scratch for the inputs
-  if (!w->input1 || !w->input2 || !w->soft || !w->u || !w->app || !w->final_app ||
-      !w->prev_app || !w->checkpoints || !w->stretch || !w->alpha || !w->next_alpha || !w->ys ||
-      !w->apriori || !w->extrinsic) {
+  w->bits = hwy::AllocateAligned<std::uint8_t>(L);
+  w->bytes += L;
+  if (!w->input1 || !w->input2 || !w->soft || !w->u || !w->app || !w->final_app || !w->prev_app ||
+      !w->checkpoints || !w->stretch || !w->alpha || !w->next_alpha || !w->ys || !w->apriori ||
+      !w->extrinsic || !w->bits) {
     throw std::bad_alloc();
   }
   return w;
@@ -220,6 +226,16 @@ struct FixedCode {
 // The constituent code of the cellular turbo codes (feedback 13, parity 15 in octal).
 using CellularCode = FixedCode<013, 015, 4>;
 
+// Whether a frame's hard decisions (each 0 or 1) pass the CRC: their last L bits are the
+// parity bits of the others.
+inline bool passes_crc(CrcName name, std::span<const std::uint8_t> bits) {
+  const auto parity = static_cast<std::size_t>(crc_polynomial(name).length);
+  const std::size_t data = bits.size() - parity;
+  std::uint32_t received = 0;
+  for (std::size_t k = data; k < bits.size(); ++k) received = (received << 1) | bits[k];
+  return crc_parity(name, bits.first(data)) == received;
+}
+
 // One frame through trellis_posterior itself. A group of the exact operator costs about
 // as much as as many frames as it has lanes (a lane's correction is computed wherever
 // any lane needs it), so a group of a few frames runs them one by one instead.
@@ -230,6 +246,7 @@ inline void decode_frame(const Job& job, std::size_t f, const Interrupt& interru
   const std::size_t L = job.L, m = job.m;
   std::vector<double> ys(L), apriori(L, 0.0), extrinsic(L);
   std::vector<float> input1, input2, soft(L), u(L), app(L, 0.0f), previous(L, 0.0f);
+  std::vector<std::uint8_t> bits(params.early_stop == EarlyStop::kCrc ? L : 0);
   for (std::size_t k = 0; k < L; ++k) {
     ys[k] = ch.ys(f, k);
     input1.push_back(static_cast<float>(ys[k]));
@@ -270,7 +287,12 @@ inline void decode_frame(const Job& job, std::size_t f, const Interrupt& interru
     bool repeated = it > 0;
     for (std::size_t k = 0; k < L && repeated; ++k) repeated = (app[k] > 0) == (previous[k] > 0);
     previous = app;
-    if (params.early_stop == EarlyStop::kUnchangedDecisions && repeated) {
+    bool stop = params.early_stop == EarlyStop::kUnchangedDecisions && repeated;
+    if (params.early_stop == EarlyStop::kCrc) {
+      for (std::size_t k = 0; k < L; ++k) bits[k] = app[k] > 0 ? 1 : 0;
+      stop = passes_crc(*params.crc, bits);
+    }
+    if (stop) {
       ++it;
       break;
     }
@@ -765,7 +787,7 @@ void decode_group(const Job& job, std::size_t group, Workspace& w, const Interru
     }
 
     // Lanes still running take this iteration's result; an early stop ends a lane once
-    // its decisions repeat.
+    // its decisions repeat or pass the CRC.
     auto changed = hn::Zero(df) < hn::Zero(df);  // no lane has changed yet
     for (std::size_t k = 0; k < L; ++k) {
       const auto app = hn::Load(df, w.app.get() + k * W);
@@ -785,8 +807,20 @@ void decode_group(const Job& job, std::size_t group, Workspace& w, const Interru
     if (!results.app_all.empty()) {
       write_page(job, first, w.final_app.get(), results.app_all.page(static_cast<std::size_t>(it)));
     }
-    if (params.early_stop == EarlyStop::kUnchangedDecisions && it > 0) {
+    if (params.early_stop == EarlyStop::kCrc) {
+      // A lane whose decisions pass the CRC stops.
+      alignas(64) std::int32_t failed[HWY_MAX_BYTES / sizeof(float)] = {};
+      const std::span<std::uint8_t> bits(w.bits.get(), L);
+      for (std::size_t j = 0; j < W; ++j) {
+        if (running[j] == 0) continue;
+        for (std::size_t k = 0; k < L; ++k) bits[k] = w.app[k * W + j] > 0 ? 1 : 0;
+        failed[j] = passes_crc(*params.crc, bits) ? 0 : -1;
+      }
+      active = hn::And(active, hn::RebindMask(df, hn::Ne(hn::Load(di, failed), hn::Zero(di))));
+    } else if (params.early_stop == EarlyStop::kUnchangedDecisions && it > 0) {
       active = hn::And(active, changed);  // a lane whose decisions repeat stops
+    }
+    if (params.early_stop != EarlyStop::kNever) {
       if (hn::AllFalse(df, active)) {
         for (int rest = it + 1; rest < params.iterations && !results.app_all.empty(); ++rest) {
           write_page(job, first, w.final_app.get(), results.app_all.page(static_cast<std::size_t>(rest)));
@@ -895,6 +929,23 @@ void turbo_decode(const TurboChannel& channel, const Trellis& trellis, std::span
     named[static_cast<std::size_t>(a)] = 1;
   }
   if (params.iterations < 1) throw ArgumentError("turbo_decode: iterations must be >= 1");
+  if (params.early_stop != EarlyStop::kNever &&
+      params.early_stop != EarlyStop::kUnchangedDecisions && params.early_stop != EarlyStop::kCrc) {
+    throw ArgumentError("turbo_decode: early_stop is not an EarlyStop");
+  }
+  if (params.crc && static_cast<int>(*params.crc) >= kCrcNameCount) {
+    throw ArgumentError("turbo_decode: crc is not a CrcName");
+  }
+  if (params.crc.has_value() != (params.early_stop == EarlyStop::kCrc)) {
+    throw ArgumentError(params.crc ? "turbo_decode: a crc is given, but early_stop is not kCrc"
+                                   : "turbo_decode: early_stop kCrc needs the crc to check");
+  }
+  if (params.crc && L < static_cast<std::size_t>(crc_polynomial(*params.crc).length)) {
+    throw ArgumentError("turbo_decode: frames of " + std::to_string(L) +
+                        " bits are shorter than the " +
+                        std::to_string(crc_polynomial(*params.crc).length) +
+                        " parity bits of CRC '" + crc_polynomial(*params.crc).label + "'");
+  }
   if (!is_max_star_type(static_cast<int>(params.max_star))) {
     throw_bad_max_star_type(static_cast<int>(params.max_star));
   }
@@ -957,7 +1008,7 @@ std::uint64_t turbo_decode_bytes(std::size_t L, int K, int threads, std::uint64_
   std::uint64_t floats = add_sat(mul_sat(4, steps), mul_sat(5, L));
   floats = add_sat(floats, add_sat(mul_sat(add_sat(steps, 1), S), mul_sat(2, S)));
   std::uint64_t per_thread = add_sat(mul_sat(floats, 4), mul_sat(mul_sat(3, L), 8));
-  per_thread = mul_sat(per_thread, W);
+  per_thread = add_sat(mul_sat(per_thread, W), L);  // and one lane's decisions, bytes
   const std::uint64_t tables = add_sat(mul_sat(6 * sizeof(int), S), mul_sat(sizeof(int), L));
   const std::size_t workers = workers_for_frames(frames, static_cast<std::size_t>(W), threads);
   return add_sat(mul_sat(per_thread, static_cast<std::uint64_t>(workers)), tables);

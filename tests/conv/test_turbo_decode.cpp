@@ -15,6 +15,8 @@
 #include "hwy/targets.h"
 #include "hwy_targets.hpp"
 #include "linkforge/conv.hpp"
+#include "linkforge/crc.hpp"
+#include "linkforge/error.hpp"
 #include "linkforge/turbo.hpp"
 
 namespace linkforge {
@@ -285,6 +287,117 @@ TEST(TurboDecode, StopsEachFrameWhenItsDecisionsRepeat) {
   }
 }
 
+// Turbo-encoded blocks that end in their CRC-24A parity bits, each frame with noise of
+// its own strength. With the CRC stop a frame ends at the first iteration whose decisions
+// pass crc_check in the run without a stop, keeping that iteration's values; the counts
+// and values agree on every target and thread count, and with the frame decoded alone
+// (one frame of the exact operator goes through trellis_posterior itself).
+TEST(TurboDecode, StopsEachFrameAtTheFirstIterationWhoseDecisionsPassTheCrc) {
+  std::mt19937 rng(5);
+  const Trellis t = make_trellis(std::vector<int>{13, 15}, 4, true);
+  const CrcName name = CrcName::k24A;
+  const std::size_t F = 21, L = 120, m = 3, P = 24;
+  const int iterations = 8;
+  std::vector<int> alpha(L);
+  std::iota(alpha.begin(), alpha.end(), 0);
+  std::shuffle(alpha.begin(), alpha.end(), rng);
+  Channel c = random_channel(F, L, m, rng);
+  std::bernoulli_distribution bit(0.5);
+  std::normal_distribution<double> noise(0.0, 1.0);
+  const EncoderTail tail = encoder_tail(t, CodeType::kRecursive);
+  for (std::size_t f = 0; f < F; ++f) {
+    std::vector<std::uint8_t> block(L);
+    for (std::size_t k = 0; k < L - P; ++k) block[k] = bit(rng) ? 1 : 0;
+    const std::uint32_t parity = crc_parity(name, std::span(block).first(L - P));
+    for (std::size_t i = 0; i < P; ++i) block[L - P + i] = (parity >> (P - 1 - i)) & 1;
+    std::vector<int> data(block.begin(), block.end()), permuted(L);
+    for (std::size_t k = 0; k < L; ++k) permuted[k] = data[static_cast<std::size_t>(alpha[k])];
+    std::vector<int> c1(trellis_encode_length(t, L, CodeType::kRecursive)), c2(c1.size());
+    trellis_encode(c1, data, t, tail);
+    trellis_encode(c2, permuted, t, tail);
+    const double sigma = 0.8 + 0.03 * static_cast<double>(f);
+    const auto llr = [&](int b) {
+      return 2 * ((2.0 * b - 1) + sigma * noise(rng)) / (sigma * sigma);
+    };
+    for (std::size_t k = 0; k < L; ++k) {
+      c.ys[f * L + k] = llr(c1[2 * k]);
+      c.yp1[f * L + k] = llr(c1[2 * k + 1]);
+      c.yp2[f * L + k] = llr(c2[2 * k + 1]);
+    }
+    for (std::size_t i = 0; i < 2 * m; ++i) {
+      c.ytail[f * 4 * m + i] = llr(c1[2 * L + i]);
+      c.ytail[f * 4 * m + 2 * m + i] = llr(c2[2 * L + i]);
+    }
+  }
+  const auto decode = [&](const Channel& ch, EarlyStop stop, MaxStar type, int threads,
+                          std::vector<double>& app, std::vector<double>& all,
+                          std::vector<int>& runs) {
+    TurboDecodeParams params;
+    params.iterations = iterations;
+    params.max_star = type;
+    params.early_stop = stop;
+    if (stop == EarlyStop::kCrc) params.crc = name;
+    params.threads = threads;
+    app.assign(ch.F * L, -1.0);
+    all.assign(iterations * ch.F * L, -1.0);
+    runs.assign(ch.F, -1);
+    TurboResults results;
+    results.app = FrameView<double>::row_major(app.data(), ch.F, L);
+    results.app_all = {FrameView<double>::row_major(all.data(), ch.F, L), iterations,
+                       static_cast<std::ptrdiff_t>(ch.F * L)};
+    results.iterations_run = runs;
+    turbo_decode(ch.view(), t, alpha, params, results);
+  };
+  for (const MaxStar type : {MaxStar::kExact, MaxStar::kMaxLog}) {
+    std::vector<double> app, all, stopped_app, stopped_all;
+    std::vector<int> runs, stopped_runs;
+    decode(c, EarlyStop::kNever, type, 0, app, all, runs);
+    std::vector<int> stop(F, iterations);
+    for (int it = iterations - 1; it >= 0; --it) {
+      std::vector<double> decisions(F * L);
+      for (std::size_t i = 0; i < F * L; ++i) decisions[i] = all[it * F * L + i] > 0 ? 1 : 0;
+      std::vector<std::uint8_t> ok(F);
+      crc_check(name, FrameView<const double>::row_major(decisions.data(), F, L), {}, ok);
+      for (std::size_t f = 0; f < F; ++f) stop[f] = ok[f] != 0 ? it + 1 : stop[f];
+    }
+    // The noise spreads the frames over early, late and no stops.
+    EXPECT_GT(std::count(stop.begin(), stop.end(), 1), 0);
+    EXPECT_GT(std::count_if(stop.begin(), stop.end(), [](int s) { return s > 1; }), 0);
+    EXPECT_GT(std::count(stop.begin(), stop.end(), iterations), 0);
+    const auto expect_stops = [&](std::size_t first, std::size_t count, const std::string& where) {
+      for (std::size_t g = 0; g < count; ++g) {
+        const std::size_t f = first + g;
+        ASSERT_EQ(stopped_runs[g], stop[f]) << where << ", frame " << f;
+        for (std::size_t k = 0; k < L; ++k) {
+          const std::size_t last = (static_cast<std::size_t>(stop[f]) - 1) * F * L + f * L + k;
+          ASSERT_TRUE(same_bits(stopped_app[g * L + k], all[last])) << where << ", frame " << f;
+          for (int it = 0; it < iterations; ++it) {
+            const auto page = static_cast<std::size_t>(std::min(it, stop[f] - 1));
+            ASSERT_TRUE(
+                same_bits(stopped_all[(it * count + g) * L + k], all[(page * F + f) * L + k]))
+                << where << ", frame " << f << ", iteration " << it;
+          }
+        }
+      }
+    };
+    for_each_target([&](const std::string& target, bool) {
+      for (const int threads : {1, 2}) {
+        decode(c, EarlyStop::kCrc, type, threads, stopped_app, stopped_all, stopped_runs);
+        expect_stops(0, F, target + ", threads " + std::to_string(threads));
+      }
+    });
+    for (std::size_t f = 0; f < F; ++f) {
+      Channel one{1, L, m, {}, {}, {}, {}};
+      one.ys.assign(c.ys.begin() + f * L, c.ys.begin() + (f + 1) * L);
+      one.yp1.assign(c.yp1.begin() + f * L, c.yp1.begin() + (f + 1) * L);
+      one.yp2.assign(c.yp2.begin() + f * L, c.yp2.begin() + (f + 1) * L);
+      one.ytail.assign(c.ytail.begin() + f * 4 * m, c.ytail.begin() + (f + 1) * 4 * m);
+      decode(one, EarlyStop::kCrc, type, 1, stopped_app, stopped_all, stopped_runs);
+      expect_stops(f, 1, "alone");
+    }
+  }
+}
+
 TEST(TurboDecode, RefusesShapesThatDisagreeAndStopsWhenInterrupted) {
   const Trellis t = make_trellis(std::vector<int>{13, 15}, 4, true);
   std::mt19937 rng(3);
@@ -302,6 +415,22 @@ TEST(TurboDecode, RefusesShapesThatDisagreeAndStopsWhenInterrupted) {
                std::invalid_argument);
   const Trellis rate_third = make_trellis(std::vector<int>{13, 15, 17}, 4, true);
   EXPECT_THROW(turbo_decode(c.view(), rate_third, alpha, params, results), std::invalid_argument);
+  // The CRC stop needs its CRC, and only it takes one; a frame must hold the parity bits.
+  params.early_stop = EarlyStop::kCrc;
+  EXPECT_THROW(turbo_decode(c.view(), t, alpha, params, results), ArgumentError);
+  params.crc = static_cast<CrcName>(kCrcNameCount);
+  EXPECT_THROW(turbo_decode(c.view(), t, alpha, params, results), ArgumentError);
+  params.crc = CrcName::k24B;
+  const Channel short_frames = random_channel(2, 23, 3, rng);
+  std::vector<double> short_app(2 * 23);
+  TurboResults short_results;
+  short_results.app = FrameView<double>::row_major(short_app.data(), 2, 23);
+  EXPECT_THROW(
+      turbo_decode(short_frames.view(), t, std::span(alpha).first(23), params, short_results),
+      ArgumentError);
+  params.early_stop = EarlyStop::kUnchangedDecisions;
+  EXPECT_THROW(turbo_decode(c.view(), t, alpha, params, results), ArgumentError);
+  params.crc.reset();
   params.iterations = 0;
   EXPECT_THROW(turbo_decode(c.view(), t, alpha, params, results), std::invalid_argument);
   params.iterations = 100;
