@@ -6,11 +6,13 @@
 // extrinsic values through the permutation alpha. Every row's result is, bit for bit,
 // the one the per-call path (TrellisPosterior, Interleave and Deinterleave, with the
 // extrinsic values formed in double precision) gives for that frame.
+#include <string>
 #include <utility>
 
 #include "gateway.hpp"
 #include "generator_arg.hpp"
 #include "linkforge/checked.hpp"
+#include "linkforge/crc.hpp"
 #include "linkforge/turbo.hpp"
 
 namespace {
@@ -21,6 +23,31 @@ using namespace linkforge::mex;
 constexpr const char* kUsage =
     "Usage: [app, app_all, iterations_run] = TurboDecode(ys, yp1, yp2, ytail, g, alpha, "
     "iterations, decoder_type, threads, early_stop)";
+
+// early_stop: 0 (never), 1 (once the decisions repeat) or the name of the CRC the
+// decisions must pass, as text ('24A', '24B', ...).
+void read_early_stop(const mxArray* array, std::size_t L, TurboDecodeParams& params) {
+  if (mxIsChar(array)) {
+    char* text = mxArrayToString(array);
+    const std::string label = text != nullptr ? text : "";
+    mxFree(text);
+    const auto name = crc_name(label);
+    if (!name) {
+      fail("early_stop '" + label + "' is not a CRC: use 0, 1 or one of " + crc_name_list());
+    }
+    const auto parity = static_cast<std::size_t>(crc_polynomial(*name).length);
+    if (L < parity) {
+      fail("early_stop '" + label + "' needs frames of at least its " + std::to_string(parity) +
+           " parity bits, not L = " + std::to_string(L));
+    }
+    params.early_stop = EarlyStop::kCrc;
+    params.crc = name;
+    return;
+  }
+  const int stop = scalar_int(array, "early_stop");
+  if (stop != 0 && stop != 1) fail("early_stop must be 0 or 1");
+  params.early_stop = stop != 0 ? EarlyStop::kUnchangedDecisions : EarlyStop::kNever;
+}
 
 void turbo_decode_gateway(Call& call) {
   if (call.nargin() < 8 || call.nargin() > 10 || call.nargout() > 3) fail(kUsage);
@@ -53,11 +80,7 @@ void turbo_decode_gateway(Call& call) {
     params.threads = scalar_int(call.arg(8), "threads");
     if (params.threads < 0 || params.threads > 1024) fail("threads must be 0 (all) to 1024");
   }
-  if (call.nargin() >= 10) {
-    const int stop = scalar_int(call.arg(9), "early_stop");
-    if (stop != 0 && stop != 1) fail("early_stop must be 0 or 1");
-    params.early_stop = stop != 0 ? EarlyStop::kUnchangedDecisions : EarlyStop::kNever;
-  }
+  if (call.nargin() >= 10) read_early_stop(call.arg(9), L, params);
   const std::pair<const Matrix*, const char*> channel[] = {
       {&ys, "ys"}, {&yp1, "yp1"}, {&yp2, "yp2"}, {&ytail, "ytail"}};
   for (const auto& [values, name] : channel) refuse_bad_soft_values(values->real(), name);

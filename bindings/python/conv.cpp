@@ -168,10 +168,29 @@ py::array_t<double> viterbi_decode(py::handle input_c, py::handle g_encoder, lon
   return out.array;
 }
 
+// early_stop: False (never), True (once the decisions repeat) or the name of the CRC the
+// decisions must pass ("24A", "24B", ...).
+void read_early_stop(py::handle value, std::size_t L, TurboDecodeParams& params) {
+  if (py::isinstance<py::str>(value)) {
+    const std::string label = value.cast<std::string>();
+    const auto name = crc_name(label);
+    if (!name) fail("early_stop '" + label + "' is not a CRC: use one of " + crc_name_list());
+    const auto parity = static_cast<std::size_t>(crc_polynomial(*name).length);
+    if (L < parity) {
+      fail("early_stop '" + label + "' needs frames of at least its " + std::to_string(parity) +
+           " parity bits, not L = " + std::to_string(L));
+    }
+    params.early_stop = EarlyStop::kCrc;
+    params.crc = name;
+    return;
+  }
+  params.early_stop = value.cast<bool>() ? EarlyStop::kUnchangedDecisions : EarlyStop::kNever;
+}
+
 py::tuple turbo_decode(py::handle ys_arg, py::handle yp1_arg, py::handle yp2_arg,
                        py::handle ytail_arg, py::handle g, py::handle alpha_arg,
                        long long iterations, long long decoder_type, long long threads,
-                       bool early_stop) {
+                       py::handle early_stop) {
   const Frames ys = frames(ys_arg, "ys");
   const Frames yp1 = frames(yp1_arg, "yp1");
   const Frames yp2 = frames(yp2_arg, "yp2");
@@ -190,7 +209,7 @@ py::tuple turbo_decode(py::handle ys_arg, py::handle yp1_arg, py::handle yp2_arg
   params.iterations = checked_range(iterations, 1, INT_MAX, "iterations", "at least 1");
   params.max_star = static_cast<MaxStar>(read_max_star(decoder_type, "decoder_type"));
   params.threads = read_threads(threads);
-  params.early_stop = early_stop ? EarlyStop::kUnchangedDecisions : EarlyStop::kNever;
+  read_early_stop(early_stop, L, params);
   const std::vector<int> alpha = read_positions(alpha_values.re, "alpha");
   const std::size_t F = ys.frames();
   const auto pages = static_cast<std::size_t>(params.iterations);
@@ -286,9 +305,10 @@ threads    threads to use, 0 (default) for every core; results do not depend on 
 
 Returns (..., L) data bits 0.0 or 1.0.)");
 
-  m.def("turbo_decode", &turbo_decode, "ys"_a, "yp1"_a, "yp2"_a, "ytail"_a, "g"_a, "alpha"_a,
-        "iterations"_a, "decoder_type"_a, "threads"_a = 0, "early_stop"_a = false,
-        R"(turbo_decode(ys, yp1, yp2, ytail, g, alpha, iterations, decoder_type, threads=0, early_stop=False) -> (app, app_all, iterations_run)
+  m.def(
+      "turbo_decode", &turbo_decode, "ys"_a, "yp1"_a, "yp2"_a, "ytail"_a, "g"_a, "alpha"_a,
+      "iterations"_a, "decoder_type"_a, "threads"_a = 0, "early_stop"_a = py::bool_(false),
+      R"(turbo_decode(ys, yp1, yp2, ytail, g, alpha, iterations, decoder_type, threads=0, early_stop=False) -> (app, app_all, iterations_run)
 
 Iterative decoding of a rate-1/3 turbo code (two recursive systematic codes g, the
 second fed with the data permuted by alpha), many frames at once. LLRs are
@@ -303,8 +323,12 @@ alpha         (L,) 0-based permutation: interleaved[k] = data[alpha[k]].
 iterations    at least 1.
 decoder_type  max-star operator 0..4 (1 max-log, 4 exact log-MAP).
 threads       threads to use, 0 (default) for every core.
-early_stop    stop a frame after an iteration whose hard decisions equal the
-              previous iteration's.
+early_stop    True: stop a frame after an iteration whose hard decisions equal the
+              previous iteration's; the name of a CRC ("24A", "24B", "24C", "16",
+              "11", "8" or "6"): stop a frame after an iteration whose hard
+              decisions pass it, their last L bits the parity bits of the others
+              (LTE: "24B" for a code block of a segmented transport block, "24A"
+              for a transport block sent whole); False (default): never.
 
 Returns app (..., L) after each frame's last iteration, app_all (..., iterations, L)
 after every iteration (a frame that stopped early repeats its last values), and

@@ -169,6 +169,28 @@
 %! assert (runs(1), 2);
 %! assert (app(1, :) > 0, data == 1);
 %! assert (runs(2) > 2);
+%! ## CRC stop: each row of blocks that end in their CRC-24A stops at the first iteration
+%! ## whose decisions pass CrcCheck in the run without a stop, with that iteration's values.
+%! F = 8;
+%! block = CrcAttach (double (rand (F, L - 24) > 0.5), "24A");
+%! x = {zeros(F, L), zeros(F, L), zeros(F, L), zeros(F, 12)};
+%! for f = 1:F
+%!   [x{1}(f, :), x{2}(f, :), x{3}(f, :), x{4}(f, :)] = lf_turbo_encode (block(f, :), g, alpha);
+%! endfor
+%! sigma = linspace (0.7, 1.4, F)';
+%! rx = cellfun (@(b) 2 * (2 * b - 1 + sigma .* randn (size (b))) ./ sigma .^ 2, x, "uniformoutput", false);
+%! [~, all] = TurboDecode (rx{:}, g, alpha, 8, 4);
+%! [app, all_crc, runs] = TurboDecode (rx{:}, g, alpha, 8, 4, 0, "24A");
+%! for f = 1:F
+%!   [~, ok] = CrcCheck (double (squeeze (all(f, :, :))' > 0), "24A");
+%!   stop = min ([find(ok, 1), 8]);
+%!   assert (runs(f), stop);
+%!   assert (app(f, :), all(f, :, stop));
+%!   assert (squeeze (all_crc(f, :, :)), squeeze (all(f, :, [1:stop, stop * ones(1, 8 - stop)])));
+%! endfor
+%! assert (numel (unique (runs)) > 2);
+%! expect_error (@() TurboDecode (ys, yp1, yp2, ytail, g, alpha, its, 1, 0, "24X"), "early_stop '24X' is not a CRC: use 0, 1 or one of '24A', '24B', '24C', '16', '11', '8', '6'");
+%! expect_error (@() TurboDecode (ys(:, 1:20), yp1(:, 1:20), yp2(:, 1:20), ytail, g, 0:19, its, 1, 0, "24B"), "early_stop '24B' needs frames of at least its 24 parity bits, not L = 20");
 %! usage = "Usage: [app, app_all, iterations_run] = TurboDecode(ys, yp1, yp2, ytail, g, alpha, iterations, decoder_type, threads, early_stop)";
 %! expect_error (@() TurboDecode (ys, yp1, yp2, ytail, g, alpha, its), usage);
 %! expect_error (@() TurboDecode (ys, yp1(:, 2:end), yp2, ytail, g, alpha, its, 1), "ys, yp1 and yp2 must have the same size, one frame per row");

@@ -114,6 +114,27 @@ class TestBatches:
             np.testing.assert_array_equal(app[f], one)
             assert runs[f] == run
 
+    def test_turbo_crc_stop_keeps_the_first_iteration_that_passes(self):
+        blocks = lf.crc_attach((np.random.default_rng(6).random((6, 40 - 24)) > 0.5).astype(float), "24B")
+        frames = [turbo_frames(b) for b in blocks]
+        alpha = frames[0][4]
+        stack = [np.stack([fr[i] for fr in frames]) for i in range(4)]
+        for i in range(3):
+            stack[i] = stack[i] + np.linspace(1, 6, 6)[:, None] * noisy((6, 40), seed=7 + i)
+        _, app_all, _ = lf.turbo_decode(*stack, G_TURBO, alpha, 6, 4)
+        app, _, runs = lf.turbo_decode(*stack, G_TURBO, alpha, 6, 4, early_stop="24B")
+        for f in range(6):
+            ok = lf.crc_check((app_all[f] > 0).astype(float), "24B")[1]
+            stop = np.argmax(ok) + 1 if ok.any() else 6
+            assert runs[f] == stop
+            np.testing.assert_array_equal(app[f], app_all[f, stop - 1])
+        assert len(set(runs)) > 1
+        with pytest.raises(ValueError, match="'24X' is not a CRC"):
+            lf.turbo_decode(*stack, G_TURBO, alpha, 6, 4, early_stop="24X")
+        with pytest.raises(ValueError, match="at least its 24 parity bits, not L = 20"):
+            lf.turbo_decode(*(s[:, :20] for s in stack[:3]), stack[3], G_TURBO, np.arange(20), 6, 4,
+                            early_stop="24A")
+
     def test_leading_axes_are_frames(self):
         y = noisy((2, 3, 2 * 12))
         out = lf.viterbi_decode(y, G75, 1)

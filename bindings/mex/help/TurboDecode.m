@@ -30,7 +30,13 @@
 %     threads       threads to use (default 0: every core of the machine); the
 %                   results do not depend on it.
 %     early_stop    1: a frame stops after the first iteration whose hard decisions
-%                   (app > 0) equal the previous iteration's; 0 (default): never.
+%                   (app > 0) equal the previous iteration's; the name of a CRC as
+%                   text ('24A', '24B', '24C', '16', '11', '8' or '6', as CrcAttach
+%                   takes it): a frame stops after the first iteration whose hard
+%                   decisions pass that CRC, their last L bits the parity bits of
+%                   the others (an LTE code block of a segmented transport block
+%                   ends in '24B', a transport block sent whole in '24A');
+%                   0 (default): never.
 %
 %   Outputs
 %     app             F x L a-posteriori values of the data bits after each frame's
@@ -57,5 +63,12 @@
 %     tail = llr([reshape(c1(:, 41:43), 1, []), reshape(c2(:, 41:43), 1, [])]);
 %     app = TurboDecode(llr(data), llr(c1(2, 1:40)), llr(c2(2, 1:40)), tail, g, alpha, 4, 4);
 %     isequal(app > 0, data == 1)   % returns 1
+%     % A block that ends in its CRC stops once its decisions pass it:
+%     block = CrcAttach(data(1:16), '24B');
+%     c1 = reshape(TrellisCoder(block, g, 0), 2, []);
+%     c2 = reshape(TrellisCoder(Interleave(block, alpha), g, 0), 2, []);
+%     tail = llr([reshape(c1(:, 41:43), 1, []), reshape(c2(:, 41:43), 1, [])]);
+%     [app, ~, runs] = TurboDecode(llr(block), llr(c1(2, 1:40)), llr(c2(2, 1:40)), tail, g, alpha, 8, 4, 0, '24B');
+%     runs                          % returns 1
 %
-%   See also TrellisPosterior, WcdmaPermutation, Interleave, Deinterleave.
+%   See also TrellisPosterior, WcdmaPermutation, Interleave, Deinterleave, CrcAttach.

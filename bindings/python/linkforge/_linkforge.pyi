@@ -26,7 +26,7 @@ def viterbi_decode(
 def turbo_decode(
     ys: ArrayLike, yp1: ArrayLike, yp2: ArrayLike, ytail: ArrayLike, g: ArrayLike,
     alpha: ArrayLike, iterations: int, decoder_type: int, threads: int = 0,
-    early_stop: bool = False,
+    early_stop: bool | str = False,
 ) -> Tuple[Float, Float, Index]: ...
 
 # Double-binary circular codes
