@@ -45,6 +45,8 @@
 %! r = lte_turbo_example ("EbN0_dB", [0.5 1], "max_frames", 2, "K", 256, "iterations", 2,
 %!                        "output_dir", out);
 %! check_results (r, 2, fullfile (out, "lte_turbo"));
+%! assert (size (r.iterations), [2 2]);
+%! assert (all (r.iterations(:) >= 1 & r.iterations(:) <= 2));
 %! confirm_recursive_rmdir (false, "local");
 %! rmdir (out, "s");
 
