@@ -132,6 +132,19 @@
 %! rmdir (out, "s");
 %!error <decoder must be> fsk_rayleigh_example ("decoder", "map", "quiet", true)
 
+## 8448 bits take two code blocks, each with its CRC-24B; 200 bits base graph 2.
+%!test
+%! out = tempname ();
+%! r = nr_ldpc_example ("EbN0_dB", [1 8], "max_frames", 2, "tbs", [8448 200], "output_dir", out);
+%! assert (size (r), [1 2]);
+%! check_results (r(1), 2, fullfile (out, "nr_ldpc_tb1"));
+%! check_results (r(2), 2, fullfile (out, "nr_ldpc_tb2"));
+%! assert ([r.bits], [16896 16896 400 400]);
+%! assert ([r(1).frame_errors(2, :), r(2).frame_errors(2, :)], [0 0 0 0]);
+%! assert (r(2).limits_dB, [0.19 2.11], 0.02);     # QPSK and 16-QAM at rate 1/2
+%! confirm_recursive_rmdir (false, "local");
+%! rmdir (out, "s");
+
 %!test
 %! out = tempname ();
 %! r = relay_fsk_example ("EbN0_dB", [0 40], "max_frames", 2, "L", 200, "output_dir", out);
