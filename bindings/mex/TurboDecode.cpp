@@ -26,7 +26,7 @@ constexpr const char* kUsage =
 
 // early_stop: 0 (never), 1 (once the decisions repeat) or the name of the CRC the
 // decisions must pass, as text ('24A', '24B', ...).
-void read_early_stop(const mxArray* array, std::size_t L, TurboDecodeParams& params) {
+void read_early_stop(const mxArray* array, TurboDecodeParams& params) {
   if (mxIsChar(array)) {
     char* text = mxArrayToString(array);
     const std::string label = text != nullptr ? text : "";
@@ -34,11 +34,6 @@ void read_early_stop(const mxArray* array, std::size_t L, TurboDecodeParams& par
     const auto name = crc_name(label);
     if (!name) {
       fail("early_stop '" + label + "' is not a CRC: use 0, 1 or one of " + crc_name_list());
-    }
-    const auto parity = static_cast<std::size_t>(crc_polynomial(*name).length);
-    if (L < parity) {
-      fail("early_stop '" + label + "' needs frames of at least its " + std::to_string(parity) +
-           " parity bits, not L = " + std::to_string(L));
     }
     params.early_stop = EarlyStop::kCrc;
     params.crc = name;
@@ -80,7 +75,7 @@ void turbo_decode_gateway(Call& call) {
     params.threads = scalar_int(call.arg(8), "threads");
     if (params.threads < 0 || params.threads > 1024) fail("threads must be 0 (all) to 1024");
   }
-  if (call.nargin() >= 10) read_early_stop(call.arg(9), L, params);
+  if (call.nargin() >= 10) read_early_stop(call.arg(9), params);
   const std::pair<const Matrix*, const char*> channel[] = {
       {&ys, "ys"}, {&yp1, "yp1"}, {&yp2, "yp2"}, {&ytail, "ytail"}};
   for (const auto& [values, name] : channel) refuse_bad_soft_values(values->real(), name);

@@ -117,6 +117,9 @@ std::string host_message(const ArgumentError& error) {
       return "full csi case (csi = 0) not implemented";
     case Fault::kNotPositive:
       return a + " must be a positive number when csi_flag is 2";
+    case Fault::kShorterThanCrc:
+      return "early_stop '" + o + "' needs frames of at least its " + num(r.limit) +
+             " parity bits, not L = " + num(r.value);
     case Fault::kShorterThanTail:
     case Fault::kEmptyBlock:
     case Fault::kOther:

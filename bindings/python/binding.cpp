@@ -154,6 +154,9 @@ std::string python_message(const ArgumentError& error) {
       return "full csi case (csi_flag = 0) not implemented";
     case Fault::kNotPositive:
       return a + " must be a positive number when csi_flag is 2";
+    case Fault::kShorterThanCrc:
+      return "early_stop '" + o + "' needs frames of at least its " + num(r.limit) +
+             " parity bits, not L = " + num(r.value);
     case Fault::kBadRowCount:
       return a + " has " + num(r.value) + " rows; it needs one per code bit (" + num(r.limit) +
              ") or per data bit (" + num(r.extra) + ", or up to " + num(r.limit) +

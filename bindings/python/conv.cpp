@@ -170,16 +170,11 @@ py::array_t<double> viterbi_decode(py::handle input_c, py::handle g_encoder, lon
 
 // early_stop: False (never), True (once the decisions repeat) or the name of the CRC the
 // decisions must pass ("24A", "24B", ...).
-void read_early_stop(py::handle value, std::size_t L, TurboDecodeParams& params) {
+void read_early_stop(py::handle value, TurboDecodeParams& params) {
   if (py::isinstance<py::str>(value)) {
     const std::string label = value.cast<std::string>();
     const auto name = crc_name(label);
     if (!name) fail("early_stop '" + label + "' is not a CRC: use one of " + crc_name_list());
-    const auto parity = static_cast<std::size_t>(crc_polynomial(*name).length);
-    if (L < parity) {
-      fail("early_stop '" + label + "' needs frames of at least its " + std::to_string(parity) +
-           " parity bits, not L = " + std::to_string(L));
-    }
     params.early_stop = EarlyStop::kCrc;
     params.crc = name;
     return;
@@ -209,7 +204,7 @@ py::tuple turbo_decode(py::handle ys_arg, py::handle yp1_arg, py::handle yp2_arg
   params.iterations = checked_range(iterations, 1, INT_MAX, "iterations", "at least 1");
   params.max_star = static_cast<MaxStar>(read_max_star(decoder_type, "decoder_type"));
   params.threads = read_threads(threads);
-  read_early_stop(early_stop, L, params);
+  read_early_stop(early_stop, params);
   const std::vector<int> alpha = read_positions(alpha_values.re, "alpha");
   const std::size_t F = ys.frames();
   const auto pages = static_cast<std::size_t>(params.iterations);

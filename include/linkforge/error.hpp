@@ -53,6 +53,8 @@ enum class Fault : std::uint8_t {
   kEmptyBlock,        // argument holds no trellis step of a tail-biting block
   kNoModel,           // argument names a model the kernel does not have
   kNotPositive,       // argument = real is not a positive finite number
+  kShorterThanCrc,    // argument holds value bits per frame, fewer than the limit parity
+                      // bits of CRC `other` (its label) that the frames must pass
 };
 
 struct Refusal {

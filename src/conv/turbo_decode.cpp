@@ -941,10 +941,11 @@ void turbo_decode(const TurboChannel& channel, const Trellis& trellis, std::span
                                    : "turbo_decode: early_stop kCrc needs the crc to check");
   }
   if (params.crc && L < static_cast<std::size_t>(crc_polynomial(*params.crc).length)) {
-    throw ArgumentError("turbo_decode: frames of " + std::to_string(L) +
-                        " bits are shorter than the " +
-                        std::to_string(crc_polynomial(*params.crc).length) +
-                        " parity bits of CRC '" + crc_polynomial(*params.crc).label + "'");
+    const CrcPolynomial& crc = crc_polynomial(*params.crc);
+    Refusal r{Fault::kShorterThanCrc, "ys", crc.label};
+    r.value = static_cast<std::int64_t>(L);
+    r.limit = crc.length;
+    throw ArgumentError(r);
   }
   if (!is_max_star_type(static_cast<int>(params.max_star))) {
     throw_bad_max_star_type(static_cast<int>(params.max_star));

@@ -107,6 +107,9 @@ std::string describe(const Refusal& r) {
       return a + " names a model that is not implemented";
     case Fault::kNotPositive:
       return a + " = " + real_text(r.real) + " must be a positive number";
+    case Fault::kShorterThanCrc:
+      return a + " holds " + num(r.value) + " bits per frame, fewer than the " + num(r.limit) +
+             " parity bits of CRC '" + o + "'";
   }
   return a + " is not valid";
 }

@@ -425,9 +425,15 @@ TEST(TurboDecode, RefusesShapesThatDisagreeAndStopsWhenInterrupted) {
   std::vector<double> short_app(2 * 23);
   TurboResults short_results;
   short_results.app = FrameView<double>::row_major(short_app.data(), 2, 23);
-  EXPECT_THROW(
-      turbo_decode(short_frames.view(), t, std::span(alpha).first(23), params, short_results),
-      ArgumentError);
+  try {
+    turbo_decode(short_frames.view(), t, std::span(alpha).first(23), params, short_results);
+    ADD_FAILURE() << "23-bit frames passed for a 24-bit CRC";
+  } catch (const ArgumentError& e) {
+    EXPECT_EQ(e.refusal().fault, Fault::kShorterThanCrc);
+    EXPECT_EQ(e.refusal().value, 23);
+    EXPECT_EQ(e.refusal().limit, 24);
+    EXPECT_STREQ(e.refusal().other, "24B");
+  }
   params.early_stop = EarlyStop::kUnchangedDecisions;
   EXPECT_THROW(turbo_decode(c.view(), t, alpha, params, results), ArgumentError);
   params.crc.reset();
