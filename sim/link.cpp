@@ -9,12 +9,14 @@
 
 #include "channel.hpp"
 #include "linkforge/adapt.hpp"
+#include "linkforge/checked.hpp"
 #include "linkforge/conv.hpp"
 #include "linkforge/duobinary.hpp"
 #include "linkforge/duobinary_turbo.hpp"
 #include "linkforge/interleave.hpp"
 #include "linkforge/ldpc.hpp"
 #include "linkforge/ldpc_batch.hpp"
+#include "linkforge/memory.hpp"
 #include "linkforge/modem.hpp"
 #include "linkforge/trellis.hpp"
 #include "linkforge/turbo.hpp"
@@ -88,6 +90,15 @@ class TurboLink final : public Link {
   std::vector<double> rates() const override {
     const double K = static_cast<double>(o_.K);
     return {K / ((punctured() ? 2 : 3) * K + 12)};
+  }
+  std::uint64_t chunk_bytes(std::size_t frames) const override {
+    // The decoder's working memory and iteration counts, then ys, yp1, yp2, app (doubles)
+    // and the data (ints) of every frame, and one frame's encoding arrays.
+    const CallMemory decoder = turbo_decode_memory(o_.K, 4, params_, frames, 0);
+    const std::uint64_t per_frame =
+        4 * sizeof(double) * o_.K + sizeof(int) * o_.K + 12 * sizeof(double);
+    return add_sat(add_sat(decoder.working, mul_sat(per_frame, frames)),
+                   64 * sizeof(double) * o_.K);
   }
   std::vector<std::string> labels() const override {
     return {std::string(o_.decoder == "exact" ? "log-MAP" : "max-log") + " R=" + o_.rate};
@@ -795,6 +806,15 @@ class FskLink final : public Link {
 };
 
 }  // namespace
+
+std::uint64_t Link::chunk_bytes(std::size_t frames) const {
+  double lowest = 1.0;
+  for (const double r : rates()) lowest = std::min(lowest, r);
+  // Code bits per frame, with room for tails and a modulation's padding.
+  const double code_bits = std::ceil(static_cast<double>(info_bits()) / lowest) + 64.0;
+  const auto per_frame = code_bits < 1e15 ? static_cast<std::uint64_t>(code_bits) : kSizeSaturated;
+  return mul_sat(mul_sat(per_frame, 256), frames);
+}
 
 std::unique_ptr<Link> make_link(const LinkOptions& options) {
   if (options.name == "turbo") return std::make_unique<TurboLink>(options);

@@ -40,6 +40,10 @@ class Link {
   // curves * count values.
   virtual void run(const Philox& philox, double ebn0_db, std::uint64_t first, std::size_t count,
                    ChunkCounts& counts) = 0;
+  // An upper bound on what the link holds while it runs a chunk of `frames` frames: its
+  // own arrays and its decoder's working memory, in bytes (saturating). By default 256
+  // bytes per code bit of every frame, more than any of the links' decoders keep per bit.
+  virtual std::uint64_t chunk_bytes(std::size_t frames) const;
 };
 
 // The link of `options`, or std::invalid_argument naming what is wrong with them.

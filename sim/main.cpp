@@ -4,8 +4,8 @@
 
 #include <CLI/CLI.hpp>
 #include <atomic>
-#include <csignal>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <optional>
@@ -17,6 +17,9 @@
 #include "engine.hpp"
 #include "json.hpp"
 #include "link.hpp"
+#include "linkforge/checked.hpp"
+#include "linkforge/memory.hpp"
+#include "linkforge/parallel.hpp"
 
 #ifdef LINKFORGE_WITH_MPI
 #include <mpi.h>
@@ -306,6 +309,16 @@ int main(int argc, char** argv) {
     if (sweep.chunk == 0 || sweep.chunk > 65536) throw std::invalid_argument("--chunk must be 1 to 65536");
     if (!(sweep.max_seconds >= 0)) throw std::invalid_argument("--max-seconds must not be negative");
     const auto probe = make_link(link);  // refuses impossible codes and sizes
+    // Every thread runs a chunk with a link of its own: refuse what would not fit before
+    // any of it is allocated.
+    const std::uint64_t need =
+        linkforge::mul_sat(probe->chunk_bytes(sweep.chunk),
+                           static_cast<std::uint64_t>(linkforge::thread_count(sweep.threads)));
+    if (const auto refusal =
+            linkforge::memory_shortfall(need, "the chunks of all threads",
+                                        std::string(linkforge::kMemoryBudgetVariable) + "=8G")) {
+      throw std::invalid_argument(*refusal + " (or lower --chunk or --threads)");
+    }
     const std::vector<std::string> labels = probe->labels();
     const std::size_t bits = probe->info_bits();
     const bool live = leader && isatty(fileno(stderr)) != 0;
