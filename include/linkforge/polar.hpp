@@ -9,9 +9,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
+#include "linkforge/crc.hpp"
 #include "linkforge/frames.hpp"
 
 namespace linkforge {
@@ -36,5 +38,27 @@ void polar_encode_frames(FrameView<const std::uint8_t> data, std::size_t N,
 // llr is F x N, data F x K; frames run over threads (0: every core).
 void polar_decode_sc_frames(FrameView<const float> llr, std::size_t K,
                             FrameView<std::uint8_t> data, int threads = 0);
+
+// Successive-cancellation list decoding. Each of up to list_size paths carries a path
+// metric in the log domain, PM = sum over its decided bits of |lambda| where the bit
+// disagrees with the sign of the bit's min-sum LLR lambda (u = 0 while lambda favours 1,
+// or u = 1 while it favours 0); frozen bits are 0 on every path and count alike. At each
+// information bit the 2L extensions are ranked by metric, then by the extension's own
+// penalty, then by path order (bit 0 before bit 1), and the first L kept. The paths
+// share their per-stage LLR and partial-sum arrays through reference counts and copy one
+// only when they write to it. With crc, the last Lc of the K bits are the CRC parity of
+// the first K - Lc, and the decoder returns the path of least metric whose CRC holds, or
+// the path of least metric when none does; without it, the path of least metric.
+struct PolarDecodeParams {
+  int list_size = 1;           // 1 (successive cancellation), 2, 4, 8, 16 or 32
+  std::optional<CrcName> crc;  // CRC aid; K must exceed its length
+  int threads = 0;             // 0: every core
+};
+
+// llr is F x N, data F x K. list_size 1 without crc is polar_decode_sc_frames; with crc
+// it runs the list decoder with one path, which decides the same bits. Refuses other
+// list sizes, K not above the CRC length, and NaN.
+void polar_decode_frames(FrameView<const float> llr, std::size_t K, const PolarDecodeParams& params,
+                         FrameView<std::uint8_t> data);
 
 }  // namespace linkforge

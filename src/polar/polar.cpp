@@ -1,4 +1,4 @@
-// 5G polar construction, encoder and successive-cancellation decoder.
+// 5G polar construction, encoder, successive-cancellation and list decoders.
 #include "linkforge/polar.hpp"
 
 #include <algorithm>
@@ -58,14 +58,12 @@ void polar_transform(std::span<std::uint8_t> x) {
       for (std::size_t i = b; i < b + h; ++i) x[i] = static_cast<std::uint8_t>(x[i] ^ x[i + h]);
 }
 
+// The LLRs are already checked for NaN.
 void decode_one(std::span<const float> llr, std::span<const std::uint32_t> info,
                 ScScratch& s, std::span<std::uint8_t> data) {
   const std::size_t N = llr.size();
   float* top = s.alpha.data();
-  for (std::size_t i = 0; i < N; ++i) {
-    if (std::isnan(llr[i])) throw ArgumentError("PolarDecode: the LLRs must not be NaN");
-    top[i] = -llr[i];  // ln(P(0)/P(1)) inside
-  }
+  for (std::size_t i = 0; i < N; ++i) top[i] = -llr[i];  // ln(P(0)/P(1)) inside
   sc_node(top, N, top + N, s.beta.data(), s.beta.data() + N, s.frozen.data(), s.u.data());
   for (std::size_t k = 0; k < info.size(); ++k) data[k] = s.u[info[k]];
 }
@@ -78,6 +76,267 @@ ScScratch make_scratch(std::size_t N, std::span<const std::uint32_t> info) {
   s.frozen.assign(N, 1);
   for (std::uint32_t p : info) s.frozen[p] = 0;
   return s;
+}
+
+// Arrays of one kind for every stage d = 1..m of the list decoder (stage d holds nodes
+// of N >> d bits), L arrays a stage, handed to paths through an index table with
+// reference counts; a path writing to a shared array gets a free one first.
+template <class T>
+struct StagePool {
+  std::size_t L = 0;
+  std::vector<T> mem;
+  std::vector<std::size_t> offset, length;  // per stage
+  std::vector<std::uint16_t> index;         // [d * L + path]: the path's array
+  std::vector<std::uint16_t> refs;          // [d * L + array]
+  std::vector<std::uint16_t> free_list;     // [d * L + i], free_count[d] of them
+  std::vector<std::size_t> free_count;
+
+  void init(std::size_t m, std::size_t lists, const std::vector<std::size_t>& len) {
+    L = lists;
+    length = len;
+    offset.assign(m + 1, 0);
+    std::size_t total = 0;
+    for (std::size_t d = 1; d <= m; ++d) {
+      offset[d] = total;
+      total += L * length[d];
+    }
+    mem.assign(total, T{});
+    index.assign((m + 1) * L, 0);
+    refs.assign((m + 1) * L, 0);
+    free_list.assign((m + 1) * L, 0);
+    free_count.assign(m + 1, 0);
+  }
+  // Every array free, then path 0 holds one of each stage.
+  void reset(std::uint16_t path) {
+    for (std::size_t d = 1; d < free_count.size(); ++d) {
+      free_count[d] = L;
+      for (std::size_t i = 0; i < L; ++i) {
+        free_list[d * L + i] = static_cast<std::uint16_t>(L - 1 - i);
+        refs[d * L + i] = 0;
+      }
+      index[d * L + path] = free_list[d * L + --free_count[d]];
+      refs[d * L + index[d * L + path]] = 1;
+    }
+  }
+  const T* read(std::size_t d, std::size_t path) const {
+    return mem.data() + offset[d] + index[d * L + path] * length[d];
+  }
+  T* write(std::size_t d, std::size_t path, bool keep) {
+    std::uint16_t& s = index[d * L + path];
+    if (refs[d * L + s] > 1) {
+      --refs[d * L + s];
+      const std::uint16_t fresh = free_list[d * L + --free_count[d]];
+      if (keep)
+        std::copy_n(mem.data() + offset[d] + s * length[d], length[d],
+                    mem.data() + offset[d] + fresh * length[d]);
+      s = fresh;
+      refs[d * L + s] = 1;
+    }
+    return mem.data() + offset[d] + s * length[d];
+  }
+  void share(std::size_t from, std::size_t to) {
+    for (std::size_t d = 1; d < free_count.size(); ++d) {
+      index[d * L + to] = index[d * L + from];
+      ++refs[d * L + index[d * L + to]];
+    }
+  }
+  void release(std::size_t path) {
+    for (std::size_t d = 1; d < free_count.size(); ++d) {
+      const std::uint16_t s = index[d * L + path];
+      if (--refs[d * L + s] == 0) free_list[d * L + free_count[d]++] = s;
+    }
+  }
+};
+
+// Per-worker memory of the list decoder. A path's decisions are kept as survivor links:
+// at information bit k, the path in list position p came from position parent[k L + p]
+// by deciding bit[k L + p].
+struct ListScratch {
+  std::size_t N = 0, m = 0, L = 0;
+  StagePool<float> llr;          // stage d: N >> d LLRs
+  StagePool<std::uint8_t> sums;  // stage d: partial sums of a left and a right node
+  std::vector<float> top;
+  std::vector<std::uint8_t> frozen;
+  std::vector<std::uint16_t> order, next_order, path_free;
+  std::vector<float> metric, cand, penalty;
+  std::vector<std::uint16_t> rank;
+  std::vector<std::uint8_t> kept, bit_of;
+  std::vector<std::uint16_t> parent;
+  std::vector<std::uint8_t> bit;
+  std::vector<std::uint8_t> word;
+};
+
+ListScratch make_list_scratch(std::size_t N, std::size_t L, std::span<const std::uint32_t> info) {
+  ListScratch s;
+  s.N = N;
+  s.L = L;
+  while ((std::size_t{1} << s.m) < N) ++s.m;
+  std::vector<std::size_t> llr_len(s.m + 1, 0), sum_len(s.m + 1, 0);
+  for (std::size_t d = 1; d <= s.m; ++d) {
+    llr_len[d] = N >> d;
+    sum_len[d] = 2 * (N >> d);
+  }
+  s.llr.init(s.m, L, llr_len);
+  s.sums.init(s.m, L, sum_len);
+  s.top.assign(N, 0.0f);
+  s.frozen.assign(N, 1);
+  for (std::uint32_t p : info) s.frozen[p] = 0;
+  s.order.reserve(L);
+  s.next_order.reserve(L);
+  s.path_free.reserve(L);
+  s.metric.assign(L, 0.0f);
+  s.cand.assign(2 * L, 0.0f);
+  s.penalty.assign(2 * L, 0.0f);
+  s.rank.assign(2 * L, 0);
+  s.kept.assign(2 * L, 0);
+  s.bit_of.assign(L, 0);
+  s.parent.assign(info.size() * L, 0);
+  s.bit.assign(info.size() * L, 0);
+  s.word.assign(info.size(), 0);
+  return s;
+}
+
+// The K decided bits of the path in final list position p.
+void trace_back(const ListScratch& s, std::size_t K, std::size_t p, std::span<std::uint8_t> out) {
+  for (std::size_t k = K; k-- > 0;) {
+    out[k] = s.bit[k * s.L + p];
+    p = s.parent[k * s.L + p];
+  }
+}
+
+// One frame whose LLRs (ln(P(1)/P(0)), already checked for NaN) are in row.
+void list_decode_one(std::span<const float> row, std::size_t K, std::optional<CrcName> crc,
+                     ListScratch& s, std::span<std::uint8_t> data) {
+  const std::size_t N = s.N, m = s.m, L = s.L;
+  for (std::size_t i = 0; i < N; ++i) s.top[i] = -row[i];
+  s.llr.reset(0);
+  s.sums.reset(0);
+  s.order.clear();
+  s.order.push_back(0);
+  s.path_free.clear();
+  for (std::size_t p = L; p-- > 1;) s.path_free.push_back(static_cast<std::uint16_t>(p));
+  s.metric[0] = 0.0f;
+  std::size_t k = 0;
+  for (std::size_t phi = 0; phi < N; ++phi) {
+    // Stages from the first whose node changed down to the leaf.
+    std::size_t first = 1;
+    if (phi > 0) {
+      std::size_t t = 0;
+      while (((phi >> t) & 1u) == 0) ++t;
+      first = m - t;
+    }
+    const std::size_t A = s.order.size();
+    for (std::size_t pos = 0; pos < A; ++pos) {
+      const std::size_t path = s.order[pos];
+      for (std::size_t d = first; d <= m; ++d) {
+        const std::size_t n = N >> d;
+        const float* a = d == 1 ? s.top.data() : s.llr.read(d - 1, path);
+        float* out = s.llr.write(d, path, false);
+        if ((phi >> (m - d)) & 1u) {
+          const std::uint8_t* xl = s.sums.read(d, path);
+          for (std::size_t i = 0; i < n; ++i) out[i] = g_sum(a[i], a[i + n], xl[i]);
+        } else {
+          for (std::size_t i = 0; i < n; ++i) out[i] = f_min_sum(a[i], a[i + n]);
+        }
+      }
+    }
+    if (s.frozen[phi]) {
+      for (std::size_t pos = 0; pos < A; ++pos) {
+        const float lam = s.llr.read(m, s.order[pos])[0];
+        if (lam < 0.0f) s.metric[s.order[pos]] += -lam;
+        s.bit_of[pos] = 0;
+      }
+    } else {
+      for (std::size_t pos = 0; pos < A; ++pos) {
+        const float lam = s.llr.read(m, s.order[pos])[0];
+        const float pm = s.metric[s.order[pos]];
+        s.penalty[2 * pos] = lam < 0.0f ? -lam : 0.0f;
+        s.penalty[2 * pos + 1] = lam > 0.0f ? lam : 0.0f;
+        s.cand[2 * pos] = pm + s.penalty[2 * pos];
+        s.cand[2 * pos + 1] = pm + s.penalty[2 * pos + 1];
+      }
+      const std::size_t C = 2 * A;
+      if (C <= L) {
+        std::fill_n(s.kept.begin(), C, std::uint8_t{1});
+      } else {
+        for (std::size_t c = 0; c < C; ++c) s.rank[c] = static_cast<std::uint16_t>(c);
+        std::sort(s.rank.begin(), s.rank.begin() + static_cast<std::ptrdiff_t>(C),
+                  [&](std::uint16_t x, std::uint16_t y) {
+                    if (s.cand[x] != s.cand[y]) return s.cand[x] < s.cand[y];
+                    if (s.penalty[x] != s.penalty[y]) return s.penalty[x] < s.penalty[y];
+                    return x < y;
+                  });
+        std::fill_n(s.kept.begin(), C, std::uint8_t{0});
+        for (std::size_t r = 0; r < L; ++r) s.kept[s.rank[r]] = 1;
+      }
+      // Drop the paths with no survivor first, so their arrays are free for clones.
+      for (std::size_t pos = 0; pos < A; ++pos)
+        if (!s.kept[2 * pos] && !s.kept[2 * pos + 1]) {
+          s.llr.release(s.order[pos]);
+          s.sums.release(s.order[pos]);
+          s.path_free.push_back(s.order[pos]);
+        }
+      s.next_order.clear();
+      for (std::size_t pos = 0; pos < A; ++pos) {
+        const std::uint16_t path = s.order[pos];
+        for (std::uint8_t b = 0; b < 2; ++b) {
+          if (!s.kept[2 * pos + b]) continue;
+          std::uint16_t id = path;
+          if (b == 1 && s.kept[2 * pos]) {
+            id = s.path_free.back();
+            s.path_free.pop_back();
+            s.llr.share(path, id);
+            s.sums.share(path, id);
+          }
+          const std::size_t np = s.next_order.size();
+          s.parent[k * L + np] = static_cast<std::uint16_t>(pos);
+          s.bit[k * L + np] = b;
+          s.bit_of[np] = b;
+          s.metric[id] = s.cand[2 * pos + b];
+          s.next_order.push_back(id);
+        }
+      }
+      std::swap(s.order, s.next_order);
+      ++k;
+    }
+    // Partial sums: the leaf, then every node this bit completes as a right child.
+    for (std::size_t pos = 0; pos < s.order.size(); ++pos) {
+      const std::size_t path = s.order[pos];
+      s.sums.write(m, path, (phi & 1u) != 0)[phi & 1u] = s.bit_of[pos];
+      for (std::size_t d = m; d > 1; --d) {
+        if (((phi >> (m - d)) & 1u) == 0) break;
+        const std::size_t n = N >> d;
+        const std::size_t slot = (phi >> (m - d + 1)) & 1u;
+        const std::uint8_t* x = s.sums.read(d, path);
+        std::uint8_t* up = s.sums.write(d - 1, path, slot != 0) + slot * 2 * n;
+        for (std::size_t i = 0; i < n; ++i) {
+          up[i] = static_cast<std::uint8_t>(x[i] ^ x[n + i]);
+          up[n + i] = x[n + i];
+        }
+      }
+    }
+  }
+  // Final positions by metric, ties to the earlier position.
+  const std::size_t A = s.order.size();
+  for (std::size_t p = 0; p < A; ++p) s.rank[p] = static_cast<std::uint16_t>(p);
+  std::sort(s.rank.begin(), s.rank.begin() + static_cast<std::ptrdiff_t>(A),
+            [&](std::uint16_t x, std::uint16_t y) {
+              const float mx = s.metric[s.order[x]], my = s.metric[s.order[y]];
+              return mx != my ? mx < my : x < y;
+            });
+  if (crc) {
+    const std::size_t Lc = static_cast<std::size_t>(crc_polynomial(*crc).length);
+    for (std::size_t r = 0; r < A; ++r) {
+      trace_back(s, K, s.rank[r], s.word);
+      std::uint32_t tail = 0;
+      for (std::size_t i = K - Lc; i < K; ++i) tail = (tail << 1) | s.word[i];
+      if (crc_parity(*crc, std::span<const std::uint8_t>(s.word.data(), K - Lc)) == tail) {
+        std::copy_n(s.word.begin(), K, data.begin());
+        return;
+      }
+    }
+  }
+  trace_back(s, K, s.rank[0], data);
 }
 
 }  // namespace
@@ -116,6 +375,8 @@ void polar_encode(std::span<const std::uint8_t> data, std::size_t N, std::span<s
 void polar_decode_sc(std::span<const float> llr, std::size_t K, std::span<std::uint8_t> data) {
   const auto info = polar_construct(K, llr.size());
   if (data.size() != K) throw ArgumentError("PolarDecode: the data need K elements");
+  for (float v : llr)
+    if (std::isnan(v)) throw ArgumentError("PolarDecode: the LLRs must not be NaN");
   ScScratch s = make_scratch(llr.size(), info);
   decode_one(llr, info, s, data);
 }
@@ -161,4 +422,40 @@ void polar_decode_sc_frames(FrameView<const float> llr, std::size_t K,
   });
 }
 
+void polar_decode_frames(FrameView<const float> llr, std::size_t K, const PolarDecodeParams& params,
+                         FrameView<std::uint8_t> data) {
+  const int L = params.list_size;
+  if (L != 1 && L != 2 && L != 4 && L != 8 && L != 16 && L != 32)
+    throw ArgumentError("PolarDecode: the list size must be 1, 2, 4, 8, 16 or 32, got " +
+                        std::to_string(L));
+  const std::size_t N = llr.length;
+  const auto info = polar_construct(K, N);
+  if (params.crc) {
+    const auto& poly = crc_polynomial(*params.crc);
+    if (K <= static_cast<std::size_t>(poly.length))
+      throw ArgumentError("PolarDecode: K = " + std::to_string(K) + " leaves no data before the " +
+                          std::to_string(poly.length) + " parity bits of CRC " + poly.label);
+  }
+  if (L == 1 && !params.crc) {
+    polar_decode_sc_frames(llr, K, data, params.threads);
+    return;
+  }
+  if (data.length != K || data.frames != llr.frames)
+    throw ArgumentError("PolarDecode: the data must be frames x K");
+  for (std::size_t f = 0; f < llr.frames; ++f)
+    for (std::size_t i = 0; i < N; ++i)
+      if (std::isnan(llr(f, i))) throw ArgumentError("PolarDecode: the LLRs must not be NaN");
+  const std::size_t workers =
+      std::max<std::size_t>(parallel_workers(llr.frames, params.threads), 1);
+  std::vector<ListScratch> scratch;
+  for (std::size_t w = 0; w < workers; ++w)
+    scratch.push_back(make_list_scratch(N, static_cast<std::size_t>(L), info));
+  std::vector<std::vector<float>> rows(workers, std::vector<float>(N));
+  std::vector<std::vector<std::uint8_t>> outs(workers, std::vector<std::uint8_t>(K));
+  parallel_for(llr.frames, params.threads, [&](std::size_t f, std::size_t w, const Interrupt&) {
+    for (std::size_t i = 0; i < N; ++i) rows[w][i] = llr(f, i);
+    list_decode_one(rows[w], K, params.crc, scratch[w], outs[w]);
+    for (std::size_t k = 0; k < K; ++k) data(f, k) = outs[w][k];
+  });
+}
 }  // namespace linkforge

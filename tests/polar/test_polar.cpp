@@ -2,12 +2,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <limits>
+#include <optional>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "linkforge/crc.hpp"
 #include "linkforge/error.hpp"
 #include "linkforge/polar.hpp"
 
@@ -117,6 +121,145 @@ TEST(PolarRefusals, BadCodesAndInputs) {
   EXPECT_THROW(linkforge::polar_encode(data, 64, code), ArgumentError);
   data.assign(8, 1);
   EXPECT_THROW(linkforge::polar_encode(data, 64, wrong), ArgumentError);
+}
+
+// F frames of random data (the last bits a CRC of the rest when crc is given), their
+// code words and the LLRs of BPSK over AWGN at Eb/N0 = ebno_db with R = K / N.
+struct NoisyBatch {
+  std::size_t F, K, N;
+  std::vector<std::uint8_t> data, code;
+  std::vector<float> llr;
+};
+
+NoisyBatch noisy_batch(std::size_t F, std::size_t K, std::size_t N, float ebno_db,
+                       std::optional<linkforge::CrcName> crc, unsigned seed) {
+  NoisyBatch b{F,
+               K,
+               N,
+               std::vector<std::uint8_t>(F * K),
+               std::vector<std::uint8_t>(F * N),
+               std::vector<float>(F * N)};
+  std::mt19937 rng(seed);
+  const std::size_t Lc = crc ? static_cast<std::size_t>(linkforge::crc_polynomial(*crc).length) : 0;
+  for (std::size_t f = 0; f < F; ++f) {
+    std::uint8_t* row = b.data.data() + f * K;
+    for (std::size_t k = 0; k < K - Lc; ++k) row[k] = rng() & 1u;
+    if (crc) {
+      const std::uint32_t p =
+          linkforge::crc_parity(*crc, std::span<const std::uint8_t>(row, K - Lc));
+      for (std::size_t i = 0; i < Lc; ++i) row[K - Lc + i] = (p >> (Lc - 1 - i)) & 1u;
+    }
+  }
+  linkforge::polar_encode_frames(
+      linkforge::FrameView<const std::uint8_t>::row_major(b.data.data(), F, K), N,
+      linkforge::FrameView<std::uint8_t>::row_major(b.code.data(), F, N));
+  const float rate = static_cast<float>(K) / static_cast<float>(N);
+  const float sigma = std::sqrt(1.0f / (2.0f * rate * std::pow(10.0f, ebno_db / 10.0f)));
+  std::normal_distribution<float> noise(0.0f, sigma);
+  for (std::size_t i = 0; i < F * N; ++i)
+    b.llr[i] = 2.0f * ((b.code[i] ? 1.0f : -1.0f) + noise(rng)) / (sigma * sigma);
+  return b;
+}
+
+std::vector<std::uint8_t> decode(const NoisyBatch& b, const linkforge::PolarDecodeParams& p) {
+  std::vector<std::uint8_t> out(b.F * b.K, 7);
+  linkforge::polar_decode_frames(
+      linkforge::FrameView<const float>::row_major(b.llr.data(), b.F, b.N), b.K, p,
+      linkforge::FrameView<std::uint8_t>::row_major(out.data(), b.F, b.K));
+  return out;
+}
+
+std::size_t frame_errors(const NoisyBatch& b, const std::vector<std::uint8_t>& out) {
+  std::size_t errors = 0;
+  for (std::size_t f = 0; f < b.F; ++f)
+    errors +=
+        !std::equal(out.begin() + f * b.K, out.begin() + (f + 1) * b.K, b.data.begin() + f * b.K);
+  return errors;
+}
+
+// One path through the list machinery (CRC aid on, which cannot change a single path's
+// bits) decides what successive cancellation decides, errors included.
+TEST(PolarList, OnePathEqualsSuccessiveCancellation) {
+  for (auto [K, N, ebno] : {std::tuple<std::size_t, std::size_t, float>{20, 32, 1.0f},
+                            {64, 128, 0.5f},
+                            {300, 512, 1.5f},
+                            {512, 1024, 1.0f}}) {
+    const auto b = noisy_batch(30, K, N, ebno, std::nullopt, 11);
+    std::vector<std::uint8_t> sc(b.F * K);
+    linkforge::polar_decode_sc_frames(
+        linkforge::FrameView<const float>::row_major(b.llr.data(), b.F, N), K,
+        linkforge::FrameView<std::uint8_t>::row_major(sc.data(), b.F, K), 1);
+    EXPECT_GT(frame_errors(b, sc), 0u) << K << ", " << N;
+    EXPECT_EQ(decode(b, {1, linkforge::CrcName::k6, 2}), sc) << K << ", " << N;
+    EXPECT_EQ(decode(b, {1, std::nullopt, 2}), sc) << K << ", " << N;
+  }
+}
+
+TEST(PolarList, DecodesWithoutNoise) {
+  for (auto [K, N] : {std::pair<std::size_t, std::size_t>{40, 64}, {512, 1024}}) {
+    auto b = noisy_batch(6, K, N, 0.0f, linkforge::CrcName::k11, 5);
+    for (std::size_t i = 0; i < b.F * N; ++i) b.llr[i] = b.code[i] ? 3.0f : -3.0f;
+    for (int L : {2, 8, 32}) {
+      EXPECT_EQ(decode(b, {L, std::nullopt, 0}), b.data) << K << ", " << N << ", L " << L;
+      EXPECT_EQ(decode(b, {L, linkforge::CrcName::k11, 0}), b.data) << K << ", " << N;
+    }
+  }
+}
+
+// (1024, 512) at 1.75 dB: the list beats successive cancellation, the CRC aid beats the
+// plain list, and the threads do not change a bit.
+TEST(PolarList, ListAndCrcAidLowerTheFrameErrors) {
+  const auto b = noisy_batch(200, 512, 1024, 1.75f, linkforge::CrcName::k11, 2024);
+  const auto sc = decode(b, {1, std::nullopt, 0});
+  const auto scl = decode(b, {8, std::nullopt, 0});
+  const auto ca = decode(b, {8, linkforge::CrcName::k11, 0});
+  const std::size_t e_sc = frame_errors(b, sc), e_scl = frame_errors(b, scl),
+                    e_ca = frame_errors(b, ca);
+  std::printf("frame errors of 200: SC %zu, SCL 8 %zu, CA-SCL 8 %zu\n", e_sc, e_scl, e_ca);
+  EXPECT_GE(e_sc, 10u);
+  EXPECT_LE(e_scl, e_sc);
+  EXPECT_LE(e_ca, e_scl);
+  EXPECT_LT(e_ca, e_sc);
+  // Where the aid changes a frame, it trades a path whose CRC fails for one whose holds.
+  const auto crc_holds = [&](const std::vector<std::uint8_t>& out, std::size_t f) {
+    const std::uint8_t* row = out.data() + f * b.K;
+    const std::uint32_t p = linkforge::crc_parity(linkforge::CrcName::k11,
+                                                  std::span<const std::uint8_t>(row, b.K - 11));
+    std::uint32_t tail = 0;
+    for (std::size_t i = b.K - 11; i < b.K; ++i) tail = (tail << 1) | row[i];
+    return p == tail;
+  };
+  std::size_t changed = 0;
+  for (std::size_t f = 0; f < b.F; ++f)
+    if (!std::equal(ca.begin() + f * b.K, ca.begin() + (f + 1) * b.K, scl.begin() + f * b.K)) {
+      ++changed;
+      EXPECT_TRUE(crc_holds(ca, f)) << f;
+      EXPECT_FALSE(crc_holds(scl, f)) << f;
+    }
+  EXPECT_GE(changed, 1u);
+  EXPECT_EQ(decode(b, {8, std::nullopt, 1}), scl);
+  EXPECT_EQ(decode(b, {8, linkforge::CrcName::k11, 3}), ca);
+  EXPECT_LE(frame_errors(b, decode(b, {32, linkforge::CrcName::k11, 0})), e_ca);
+}
+
+TEST(PolarList, Refusals) {
+  const auto b = noisy_batch(2, 12, 32, 2.0f, std::nullopt, 1);
+  for (int L : {0, 3, 6, 64, -8}) EXPECT_THROW(decode(b, {L, std::nullopt, 0}), ArgumentError) << L;
+  EXPECT_THROW(decode(b, {4, linkforge::CrcName::k16, 0}), ArgumentError);
+  const auto c = noisy_batch(2, 11, 32, 2.0f, std::nullopt, 1);
+  EXPECT_THROW(decode(c, {4, linkforge::CrcName::k11, 0}), ArgumentError);
+  EXPECT_THROW(decode(c, {1, linkforge::CrcName::k11, 0}), ArgumentError);
+  EXPECT_NO_THROW(decode(c, {4, linkforge::CrcName::k6, 0}));
+  auto n = b;
+  n.llr[40] = std::numeric_limits<float>::quiet_NaN();
+  EXPECT_THROW(decode(n, {4, std::nullopt, 0}), ArgumentError);
+  EXPECT_THROW(decode(n, {1, std::nullopt, 0}), ArgumentError);
+  std::vector<std::uint8_t> out(2 * 11);
+  EXPECT_THROW(
+      linkforge::polar_decode_frames(
+          linkforge::FrameView<const float>::row_major(b.llr.data(), 2, 32), 12,
+          {4, std::nullopt, 0}, linkforge::FrameView<std::uint8_t>::row_major(out.data(), 2, 11)),
+      ArgumentError);
 }
 
 }  // namespace
