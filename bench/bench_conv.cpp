@@ -122,6 +122,7 @@ void BM_TurboDecode(benchmark::State& state) {
 BENCHMARK(BM_TurboDecode)
     ->ArgsProduct({{1, 4}, {1, 0}, {5114}})
     ->Args({1, 1, 1024})
+    ->Args({4, 1, 1024})
     ->Unit(benchmark::kMillisecond)
     ->MeasureProcessCPUTime()
     ->UseRealTime();
