@@ -15,6 +15,8 @@
 
 #include "linkforge/crc.hpp"
 #include "linkforge/frames.hpp"
+#include "linkforge/interrupt.hpp"
+#include "linkforge/memory.hpp"
 
 namespace linkforge {
 
@@ -36,8 +38,8 @@ void polar_decode_sc(std::span<const float> llr, std::size_t K, std::span<std::u
 void polar_encode_frames(FrameView<const std::uint8_t> data, std::size_t N,
                          FrameView<std::uint8_t> code);
 // llr is F x N, data F x K; frames run over threads (0: every core).
-void polar_decode_sc_frames(FrameView<const float> llr, std::size_t K,
-                            FrameView<std::uint8_t> data, int threads = 0);
+void polar_decode_sc_frames(FrameView<const float> llr, std::size_t K, FrameView<std::uint8_t> data,
+                            int threads = 0, const Interrupt& interrupt = {});
 
 // Successive-cancellation list decoding. Each of up to list_size paths carries a path
 // metric in the log domain, PM = sum over its decided bits of |lambda| where the bit
@@ -58,7 +60,14 @@ struct PolarDecodeParams {
 // llr is F x N, data F x K. list_size 1 without crc is polar_decode_sc_frames; with crc
 // it runs the list decoder with one path, which decides the same bits. Refuses other
 // list sizes, K not above the CRC length, and NaN.
+// Frames run over threads; the decoder polls `interrupt` before every frame.
 void polar_decode_frames(FrameView<const float> llr, std::size_t K, const PolarDecodeParams& params,
-                         FrameView<std::uint8_t> data);
+                         FrameView<std::uint8_t> data, const Interrupt& interrupt = {});
+
+// What a call of polar_decode_frames needs for `frames` frames of a length-N code with K
+// information bits: the LLRs and bits in the kernel's types, each thread's working
+// arrays; results: the frames x K decided bits.
+CallMemory polar_decode_memory(std::uint64_t frames, std::size_t N, std::size_t K,
+                               const PolarDecodeParams& params) noexcept;
 
 }  // namespace linkforge

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string>
 
+#include "linkforge/checked.hpp"
 #include "linkforge/error.hpp"
 #include "linkforge/parallel.hpp"
 
@@ -400,8 +401,8 @@ void polar_encode_frames(FrameView<const std::uint8_t> data, std::size_t N,
   }
 }
 
-void polar_decode_sc_frames(FrameView<const float> llr, std::size_t K,
-                            FrameView<std::uint8_t> data, int threads) {
+void polar_decode_sc_frames(FrameView<const float> llr, std::size_t K, FrameView<std::uint8_t> data,
+                            int threads, const Interrupt& interrupt) {
   const std::size_t N = llr.length;
   const auto info = polar_construct(K, N);
   if (data.length != K || data.frames != llr.frames)
@@ -415,15 +416,19 @@ void polar_decode_sc_frames(FrameView<const float> llr, std::size_t K,
     scratch.push_back(make_scratch(N, info));
   std::vector<std::vector<float>> rows(scratch.size(), std::vector<float>(N));
   std::vector<std::vector<std::uint8_t>> outs(scratch.size(), std::vector<std::uint8_t>(K));
-  parallel_for(llr.frames, threads, [&](std::size_t f, std::size_t w, const Interrupt&) {
-    for (std::size_t i = 0; i < N; ++i) rows[w][i] = llr(f, i);
-    decode_one(rows[w], info, scratch[w], outs[w]);
-    for (std::size_t k = 0; k < K; ++k) data(f, k) = outs[w][k];
-  });
+  parallel_for(
+      llr.frames, threads,
+      [&](std::size_t f, std::size_t w, const Interrupt& stop) {
+        stop.check();
+        for (std::size_t i = 0; i < N; ++i) rows[w][i] = llr(f, i);
+        decode_one(rows[w], info, scratch[w], outs[w]);
+        for (std::size_t k = 0; k < K; ++k) data(f, k) = outs[w][k];
+      },
+      interrupt);
 }
 
 void polar_decode_frames(FrameView<const float> llr, std::size_t K, const PolarDecodeParams& params,
-                         FrameView<std::uint8_t> data) {
+                         FrameView<std::uint8_t> data, const Interrupt& interrupt) {
   const int L = params.list_size;
   if (L != 1 && L != 2 && L != 4 && L != 8 && L != 16 && L != 32)
     throw ArgumentError("PolarDecode: the list size must be 1, 2, 4, 8, 16 or 32, got " +
@@ -437,7 +442,7 @@ void polar_decode_frames(FrameView<const float> llr, std::size_t K, const PolarD
                           std::to_string(poly.length) + " parity bits of CRC " + poly.label);
   }
   if (L == 1 && !params.crc) {
-    polar_decode_sc_frames(llr, K, data, params.threads);
+    polar_decode_sc_frames(llr, K, data, params.threads, interrupt);
     return;
   }
   if (data.length != K || data.frames != llr.frames)
@@ -452,10 +457,34 @@ void polar_decode_frames(FrameView<const float> llr, std::size_t K, const PolarD
     scratch.push_back(make_list_scratch(N, static_cast<std::size_t>(L), info));
   std::vector<std::vector<float>> rows(workers, std::vector<float>(N));
   std::vector<std::vector<std::uint8_t>> outs(workers, std::vector<std::uint8_t>(K));
-  parallel_for(llr.frames, params.threads, [&](std::size_t f, std::size_t w, const Interrupt&) {
-    for (std::size_t i = 0; i < N; ++i) rows[w][i] = llr(f, i);
-    list_decode_one(rows[w], K, params.crc, scratch[w], outs[w]);
-    for (std::size_t k = 0; k < K; ++k) data(f, k) = outs[w][k];
-  });
+  parallel_for(
+      llr.frames, params.threads,
+      [&](std::size_t f, std::size_t w, const Interrupt& stop) {
+        stop.check();
+        for (std::size_t i = 0; i < N; ++i) rows[w][i] = llr(f, i);
+        list_decode_one(rows[w], K, params.crc, scratch[w], outs[w]);
+        for (std::size_t k = 0; k < K; ++k) data(f, k) = outs[w][k];
+      },
+      interrupt);
+}
+
+CallMemory polar_decode_memory(std::uint64_t frames, std::size_t N, std::size_t K,
+                               const PolarDecodeParams& params) noexcept {
+  const bool list = params.list_size > 1 || params.crc.has_value();
+  const std::uint64_t L = list ? static_cast<std::uint64_t>(std::max(params.list_size, 1)) : 0;
+  const std::uint64_t n = N, k = K;
+  // A thread's arrays: the SC decoder's 2N LLRs, 2N partial sums and 2N flags; the list
+  // decoder's L arrays of fewer than N LLRs and 2N partial sums per path, its survivor
+  // links (3 bytes per bit and path), its bookkeeping, the channel row and the K bits.
+  const std::uint64_t per_worker =
+      list ? add_sat(add_sat(mul_sat(L, 6 * n), mul_sat(mul_sat(L, k), 3)), 64 * L + 9 * n + 4096)
+           : 12 * n + 4 * n + 1024;
+  const std::uint64_t workers = parallel_workers(frames == 0 ? 1 : frames, params.threads);
+  CallMemory need;
+  need.working =
+      add_sat(add_sat(mul_sat(frames, 4 * n + k), mul_sat(workers, add_sat(per_worker, k))),
+              add_sat(4 * k, parallel_for_bytes(params.threads)));
+  need.results = mul_sat(frames, k);
+  return need;
 }
 }  // namespace linkforge

@@ -14,6 +14,7 @@
 #include "linkforge/crc.hpp"
 #include "linkforge/error.hpp"
 #include "linkforge/polar.hpp"
+#include "peak_allocation.hpp"
 
 namespace {
 
@@ -263,3 +264,35 @@ TEST(PolarList, Refusals) {
 }
 
 }  // namespace
+
+namespace {
+
+bool always_stop(void*) noexcept {
+  return true;
+}
+
+}  // namespace
+
+// The estimate covers what a call allocates on 1 and 2 threads, for SC and lists, and
+// an interrupt stops either decoder.
+TEST(PolarDecode, FitsItsMemoryEstimateAndStopsWhenInterrupted) {
+  using namespace linkforge;
+  const std::size_t F = 4, N = 1024, K = 512;
+  std::vector<float> llr(F * N, 1.0f);
+  std::vector<std::uint8_t> bits(F * K);
+  const auto in = FrameView<const float>::row_major(llr.data(), F, N);
+  const auto out = FrameView<std::uint8_t>::row_major(bits.data(), F, K);
+  for (const int L : {1, 8, 32}) {
+    for (const int threads : {1, 2}) {
+      PolarDecodeParams params;
+      params.list_size = L;
+      params.threads = threads;
+      const std::size_t peak =
+          heap_count::peak_allocation([&] { polar_decode_frames(in, K, params, out); });
+      const std::uint64_t working = polar_decode_memory(F, N, K, params).working;
+      EXPECT_LE(peak, working) << "L = " << L << ", threads = " << threads;
+      EXPECT_GT(peak, working / 4) << "L = " << L << ", threads = " << threads;
+      EXPECT_THROW(polar_decode_frames(in, K, params, out, Interrupt(always_stop)), Interrupted);
+    }
+  }
+}
