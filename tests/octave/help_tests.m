@@ -69,7 +69,10 @@
 %!                             {"A", "R", "G", "Qm", "layers"};
 %!    "CrcAttach",             {"word"}, {"data", "name"};
 %!    "CrcCheck",              {"data", "ok"}, {"word", "name"};
-%!    "QppPermutation",        {"alpha"}, {"K"}};
+%!    "QppPermutation",        {"alpha"}, {"K"};
+%!    "PolarConstruct",        {"positions"}, {"K", "N"};
+%!    "PolarEncode",           {"code"}, {"data", "N"};
+%!    "PolarDecode",           {"data"}, {"llr", "K", "N", "L", "crc", "threads"}};
 %!endfunction
 
 ## The module folder and the modules that have a help text there.
@@ -251,7 +254,8 @@
 %!               "InfoRateTable", "ParityCheckCoder", "SparseGraphSolve", "SparseGraphDecode", ...
 %!               "GraphStateSetup", ...
 %!               "GraphStateStep", ...
-%!               "CrcAttach", "CrcCheck", "QppPermutation"};
+%!               "CrcAttach", "CrcCheck", "QppPermutation", "PolarConstruct", "PolarEncode", ...
+%!               "PolarDecode"};
 %! missing = setdiff (documented, names);
 %! assert (isempty (missing), "no help text in %s for: %s", folder, strjoin (missing, ", "));
 

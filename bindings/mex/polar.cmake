@@ -1,0 +1,2 @@
+# 5G polar codes.
+linkforge_add_mex(PolarConstruct PolarEncode PolarDecode)
