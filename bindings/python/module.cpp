@@ -34,6 +34,9 @@ PYBIND11_MODULE(_linkforge, m) {
 #ifdef LINKFORGE_PY_NRLDPC
   lp::add_nrldpc(m);
 #endif
+#ifdef LINKFORGE_PY_POLAR
+  lp::add_polar(m);
+#endif
 #ifdef LINKFORGE_PY_STANDARDS
   lp::add_standards(m);
 #endif

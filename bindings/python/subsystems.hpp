@@ -13,6 +13,7 @@ void add_ldpc(pybind11::module_& m);
 void add_modem(pybind11::module_& m);
 void add_capacity(pybind11::module_& m);
 void add_nrldpc(pybind11::module_& m);
+void add_polar(pybind11::module_& m);
 void add_standards(pybind11::module_& m);
 
 }  // namespace linkforge::python

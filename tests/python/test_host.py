@@ -82,6 +82,9 @@ CALLS = {
     "crc_attach": dict(data=(SOFT > 0).astype(float), name="24A"),
     "crc_check": dict(word=(SOFT > 0).astype(float), name="16"),
     "qpp_permutation": dict(K=40),
+    "polar_construct": dict(K=12, N=32),
+    "polar_encode": dict(data=(np.tile(SOFT, (1, 2))[:, :12] > 0).astype(float), N=32),
+    "polar_decode": dict(llr=np.tile(SOFT, (1, 2))[:, :32], K=12, N=32, L=4, crc="6", threads=1),
 }
 STATEFUL = {"spread_permutation"}  # draws from a generator kept from call to call
 ARRAY_CALLS = {name: kw for name, kw in CALLS.items() if isinstance(next(iter(kw.values())), np.ndarray)}
