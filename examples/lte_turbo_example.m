@@ -46,7 +46,7 @@ function results = lte_turbo_example (varargin)
   tally = containers.Map ("KeyType", "double", "ValueType", "any");
   labels = {"log-MAP", "max-log"};
   title = sprintf ("LTE turbo code, K = %d, %d iterations%s, QPSK/AWGN", p.K, p.iterations,
-                   ifelse_text (opts.early_stop, ", CRC stop", ""));
+                   merge (opts.early_stop, ", CRC stop", ""));
   results = lf_simulate ("lte_turbo", title, labels, opts.EbN0_dB,
                          @(EbN0) frame (EbN0, p, tally), opts);
   results.iterations = NaN (numel (opts.EbN0_dB), numel (labels));
@@ -87,11 +87,4 @@ function [bit_errors, frame_errors, bits] = frame (EbN0, p, tally)
     counts = tally(EbN0);
   endif
   tally(EbN0) = counts + [runs, 1];
-endfunction
-
-function s = ifelse_text (condition, yes, no)
-  s = no;
-  if (condition)
-    s = yes;
-  endif
 endfunction

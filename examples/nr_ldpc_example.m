@@ -89,7 +89,7 @@ function c = chain (A, R, Qm, iterations)
   c.iterations = iterations;
   c.G = Qm * round (A / (R * Qm));
   [c.bg, c.Z, c.C, c.K_prime, c.K, c.E, tb_crc, cb_crc] = NrLdpcSegment (A, R, c.G, Qm);
-  c.tb_crc = ifelse_text (tb_crc == 24, "24A", "16");
+  c.tb_crc = merge (tb_crc == 24, "24A", "16");
   c.cb_crc = cb_crc;
   if (c.C * (c.K_prime - cb_crc) != A + tb_crc)
     error ("nr_ldpc_example: A = %d does not split into %d code blocks of equal size", A, c.C);
@@ -199,11 +199,4 @@ function draw (results)
   ylabel ("block error rate");
   title ("5G NR LDPC block error rates beside the capacity limits, AWGN", "fontsize", 10);
   legend (names, "location", "southwest", "fontsize", 8);
-endfunction
-
-function s = ifelse_text (condition, yes, no)
-  s = no;
-  if (condition)
-    s = yes;
-  endif
 endfunction
