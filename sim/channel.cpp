@@ -67,7 +67,8 @@ void Channel::transmit(const Philox& philox, std::uint64_t frame, std::uint32_t 
     const double sigma = std::sqrt(1.0 / (2.0 * std::pow(10.0, ebn0_db / 10.0) * rate));
     const double scale = 2.0 / (sigma * sigma);
     FrameStream noise(philox, frame, stream);
-    for (std::size_t i = 0; i < n; ++i) llr[i] = scale * ((2.0 * bits[i] - 1.0) + sigma * noise.normal());
+    noise.normals(llr.data(), n);
+    for (std::size_t i = 0; i < n; ++i) llr[i] = scale * ((2.0 * bits[i] - 1.0) + sigma * llr[i]);
     return;
   }
   const Received r = send(philox, frame, stream, ebn0_db, rate, bits, re_, im_);

@@ -81,6 +81,13 @@ class TurboLink final : public Link {
     alpha_.resize(o.K);
     WcdmaPermutation(static_cast<int>(o.K), positions, alpha_);
     tail_ = encoder_tail(trellis_, CodeType::kRecursive);
+    // Each state's two branches: the next state above the two code bits.
+    step_.resize(2 * static_cast<std::size_t>(trellis_.num_states));
+    for (int st = 0; st < trellis_.num_states; ++st) {
+      const auto i = static_cast<std::size_t>(st);
+      step_[2 * i] = trellis_.next0[i] << 2 | trellis_.out0[i];
+      step_[2 * i + 1] = trellis_.next1[i] << 2 | trellis_.out1[i];
+    }
     params_.iterations = o.iterations;
     params_.max_star = o.decoder == "exact" ? MaxStar::kExact : MaxStar::kMaxLog;
     params_.threads = 1;  // the simulator spreads chunks over threads
@@ -114,34 +121,41 @@ class TurboLink final : public Link {
     ytail_.resize(count * 4 * m);
     data_.resize(count * L);
     app_.resize(count * L);
-    interleaved_.resize(L);
-    code1_.resize(2 * (L + m));
-    code2_.resize(2 * (L + m));
-    steps_.resize(3 * L);
+    coded_.resize(punctured() ? 3 * L : 0);
+    steps_.resize(coded_.size());
+    punctured_.resize(punctured() ? sent : 0);
     tx_.resize(sent + 4 * m);
     llr_.resize(sent + 4 * m);
     restored_.resize(3 * L);
     for (std::size_t f = 0; f < count; ++f) {
       int* data = data_.data() + f * L;
       draw_bits(philox, first + f, data, L);
-      for (std::size_t k = 0; k < L; ++k) interleaved_[k] = data[alpha_[k]];
-      trellis_encode(code1_, {data, L}, trellis_, tail_);
-      trellis_encode(code2_, interleaved_, trellis_, tail_);
+      // Both encoders step by step from the state tables (what trellis_encode gives);
+      // unpunctured, straight into the code bits.
+      int* steps = punctured() ? coded_.data() : tx_.data();
+      int s1 = 0, s2 = 0;
       for (std::size_t k = 0; k < L; ++k) {
-        steps_[3 * k] = code1_[2 * k];
-        steps_[3 * k + 1] = code1_[2 * k + 1];
-        steps_[3 * k + 2] = code2_[2 * k + 1];
+        const int b1 = data[k], b2 = data[alpha_[k]];
+        const int w1 = step_[2 * s1 + b1], w2 = step_[2 * s2 + b2];
+        steps[3 * k] = (w1 >> 1) & 1;
+        steps[3 * k + 1] = w1 & 1;
+        steps[3 * k + 2] = w2 & 1;
+        s1 = w1 >> 2;
+        s2 = w2 >> 2;
       }
       if (punctured()) {
-        punctured_.resize(sent);
+        std::copy(coded_.begin(), coded_.end(), steps_.begin());
         puncture(punctured_, steps_, 3, kPattern, {});
         for (std::size_t i = 0; i < sent; ++i) tx_[i] = static_cast<int>(punctured_[i]);
-      } else {
-        for (std::size_t i = 0; i < sent; ++i) tx_[i] = static_cast<int>(steps_[i]);
       }
-      for (std::size_t t = 0; t < 2 * m; ++t) {
-        tx_[sent + t] = code1_[2 * L + t];
-        tx_[sent + 2 * m + t] = code2_[2 * L + t];
+      for (std::size_t t = 0; t < m; ++t) {
+        const int w1 = step_[2 * s1 + tail_.inputs[s1]], w2 = step_[2 * s2 + tail_.inputs[s2]];
+        tx_[sent + 2 * t] = (w1 >> 1) & 1;
+        tx_[sent + 2 * t + 1] = w1 & 1;
+        tx_[sent + 2 * m + 2 * t] = (w2 >> 1) & 1;
+        tx_[sent + 2 * m + 2 * t + 1] = w2 & 1;
+        s1 = w1 >> 2;
+        s2 = w2 >> 2;
       }
       channel_.transmit(philox, first + f, kNoiseStream, ebn0_db, rates()[0], params_.max_star, tx_,
                         llr_);
@@ -183,7 +197,7 @@ class TurboLink final : public Link {
   LinkOptions o_;
   Channel channel_;
   Trellis trellis_;
-  std::vector<int> alpha_, data_, interleaved_, code1_, code2_, tx_;
+  std::vector<int> alpha_, step_, data_, coded_, tx_;
   EncoderTail tail_;
   TurboDecodeParams params_;
   std::vector<double> ys_, yp1_, yp2_, ytail_, app_, steps_, punctured_, llr_, restored_;

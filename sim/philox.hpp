@@ -3,8 +3,10 @@
 // frame, stream) whichever thread or process draws them, and in whatever order.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 namespace linkforge::sim {
@@ -47,6 +49,13 @@ class Philox {
     return counter;
   }
 
+  // The blocks at counters (lo, hi, stream, first + j) for j < kBatch, block j in
+  // out[4j .. 4j + 3]: the same words as operator(), kBatch blocks side by side so that
+  // the rounds run in vector registers.
+  static constexpr std::size_t kBatch = 16;
+  void batch(std::uint32_t lo, std::uint32_t hi, std::uint32_t stream, std::uint32_t first,
+             std::uint32_t* out) const noexcept;
+
  private:
   std::array<std::uint32_t, 2> key_;
 };
@@ -60,12 +69,13 @@ class FrameStream {
 
   // The next 32 random bits.
   std::uint32_t bits() noexcept {
-    if (used_ == 4) {
-      block_ = philox_({static_cast<std::uint32_t>(frame_), static_cast<std::uint32_t>(frame_ >> 32),
-                        stream_, next_++});
+    if (used_ == words_.size()) {
+      philox_.batch(static_cast<std::uint32_t>(frame_), static_cast<std::uint32_t>(frame_ >> 32),
+                    stream_, next_, words_.data());
+      next_ += static_cast<std::uint32_t>(Philox::kBatch);
       used_ = 0;
     }
-    return block_[used_++];
+    return words_[used_++];
   }
 
   // A uniform value in (0, 1) with 53 random bits.
@@ -81,13 +91,17 @@ class FrameStream {
   // library's exponential and logarithm.
   double normal() noexcept;
 
+  // n values of normal() into out, the same values: the draws that land in their layer's
+  // box come straight from the buffered words, the rest through normal().
+  void normals(double* out, std::size_t n) noexcept;
+
  private:
   const Philox& philox_;
   std::uint64_t frame_;
   std::uint32_t stream_;
-  std::uint32_t next_ = 0;
-  Philox::Block block_{};
-  int used_ = 4;
+  std::uint32_t next_ = 0;  // the first block of the next batch
+  std::array<std::uint32_t, 4 * Philox::kBatch> words_{};
+  std::size_t used_ = 4 * Philox::kBatch;
 };
 
 inline double FrameStream::normal() noexcept {

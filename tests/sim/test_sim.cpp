@@ -50,6 +50,69 @@ TEST(FrameStream, DrawsStandardNormalValues) {
   EXPECT_NEAR(static_cast<double>(beyond) / n, tail, 5 * std::sqrt(tail / n));
 }
 
+// The batched blocks are Philox's blocks, also where the block counter wraps.
+TEST(Philox, BatchesGiveTheSameBlocks) {
+  const Philox philox(0x123456789abcdefull, 3);
+  for (const std::uint32_t first : {0u, 0xFFFFFFF8u}) {
+    std::vector<std::uint32_t> words(4 * Philox::kBatch);
+    philox.batch(77, 1, 2, first, words.data());
+    for (std::uint32_t j = 0; j < Philox::kBatch; ++j) {
+      const Philox::Block b = philox({77, 1, 2, first + j});
+      for (std::size_t k = 0; k < 4; ++k) EXPECT_EQ(words[4 * j + k], b[k]) << first << " " << j;
+    }
+  }
+}
+
+// normals() gives what as many normal() calls give, in runs of any length across the
+// buffer's refills and the draws that leave their layer's box (about one in a hundred).
+TEST(FrameStream, NormalsInBulkAreTheSingleDraws) {
+  const Philox philox(4, 1);
+  FrameStream one(philox, 9, 1), bulk(philox, 9, 1);
+  std::vector<double> got(3000);
+  std::size_t at = 0;
+  for (std::size_t run = 1; at + run <= got.size(); run = run * 3 % 97 + 1) {
+    bulk.normals(got.data() + at, run);
+    at += run;
+  }
+  for (std::size_t i = 0; i < at; ++i) ASSERT_EQ(got[i], one.normal()) << i;
+  EXPECT_EQ(bulk.bits(), one.bits());  // the streams stand at the same word
+}
+
+// The turbo link's counts at seed 1, point 0, in chunks of 64 as the sweep runs them:
+// faster frame generation must not change a single count.
+TEST(Links, TurboCountsStayAsTheyWere) {
+  struct Case {
+    const char* rate;
+    const char* modulation;
+    const char* channel;
+    double ebn0_db;
+    std::size_t frames;
+    std::uint64_t bit_errors, frame_errors;
+  };
+  const Case cases[] = {{"1/3", "bpsk", "awgn", 0.0, 128, 24694, 126},
+                        {"1/2", "bpsk", "awgn", 1.0, 192, 13567, 130},
+                        {"1/3", "16qam", "rayleigh-fast", 4.0, 320, 13653, 113}};
+  for (const Case& c : cases) {
+    LinkOptions o = link_defaults("turbo");
+    o.decoder = "max-log";
+    o.rate = c.rate;
+    o.modulation = c.modulation;
+    o.channel = c.channel;
+    const auto link = make_link(o);
+    std::uint64_t bits = 0, frames = 0;
+    for (std::size_t first = 0; first < c.frames; first += 64) {
+      ChunkCounts counts;
+      link->run(Philox(1, 0), c.ebn0_db, first, 64, counts);
+      for (const std::uint32_t e : counts.bit_errors) {
+        bits += e;
+        frames += e > 0 ? 1 : 0;
+      }
+    }
+    EXPECT_EQ(bits, c.bit_errors) << c.rate << " " << c.modulation;
+    EXPECT_EQ(frames, c.frame_errors) << c.rate << " " << c.modulation;
+  }
+}
+
 // A link whose frame f at Eb/N0 e has (f * 7 + e) % 5 bit errors when that is odd:
 // cheap, and every frame's outcome its own.
 class CountingLink final : public Link {
