@@ -38,9 +38,11 @@ void BM_PolarDecodeSc(benchmark::State& state) {
 }
 BENCHMARK(BM_PolarDecodeSc)->Arg(1)->Arg(0)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
-// Argument: 1 for the CRC aid. One thread; CPU and wall time both reported.
+// Arguments: 1 for the CRC aid; threads (1: one core, 0: all). CPU and wall time both
+// reported.
 void BM_PolarDecodeList8(benchmark::State& state) {
   const bool aided = state.range(0) != 0;
+  const int threads = static_cast<int>(state.range(1));
   const std::size_t K = 512, N = 1024, F = 64, Lc = 11;
   std::mt19937 rng(7);
   std::vector<std::uint8_t> data(F * K), code(F * N), decoded(F * K);
@@ -59,7 +61,7 @@ void BM_PolarDecodeList8(benchmark::State& state) {
     llr[i] = 2.0f * ((code[i] ? 1.0f : -1.0f) + noise(rng)) / (sigma * sigma);
   PolarDecodeParams params;
   params.list_size = 8;
-  params.threads = 1;
+  params.threads = threads;
   if (aided) params.crc = CrcName::k11;
   for (auto _ : state) {
     polar_decode_frames(FrameView<const float>::row_major(llr.data(), F, N), K, params,
@@ -68,6 +70,12 @@ void BM_PolarDecodeList8(benchmark::State& state) {
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * F * K));
 }
-BENCHMARK(BM_PolarDecodeList8)->Arg(0)->Arg(1)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PolarDecodeList8)
+    ->Args({0, 1})
+    ->Args({1, 1})
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -23,6 +23,11 @@ namespace linkforge {
 // Refuses N that is not a power of two in 32..1024 and K outside 1..N.
 void check_polar_code(std::size_t K, std::size_t N);
 
+// Refuses an information set that is not K = info.size() sorted, distinct 0-based
+// positions below N with K in 1..N (and N as check_polar_code refuses it). Any such set
+// is a code: polar_construct's, or a rate-matched one with more bits frozen.
+void check_polar_info(std::span<const std::uint32_t> info, std::size_t N);
+
 // The sorted 0-based positions of the K information bits of the length-N code: the K
 // most reliable entries below N of the NR sequence.
 std::vector<std::uint32_t> polar_construct(std::size_t K, std::size_t N);
@@ -34,7 +39,11 @@ void polar_encode(std::span<const std::uint8_t> data, std::size_t N, std::span<s
 // the information positions. Refuses NaN.
 void polar_decode_sc(std::span<const float> llr, std::size_t K, std::span<std::uint8_t> data);
 
-// Many frames, one per row: data is F x K, code F x N.
+// Many frames, one per row: data is F x K, code F x N; the K bits go to the positions
+// info (checked by check_polar_info), every other u bit is 0.
+void polar_encode_frames(FrameView<const std::uint8_t> data, std::span<const std::uint32_t> info,
+                         std::size_t N, FrameView<std::uint8_t> code);
+// The same with info = polar_construct(K, N), K = data.length.
 void polar_encode_frames(FrameView<const std::uint8_t> data, std::size_t N,
                          FrameView<std::uint8_t> code);
 // llr is F x N, data F x K; frames run over threads (0: every core).
@@ -57,17 +66,24 @@ struct PolarDecodeParams {
   int threads = 0;             // 0: every core
 };
 
-// llr is F x N, data F x K. list_size 1 without crc is polar_decode_sc_frames; with crc
-// it runs the list decoder with one path, which decides the same bits. Refuses other
-// list sizes, K not above the CRC length, and NaN.
-// Frames run over threads; the decoder polls `interrupt` before every frame.
+// llr is F x N, data F x K with K = info.size(): the bits decided at the positions info
+// (checked by check_polar_info), the others frozen to 0. list_size 1 without crc is the
+// successive-cancellation decoder; with crc it runs the list decoder with one path,
+// which decides the same bits. Refuses other list sizes, K not above the CRC length,
+// shapes that disagree and NaN (before decoding anything).
+// Frames run over params.threads threads, each with working arrays of its own; the
+// decoder polls `interrupt` before every frame.
+void polar_decode_frames(FrameView<const float> llr, std::span<const std::uint32_t> info,
+                         const PolarDecodeParams& params, FrameView<std::uint8_t> data,
+                         const Interrupt& interrupt = {});
+// The same with info = polar_construct(K, N), N = llr.length.
 void polar_decode_frames(FrameView<const float> llr, std::size_t K, const PolarDecodeParams& params,
                          FrameView<std::uint8_t> data, const Interrupt& interrupt = {});
 
 // What a call of polar_decode_frames needs for `frames` frames of a length-N code with K
 // information bits: the LLRs and bits in the kernel's types, each thread's working
 // arrays; results: the frames x K decided bits.
-CallMemory polar_decode_memory(std::uint64_t frames, std::size_t N, std::size_t K,
+CallMemory polar_decode_memory(std::size_t frames, std::size_t N, std::size_t K,
                                const PolarDecodeParams& params) noexcept;
 
 }  // namespace linkforge

@@ -8,11 +8,25 @@
 #include "linkforge/checked.hpp"
 #include "linkforge/error.hpp"
 #include "linkforge/parallel.hpp"
+#include "sequence.hpp"
 
 namespace linkforge {
 namespace polar_detail {
-extern const std::uint16_t nr_polar_sequence[1024];
+
+std::vector<std::uint32_t> most_reliable(std::size_t K, std::size_t N,
+                                         std::span<const std::uint8_t> excluded) {
+  std::vector<std::uint32_t> info;
+  info.reserve(K);
+  // Walk from the most reliable entry down, keeping those below N that are not excluded.
+  for (std::size_t i = 1024; i-- > 0 && info.size() < K;) {
+    const std::uint32_t q = nr_polar_sequence[i];
+    if (q < N && (excluded.empty() || !excluded[q])) info.push_back(q);
+  }
+  std::sort(info.begin(), info.end());
+  return info;
 }
+
+}  // namespace polar_detail
 
 namespace {
 
@@ -351,41 +365,54 @@ void check_polar_code(std::size_t K, std::size_t N) {
                         std::to_string(K));
 }
 
+void check_polar_info(std::span<const std::uint32_t> info, std::size_t N) {
+  check_polar_code(info.size(), N);
+  for (std::size_t k = 0; k < info.size(); ++k) {
+    if (info[k] >= N) {
+      Refusal r;
+      r.fault = Fault::kNotPosition;
+      r.argument = "info";
+      r.row = 0;
+      r.col = static_cast<std::int64_t>(k);
+      r.value = info[k];
+      r.limit = static_cast<std::int64_t>(N);
+      throw ArgumentError(r);
+    }
+    if (k > 0 && info[k] == info[k - 1]) {
+      Refusal r;
+      r.fault = Fault::kRepeated;
+      r.argument = "info";
+      r.row = 0;
+      r.value = info[k];
+      throw ArgumentError(r);
+    }
+    if (k > 0 && info[k] < info[k - 1])
+      throw ArgumentError("polar code: the information positions must be sorted; info(" +
+                          std::to_string(k) + ") = " + std::to_string(info[k]) + " follows " +
+                          std::to_string(info[k - 1]));
+  }
+}
+
 std::vector<std::uint32_t> polar_construct(std::size_t K, std::size_t N) {
   check_polar_code(K, N);
-  std::vector<std::uint32_t> info;
-  info.reserve(K);
-  // Walk from the most reliable entry down, keeping those below N.
-  for (std::size_t i = 1024; i-- > 0 && info.size() < K;)
-    if (polar_detail::nr_polar_sequence[i] < N) info.push_back(polar_detail::nr_polar_sequence[i]);
-  std::sort(info.begin(), info.end());
-  return info;
+  return polar_detail::most_reliable(K, N);
 }
 
 void polar_encode(std::span<const std::uint8_t> data, std::size_t N, std::span<std::uint8_t> code) {
-  const auto info = polar_construct(data.size(), N);
+  check_polar_code(data.size(), N);
   if (code.size() != N) throw ArgumentError("PolarEncode: the code needs N elements");
-  std::fill(code.begin(), code.end(), std::uint8_t{0});
-  for (std::size_t k = 0; k < info.size(); ++k) {
-    if (data[k] > 1) throw ArgumentError("PolarEncode: the data must be bits 0 and 1");
-    code[info[k]] = data[k];
-  }
-  polar_transform(code);
+  polar_encode_frames(FrameView<const std::uint8_t>::row_major(data.data(), 1, data.size()), N,
+                      FrameView<std::uint8_t>::row_major(code.data(), 1, N));
 }
 
-void polar_decode_sc(std::span<const float> llr, std::size_t K, std::span<std::uint8_t> data) {
-  const auto info = polar_construct(K, llr.size());
-  if (data.size() != K) throw ArgumentError("PolarDecode: the data need K elements");
-  for (float v : llr)
-    if (std::isnan(v)) throw ArgumentError("PolarDecode: the LLRs must not be NaN");
-  ScScratch s = make_scratch(llr.size(), info);
-  decode_one(llr, info, s, data);
-}
-
-void polar_encode_frames(FrameView<const std::uint8_t> data, std::size_t N,
-                         FrameView<std::uint8_t> code) {
-  const std::size_t K = data.length;
-  const auto info = polar_construct(K, N);
+void polar_encode_frames(FrameView<const std::uint8_t> data, std::span<const std::uint32_t> info,
+                         std::size_t N, FrameView<std::uint8_t> code) {
+  check_polar_info(info, N);
+  const std::size_t K = info.size();
+  if (data.length != K)
+    throw ArgumentError("PolarEncode: the data must hold K = " + std::to_string(K) +
+                        " bits per frame, one per information position, not " +
+                        std::to_string(data.length));
   if (code.length != N || code.frames != data.frames)
     throw ArgumentError("PolarEncode: the code must be frames x N");
   std::vector<std::uint8_t> x(N);
@@ -401,49 +428,27 @@ void polar_encode_frames(FrameView<const std::uint8_t> data, std::size_t N,
   }
 }
 
-void polar_decode_sc_frames(FrameView<const float> llr, std::size_t K, FrameView<std::uint8_t> data,
-                            int threads, const Interrupt& interrupt) {
-  const std::size_t N = llr.length;
-  const auto info = polar_construct(K, N);
-  if (data.length != K || data.frames != llr.frames)
-    throw ArgumentError("PolarDecode: the data must be frames x K");
-  for (std::size_t f = 0; f < llr.frames; ++f)
-    for (std::size_t i = 0; i < N; ++i)
-      if (std::isnan(llr(f, i))) throw ArgumentError("PolarDecode: the LLRs must not be NaN");
-  const std::size_t workers = parallel_workers(llr.frames, threads);
-  std::vector<ScScratch> scratch;
-  for (std::size_t w = 0; w < std::max<std::size_t>(workers, 1); ++w)
-    scratch.push_back(make_scratch(N, info));
-  std::vector<std::vector<float>> rows(scratch.size(), std::vector<float>(N));
-  std::vector<std::vector<std::uint8_t>> outs(scratch.size(), std::vector<std::uint8_t>(K));
-  parallel_for(
-      llr.frames, threads,
-      [&](std::size_t f, std::size_t w, const Interrupt& stop) {
-        stop.check();
-        for (std::size_t i = 0; i < N; ++i) rows[w][i] = llr(f, i);
-        decode_one(rows[w], info, scratch[w], outs[w]);
-        for (std::size_t k = 0; k < K; ++k) data(f, k) = outs[w][k];
-      },
-      interrupt);
+void polar_encode_frames(FrameView<const std::uint8_t> data, std::size_t N,
+                         FrameView<std::uint8_t> code) {
+  const auto info = polar_construct(data.length, N);
+  polar_encode_frames(data, info, N, code);
 }
 
-void polar_decode_frames(FrameView<const float> llr, std::size_t K, const PolarDecodeParams& params,
-                         FrameView<std::uint8_t> data, const Interrupt& interrupt) {
+void polar_decode_frames(FrameView<const float> llr, std::span<const std::uint32_t> info,
+                         const PolarDecodeParams& params, FrameView<std::uint8_t> data,
+                         const Interrupt& interrupt) {
   const int L = params.list_size;
   if (L != 1 && L != 2 && L != 4 && L != 8 && L != 16 && L != 32)
     throw ArgumentError("PolarDecode: the list size must be 1, 2, 4, 8, 16 or 32, got " +
                         std::to_string(L));
   const std::size_t N = llr.length;
-  const auto info = polar_construct(K, N);
+  check_polar_info(info, N);
+  const std::size_t K = info.size();
   if (params.crc) {
     const auto& poly = crc_polynomial(*params.crc);
     if (K <= static_cast<std::size_t>(poly.length))
       throw ArgumentError("PolarDecode: K = " + std::to_string(K) + " leaves no data before the " +
                           std::to_string(poly.length) + " parity bits of CRC " + poly.label);
-  }
-  if (L == 1 && !params.crc) {
-    polar_decode_sc_frames(llr, K, data, params.threads, interrupt);
-    return;
   }
   if (data.length != K || data.frames != llr.frames)
     throw ArgumentError("PolarDecode: the data must be frames x K");
@@ -452,11 +457,26 @@ void polar_decode_frames(FrameView<const float> llr, std::size_t K, const PolarD
       if (std::isnan(llr(f, i))) throw ArgumentError("PolarDecode: the LLRs must not be NaN");
   const std::size_t workers =
       std::max<std::size_t>(parallel_workers(llr.frames, params.threads), 1);
+  // Each worker's channel row and decided bits, then its decoder's arrays.
+  std::vector<std::vector<float>> rows(workers, std::vector<float>(N));
+  std::vector<std::vector<std::uint8_t>> outs(workers, std::vector<std::uint8_t>(K));
+  if (L == 1 && !params.crc) {
+    std::vector<ScScratch> scratch;
+    for (std::size_t w = 0; w < workers; ++w) scratch.push_back(make_scratch(N, info));
+    parallel_for(
+        llr.frames, params.threads,
+        [&](std::size_t f, std::size_t w, const Interrupt& stop) {
+          stop.check();
+          for (std::size_t i = 0; i < N; ++i) rows[w][i] = llr(f, i);
+          decode_one(rows[w], info, scratch[w], outs[w]);
+          for (std::size_t k = 0; k < K; ++k) data(f, k) = outs[w][k];
+        },
+        interrupt);
+    return;
+  }
   std::vector<ListScratch> scratch;
   for (std::size_t w = 0; w < workers; ++w)
     scratch.push_back(make_list_scratch(N, static_cast<std::size_t>(L), info));
-  std::vector<std::vector<float>> rows(workers, std::vector<float>(N));
-  std::vector<std::vector<std::uint8_t>> outs(workers, std::vector<std::uint8_t>(K));
   parallel_for(
       llr.frames, params.threads,
       [&](std::size_t f, std::size_t w, const Interrupt& stop) {
@@ -468,7 +488,29 @@ void polar_decode_frames(FrameView<const float> llr, std::size_t K, const PolarD
       interrupt);
 }
 
-CallMemory polar_decode_memory(std::uint64_t frames, std::size_t N, std::size_t K,
+void polar_decode_frames(FrameView<const float> llr, std::size_t K, const PolarDecodeParams& params,
+                         FrameView<std::uint8_t> data, const Interrupt& interrupt) {
+  const auto info = polar_construct(K, llr.length);
+  polar_decode_frames(llr, info, params, data, interrupt);
+}
+
+void polar_decode_sc_frames(FrameView<const float> llr, std::size_t K, FrameView<std::uint8_t> data,
+                            int threads, const Interrupt& interrupt) {
+  PolarDecodeParams params;
+  params.threads = threads;
+  polar_decode_frames(llr, K, params, data, interrupt);
+}
+
+void polar_decode_sc(std::span<const float> llr, std::size_t K, std::span<std::uint8_t> data) {
+  check_polar_code(K, llr.size());
+  if (data.size() != K) throw ArgumentError("PolarDecode: the data need K elements");
+  PolarDecodeParams params;
+  params.threads = 1;
+  polar_decode_frames(FrameView<const float>::row_major(llr.data(), 1, llr.size()), K, params,
+                      FrameView<std::uint8_t>::row_major(data.data(), 1, K));
+}
+
+CallMemory polar_decode_memory(std::size_t frames, std::size_t N, std::size_t K,
                                const PolarDecodeParams& params) noexcept {
   const bool list = params.list_size > 1 || params.crc.has_value();
   const std::uint64_t L = list ? static_cast<std::uint64_t>(std::max(params.list_size, 1)) : 0;

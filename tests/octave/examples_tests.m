@@ -147,6 +147,17 @@
 
 %!test
 %! out = tempname ();
+%! r = polar_example ("EbN0_dB", [1 6], "max_frames", 2, "N", 64, "K", 40, "output_dir", out);
+%! assert (size (r), [1 2]);
+%! check_results (r(1), 3, fullfile (out, "polar_1024"));
+%! check_results (r(2), 1, fullfile (out, "polar_control"));
+%! assert ([r(1).bits(1), r(2).bits(1)], [58 106]);     # data bits: K - 11 per frame
+%! assert ([r(1).frame_errors(2, :), r(2).frame_errors(2, :)], [0 0 0 0]);
+%! confirm_recursive_rmdir (false, "local");
+%! rmdir (out, "s");
+
+%!test
+%! out = tempname ();
 %! r = relay_fsk_example ("EbN0_dB", [0 40], "max_frames", 2, "L", 200, "output_dir", out);
 %! check_results (r, 4, fullfile (out, "relay_fsk"));
 %! assert (r.bit_errors(2, 3:4), [0 0]);      # coded

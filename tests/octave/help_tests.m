@@ -70,9 +70,12 @@
 %!    "CrcAttach",             {"word"}, {"data", "name"};
 %!    "CrcCheck",              {"data", "ok"}, {"word", "name"};
 %!    "QppPermutation",        {"alpha"}, {"K"};
-%!    "PolarConstruct",        {"positions"}, {"K", "N"};
-%!    "PolarEncode",           {"code"}, {"data", "N"};
-%!    "PolarDecode",           {"data"}, {"llr", "K", "N", "L", "crc", "threads"}};
+%!    "PolarConstruct",        {"positions"}, {"K", "N", "E"};
+%!    "PolarEncode",           {"code"}, {"data", "N", "E"};
+%!    "PolarDecode",           {"data"}, {"llr", "K", "N", "L", "crc", "threads", "E"};
+%!    "PolarCodeLength",       {"N"}, {"K", "E", "link"};
+%!    "PolarRateMatch",        {"out"}, {"code", "K", "E", "interleave"};
+%!    "PolarRateRecover",      {"llr_code"}, {"llr", "K", "N", "interleave"}};
 %!endfunction
 
 ## The module folder and the modules that have a help text there.
@@ -255,7 +258,7 @@
 %!               "GraphStateSetup", ...
 %!               "GraphStateStep", ...
 %!               "CrcAttach", "CrcCheck", "QppPermutation", "PolarConstruct", "PolarEncode", ...
-%!               "PolarDecode"};
+%!               "PolarDecode", "PolarCodeLength", "PolarRateMatch", "PolarRateRecover"};
 %! missing = setdiff (documented, names);
 %! assert (isempty (missing), "no help text in %s for: %s", folder, strjoin (missing, ", "));
 

@@ -15,6 +15,7 @@
 #include "linkforge/error.hpp"
 #include "linkforge/polar.hpp"
 #include "peak_allocation.hpp"
+#include "polar_reference.hpp"
 
 namespace {
 
@@ -43,16 +44,9 @@ TEST(PolarConstruct, MatchesTheSequenceFile) {
   }
 }
 
-// The generator matrix row by row: x = u G with G = F^{(x)n}, G(i, j) = 1 when the bits
-// of j are a subset of those of i.
+// The generator matrix row by row at the constructed positions.
 std::vector<std::uint8_t> encode_by_matrix(const std::vector<std::uint8_t>& data, std::size_t N) {
-  const auto info = linkforge::polar_construct(data.size(), N);
-  std::vector<std::uint8_t> x(N, 0);
-  for (std::size_t k = 0; k < info.size(); ++k)
-    if (data[k])
-      for (std::size_t j = 0; j < N; ++j)
-        if ((j & info[k]) == j) x[j] ^= 1;
-  return x;
+  return linkforge::testing::encode_at(data, linkforge::polar_construct(data.size(), N), N);
 }
 
 TEST(PolarEncode, EqualsTheGeneratorMatrixAndDecodesWithoutNoise) {

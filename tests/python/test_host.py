@@ -85,6 +85,10 @@ CALLS = {
     "polar_construct": dict(K=12, N=32),
     "polar_encode": dict(data=(np.tile(SOFT, (1, 2))[:, :12] > 0).astype(float), N=32),
     "polar_decode": dict(llr=np.tile(SOFT, (1, 2))[:, :32], K=12, N=32, L=4, crc="6", threads=1),
+    "polar_code_length": dict(K=12, E=40, link="uplink"),
+    "polar_rate_match": dict(code=np.tile(SOFT > 0, (1, 2))[:, :32].astype(float), K=12, E=40,
+                             interleave=True),
+    "polar_rate_recover": dict(llr=np.tile(SOFT, (1, 2))[:, :40], K=12, N=32, interleave=True),
 }
 STATEFUL = {"spread_permutation"}  # draws from a generator kept from call to call
 ARRAY_CALLS = {name: kw for name, kw in CALLS.items() if isinstance(next(iter(kw.values())), np.ndarray)}
@@ -188,7 +192,7 @@ class TestRefusals:
                                       "sparse_graph_solve", "sparse_graph_decode", "graph_state_setup",
                                       "symbol_bit_metrics", "relay_label_metrics", "soft_demap",
                                       "capacity", "trellis_coder", "nr_ldpc_decode",
-                                      "nr_ldpc_rate_recover"])
+                                      "nr_ldpc_rate_recover", "polar_rate_recover"])
     def test_nan_and_overflowing_soft_values(self, name):
         bad = np.array(CALLS[name][first(name)], dtype=np.result_type(CALLS[name][first(name)], float))
         bad.flat[1] = np.nan

@@ -37,3 +37,44 @@ def test_round_trip_with_leading_axes():
 def test_refusals(call, error, message):
     with pytest.raises(error, match=message):
         call()
+
+
+def test_rate_matching_shapes_and_chain():
+    assert lf.polar_code_length(64, 432) == 512 and lf.polar_code_length(200, 2000, "uplink") == 1024
+    np.testing.assert_array_equal(lf.polar_construct(12, 32, np.int64(20))[:3], [6, 7, 9])
+    np.testing.assert_array_equal(lf.polar_construct(64, 512, E=432), lf.polar_construct(64, 512))
+    K, E, N = 64, 432, 512
+    rng = np.random.default_rng(5)
+    data = lf.crc_attach(rng.integers(0, 2, (2, 3, K - 11)).astype(float), "11")
+    code = lf.polar_encode(data, N)
+    sent = lf.polar_rate_match(code, K, E, interleave=True)
+    assert sent.shape == (2, 3, E) and sent.dtype == np.float64
+    np.testing.assert_array_equal(sent[1, 0], lf.polar_rate_match(code[1, 0], K, E, True))
+    llr = lf.polar_rate_recover((4.0 * (2 * sent - 1)).astype(np.float32), K, N, True)
+    assert llr.shape == (2, 3, N) and llr.dtype == np.float64
+    np.testing.assert_array_equal(lf.polar_decode(llr, K, N, 8, "11"), data)
+    K, E, N = 100, 140, 256  # shortening: the positions move, encode and decode take E
+    data = rng.integers(0, 2, (2, K)).astype(float)
+    llr = lf.polar_rate_recover(4.0 * (2 * lf.polar_rate_match(lf.polar_encode(data, N, E), K, E) - 1), K, N)
+    np.testing.assert_array_equal(lf.polar_decode(llr, K, N, E=np.int32(E)), data)
+    assert lf.polar_rate_match(np.zeros((0, 32)), 1, 5).shape == (0, 5)
+    assert lf.polar_rate_recover(np.zeros((0, 5)), 1, 32).shape == (0, 32)
+
+
+@pytest.mark.parametrize("call, error, message", [
+    (lambda: lf.polar_code_length(600, 700), ValueError, "exceeds the longest code"),
+    (lambda: lf.polar_code_length(20, 10), ValueError, "E must be from K = 20"),
+    (lambda: lf.polar_code_length(0, 10), ValueError, "K must be a positive integer"),
+    (lambda: lf.polar_code_length(20, 100, "up"), ValueError, "'downlink' or 'uplink'"),
+    (lambda: lf.polar_construct(20, 32, 10), ValueError, "E must be from K = 20"),
+    (lambda: lf.polar_construct(20, 32, "a"), TypeError, "E must be an integer"),
+    (lambda: lf.polar_rate_match(np.zeros(48), 10, 100), ValueError, "power of two"),
+    (lambda: lf.polar_rate_match(np.full(32, np.nan), 10, 100), ValueError, "NaN"),
+    (lambda: lf.polar_rate_match(np.zeros(32), 10, 2**21), ValueError, "E must be from K = 10"),
+    (lambda: lf.polar_rate_recover(np.zeros(9), 10, 32), ValueError, "E must be from K = 10"),
+    (lambda: lf.polar_rate_recover(np.full(20, np.inf), 10, 32), ValueError, "single-precision"),
+    (lambda: lf.polar_rate_recover(np.zeros(20), 10, -32), ValueError, "N must be a positive integer"),
+])
+def test_rate_matching_refusals(call, error, message):
+    with pytest.raises(error, match=message):
+        call()

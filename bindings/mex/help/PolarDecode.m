@@ -1,10 +1,13 @@
 % PolarDecode  Decode rows of log-likelihood ratios of a 5G polar code.
 %
 %   data = PolarDecode(llr, K, N, L, crc, threads)
+%   data = PolarDecode(llr, K, N, L, crc, threads, E)
 %
 %   Decodes F frames, one per row of LLR, of the length-N polar code whose K
 %   information bits sit at PolarConstruct(K, N), and returns the K decided bits of
-%   each frame (CRC bits included), in the order of the positions.
+%   each frame (CRC bits included), in the order of the positions. With E, the code
+%   is the one rate matched to E bits, its K bits at PolarConstruct(K, N, E), and LLR
+%   the rows of PolarRateRecover.
 %
 %   L = 1 is successive cancellation. L = 2 to 32 is successive-cancellation list
 %   decoding: at every information bit each of up to L paths is extended by 0 and by 1
@@ -24,6 +27,8 @@
 %     crc      '' (default: none) or a CRC name: '24A', '24B', '24C', '16', '11', '8',
 %              '6'; K must exceed its parity bits.
 %     threads  threads to decode on: 0 (default) for every core, up to 1024.
+%     E        bits sent, K to 2^20, for a rate-matched code (optional). L, crc and
+%              threads may be [] for their defaults.
 %
 %   Outputs
 %     data     F x K decided bits.
@@ -37,4 +42,4 @@
 %     llr = 4 * (2 * PolarEncode([1 0 1 1], 32) - 1);
 %     d = PolarDecode(llr, 4, 32, 8)   % returns 1 0 1 1
 %
-%   See also PolarConstruct, PolarEncode, CrcAttach.
+%   See also PolarConstruct, PolarEncode, PolarRateRecover, CrcAttach.
