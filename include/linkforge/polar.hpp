@@ -39,6 +39,11 @@ void polar_encode(std::span<const std::uint8_t> data, std::size_t N, std::span<s
 // the information positions. Refuses NaN.
 void polar_decode_sc(std::span<const float> llr, std::size_t K, std::span<std::uint8_t> data);
 
+// The one-frame successive-cancellation decoder at the information positions info, the
+// reference the frame-parallel decoder (frames in SIMD lanes) matches bit for bit.
+void polar_decode_sc_scalar(std::span<const float> llr, std::span<const std::uint32_t> info,
+                            std::span<std::uint8_t> data);
+
 // Many frames, one per row: data is F x K, code F x N; the K bits go to the positions
 // info (checked by check_polar_info), every other u bit is 0.
 void polar_encode_frames(FrameView<const std::uint8_t> data, std::span<const std::uint32_t> info,

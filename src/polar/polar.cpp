@@ -8,6 +8,7 @@
 #include "linkforge/checked.hpp"
 #include "linkforge/error.hpp"
 #include "linkforge/parallel.hpp"
+#include "polar/sc_lanes.hpp"
 #include "sequence.hpp"
 
 namespace linkforge {
@@ -44,7 +45,9 @@ inline float f_min_sum(float a, float b) {
   return ((a < 0.0f) != (b < 0.0f)) ? -m : m;
 }
 
-inline float g_sum(float a, float b, std::uint8_t u) { return u ? b - a : b + a; }
+inline float g_sum(float a, float b, std::uint8_t u) {
+  return u ? b - a : b + a;
+}
 
 // Decodes the node whose n LLRs are at a; writes its partial sums to x and the bit
 // decisions to u (from position first). work holds n - 1 free floats below a's level.
@@ -74,8 +77,8 @@ void polar_transform(std::span<std::uint8_t> x) {
 }
 
 // The LLRs are already checked for NaN.
-void decode_one(std::span<const float> llr, std::span<const std::uint32_t> info,
-                ScScratch& s, std::span<std::uint8_t> data) {
+void decode_one(std::span<const float> llr, std::span<const std::uint32_t> info, ScScratch& s,
+                std::span<std::uint8_t> data) {
   const std::size_t N = llr.size();
   float* top = s.alpha.data();
   for (std::size_t i = 0; i < N; ++i) top[i] = -llr[i];  // ln(P(0)/P(1)) inside
@@ -354,6 +357,53 @@ void list_decode_one(std::span<const float> row, std::size_t K, std::optional<Cr
   trace_back(s, K, s.rank[0], data);
 }
 
+// Successive cancellation over groups of frames in SIMD lanes, one group per task; the
+// LLRs are already checked. The lanes of a last, partial group decode zeros.
+void decode_sc_groups(FrameView<const float> llr, std::span<const std::uint32_t> info, int threads,
+                      FrameView<std::uint8_t> data, const Interrupt& interrupt) {
+  const std::size_t N = llr.length, K = info.size(), F = llr.frames;
+  const std::size_t G = polar_detail::sc_lanes();
+  const std::size_t groups = (F + G - 1) / G;
+  std::vector<std::uint32_t> info_before(N + 1, 0);
+  for (std::uint32_t p : info) info_before[p + 1] = 1;
+  for (std::size_t i = 0; i < N; ++i) info_before[i + 1] += info_before[i];
+  // Each worker's arrays, aligned to the widest vectors (64 bytes).
+  const std::size_t size = N * G;
+  struct Arrays {
+    std::vector<float> llr;           // top, work
+    std::vector<std::uint32_t> bits;  // sums, u
+    float *top, *work;
+    std::uint32_t *sums, *u;
+  };
+  const auto aligned = [](auto& v) {
+    const std::size_t a = 64 / sizeof(v[0]);
+    return v.data() + (a - reinterpret_cast<std::uintptr_t>(v.data()) / sizeof(v[0]) % a) % a;
+  };
+  std::vector<Arrays> arrays(std::max<std::size_t>(parallel_workers(groups, threads), 1));
+  for (auto& a : arrays) {
+    a.llr.assign(2 * size + 16, 0.0f);
+    a.bits.assign(3 * size + 16, 0);
+    a.top = aligned(a.llr);
+    a.work = a.top + size;
+    a.sums = aligned(a.bits);
+    a.u = a.sums + 2 * size;
+  }
+  parallel_for(
+      groups, threads,
+      [&](std::size_t group, std::size_t w, const Interrupt& stop) {
+        stop.check();
+        Arrays& a = arrays[w];
+        const std::size_t f0 = group * G, count = std::min(G, F - f0);
+        for (std::size_t l = 0; l < G; ++l)
+          for (std::size_t i = 0; i < N; ++i)
+            a.top[i * G + l] = l < count ? -llr(f0 + l, i) : 0.0f;  // ln(P(0)/P(1)) inside
+        polar_detail::sc_decode_group(a.top, N, info_before.data(), a.work, a.sums, a.u);
+        for (std::size_t l = 0; l < count; ++l)
+          for (std::size_t k = 0; k < K; ++k) data(f0 + l, k) = a.u[info[k] * G + l] ? 1 : 0;
+      },
+      interrupt);
+}
+
 }  // namespace
 
 void check_polar_code(std::size_t K, std::size_t N) {
@@ -438,6 +488,7 @@ void polar_decode_frames(FrameView<const float> llr, std::span<const std::uint32
                          const PolarDecodeParams& params, FrameView<std::uint8_t> data,
                          const Interrupt& interrupt) {
   const int L = params.list_size;
+  if (params.threads < 0) throw ArgumentError("PolarDecode: threads must not be negative");
   if (L != 1 && L != 2 && L != 4 && L != 8 && L != 16 && L != 32)
     throw ArgumentError("PolarDecode: the list size must be 1, 2, 4, 8, 16 or 32, got " +
                         std::to_string(L));
@@ -455,25 +506,15 @@ void polar_decode_frames(FrameView<const float> llr, std::span<const std::uint32
   for (std::size_t f = 0; f < llr.frames; ++f)
     for (std::size_t i = 0; i < N; ++i)
       if (std::isnan(llr(f, i))) throw ArgumentError("PolarDecode: the LLRs must not be NaN");
+  if (L == 1 && !params.crc) {
+    decode_sc_groups(llr, info, params.threads, data, interrupt);
+    return;
+  }
   const std::size_t workers =
       std::max<std::size_t>(parallel_workers(llr.frames, params.threads), 1);
   // Each worker's channel row and decided bits, then its decoder's arrays.
   std::vector<std::vector<float>> rows(workers, std::vector<float>(N));
   std::vector<std::vector<std::uint8_t>> outs(workers, std::vector<std::uint8_t>(K));
-  if (L == 1 && !params.crc) {
-    std::vector<ScScratch> scratch;
-    for (std::size_t w = 0; w < workers; ++w) scratch.push_back(make_scratch(N, info));
-    parallel_for(
-        llr.frames, params.threads,
-        [&](std::size_t f, std::size_t w, const Interrupt& stop) {
-          stop.check();
-          for (std::size_t i = 0; i < N; ++i) rows[w][i] = llr(f, i);
-          decode_one(rows[w], info, scratch[w], outs[w]);
-          for (std::size_t k = 0; k < K; ++k) data(f, k) = outs[w][k];
-        },
-        interrupt);
-    return;
-  }
   std::vector<ListScratch> scratch;
   for (std::size_t w = 0; w < workers; ++w)
     scratch.push_back(make_list_scratch(N, static_cast<std::size_t>(L), info));
@@ -510,18 +551,31 @@ void polar_decode_sc(std::span<const float> llr, std::size_t K, std::span<std::u
                       FrameView<std::uint8_t>::row_major(data.data(), 1, K));
 }
 
+void polar_decode_sc_scalar(std::span<const float> llr, std::span<const std::uint32_t> info,
+                            std::span<std::uint8_t> data) {
+  check_polar_info(info, llr.size());
+  if (data.size() != info.size()) throw ArgumentError("PolarDecode: the data need K elements");
+  for (float v : llr)
+    if (std::isnan(v)) throw ArgumentError("PolarDecode: the LLRs must not be NaN");
+  ScScratch s = make_scratch(llr.size(), info);
+  decode_one(llr, info, s, data);
+}
+
 CallMemory polar_decode_memory(std::size_t frames, std::size_t N, std::size_t K,
                                const PolarDecodeParams& params) noexcept {
   const bool list = params.list_size > 1 || params.crc.has_value();
   const std::uint64_t L = list ? static_cast<std::uint64_t>(std::max(params.list_size, 1)) : 0;
   const std::uint64_t n = N, k = K;
-  // A thread's arrays: the SC decoder's 2N LLRs, 2N partial sums and 2N flags; the list
+  // A thread's arrays: the SC decoder's group of G frames in lanes, 2N LLRs and 2N
+  // partial sums and decisions (4 bytes each) per frame, plus alignment; the list
   // decoder's L arrays of fewer than N LLRs and 2N partial sums per path, its survivor
   // links (3 bytes per bit and path), its bookkeeping, the channel row and the K bits.
+  const std::uint64_t G = polar_detail::sc_lanes();
   const std::uint64_t per_worker =
       list ? add_sat(add_sat(mul_sat(L, 6 * n), mul_sat(mul_sat(L, k), 3)), 64 * L + 9 * n + 4096)
-           : 12 * n + 4 * n + 1024;
-  const std::uint64_t workers = parallel_workers(frames == 0 ? 1 : frames, params.threads);
+           : 20 * n * G + 4 * n + 1024;
+  const std::uint64_t tasks = frames == 0 ? 1 : list ? frames : (frames + G - 1) / G;
+  const std::uint64_t workers = parallel_workers(tasks, params.threads);
   CallMemory need;
   need.working =
       add_sat(add_sat(mul_sat(frames, 4 * n + k), mul_sat(workers, add_sat(per_worker, k))),

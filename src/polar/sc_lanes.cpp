@@ -1,0 +1,110 @@
+// The successive-cancellation decoder with frames in SIMD lanes, once per target. Every
+// value of stage i of a group's node sits at [i * lanes + frame], so each f, g and
+// partial-sum step runs on all the group's frames at once. Each lane computes what the
+// one-frame decoder computes, with the same operations and comparisons (also for
+// zeros, signed zeros and infinities), so the decisions are the same bit for bit.
+// Subtrees whose bits are all frozen decide zeros without computing their LLRs, as the
+// one-frame decoder would.
+#include "polar/sc_lanes.hpp"
+
+#include <cstddef>
+#include <cstdint>
+
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "polar/sc_lanes.cpp"
+#include "hwy/foreach_target.h"  // IWYU pragma: keep
+#include "hwy/highway.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace linkforge {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+struct ScGroup {
+  const std::uint32_t* info_before;  // information bits before each position, N + 1
+  std::size_t G;                     // lanes
+};
+
+// The node of n positions from `first`, whose LLRs are at a (n x G); its partial sums
+// go to x and its decisions to u + first * G. work and xwork hold n x G free values
+// below the node's level.
+template <class D>
+void Node(D df, const ScGroup& g, const float* HWY_RESTRICT a, std::size_t n, std::size_t first,
+          float* HWY_RESTRICT work, std::uint32_t* HWY_RESTRICT x,
+          std::uint32_t* HWY_RESTRICT xwork, std::uint32_t* HWY_RESTRICT u) {
+  const hn::RebindToUnsigned<D> du;
+  const std::size_t G = g.G;
+  if (g.info_before[first + n] == g.info_before[first]) {
+    const auto zero = hn::Zero(du);
+    for (std::size_t i = 0; i < n * G; i += G) {
+      hn::Store(zero, du, x + i);
+      hn::Store(zero, du, u + first * G + i);
+    }
+    return;
+  }
+  const auto fzero = hn::Zero(df);
+  if (n == 1) {
+    const auto bit = hn::VecFromMask(du, hn::RebindMask(du, hn::Lt(hn::Load(df, a), fzero)));
+    hn::Store(bit, du, x);
+    hn::Store(bit, du, u + first * G);
+    return;
+  }
+  const std::size_t h = n / 2;
+  float* HWY_RESTRICT child = work;
+  for (std::size_t i = 0; i < h * G; i += G) {
+    // f(a, b) = sign(a) sign(b) min(|a|, |b|), min and signs taken as the scalar form does.
+    const auto va = hn::Load(df, a + i);
+    const auto vb = hn::Load(df, a + h * G + i);
+    const auto fa = hn::Abs(va);
+    const auto fb = hn::Abs(vb);
+    const auto m = hn::IfThenElse(hn::Lt(fb, fa), fb, fa);
+    const auto differ =
+        hn::Xor(hn::VecFromMask(df, hn::Lt(va, fzero)), hn::VecFromMask(df, hn::Lt(vb, fzero)));
+    hn::Store(hn::IfThenElse(hn::MaskFromVec(differ), hn::Neg(m), m), df, child + i);
+  }
+  std::uint32_t* HWY_RESTRICT xl = xwork;
+  Node(df, g, child, h, first, work + h * G, xl, xwork + h * G, u);
+  for (std::size_t i = 0; i < h * G; i += G) {
+    // g(a, b, u) = u ? b - a : b + a.
+    const auto va = hn::Load(df, a + i);
+    const auto vb = hn::Load(df, a + h * G + i);
+    const auto ul = hn::RebindMask(df, hn::MaskFromVec(hn::Load(du, xl + i)));
+    hn::Store(hn::IfThenElse(ul, hn::Sub(vb, va), hn::Add(vb, va)), df, child + i);
+  }
+  Node(df, g, child, h, first + h, work + h * G, x + h * G, xwork + h * G, u);
+  for (std::size_t i = 0; i < h * G; i += G)
+    hn::Store(hn::Xor(hn::Load(du, xl + i), hn::Load(du, x + h * G + i)), du, x + i);
+}
+
+std::size_t ScLanes() {
+  return hn::Lanes(hn::ScalableTag<float>());
+}
+
+void ScDecodeGroup(const float* top, std::size_t N, const std::uint32_t* info_before, float* work,
+                   std::uint32_t* sums, std::uint32_t* u) {
+  const hn::ScalableTag<float> df;
+  const ScGroup g{info_before, hn::Lanes(df)};
+  Node(df, g, top, N, 0, work, sums, sums + N * g.G, u);
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace linkforge
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace linkforge::polar_detail {
+
+HWY_EXPORT(ScLanes);
+HWY_EXPORT(ScDecodeGroup);
+
+std::size_t sc_lanes() {
+  return HWY_DYNAMIC_DISPATCH(ScLanes)();
+}
+
+void sc_decode_group(const float* top, std::size_t N, const std::uint32_t* info_before, float* work,
+                     std::uint32_t* sums, std::uint32_t* u) {
+  HWY_DYNAMIC_DISPATCH(ScDecodeGroup)(top, N, info_before, work, sums, u);
+}
+
+}  // namespace linkforge::polar_detail
+#endif  // HWY_ONCE

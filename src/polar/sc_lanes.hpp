@@ -1,0 +1,20 @@
+// The successive-cancellation decoder over a group of frames in SIMD lanes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace linkforge::polar_detail {
+
+// Frames per group on the target the CPU runs.
+std::size_t sc_lanes();
+
+// Decodes sc_lanes() frames of a length-N code at once. top holds their LLRs as
+// ln(P(0)/P(1)), value i of frame l at [i * lanes + l]; info_before[i] counts the
+// information positions below i (N + 1 entries). work (N x lanes floats) and sums
+// (2N x lanes) are working arrays; u receives the decisions, N x lanes, each 0 or
+// all ones. Every array is aligned to the target's vectors.
+void sc_decode_group(const float* top, std::size_t N, const std::uint32_t* info_before, float* work,
+                     std::uint32_t* sums, std::uint32_t* u);
+
+}  // namespace linkforge::polar_detail
