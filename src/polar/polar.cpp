@@ -2,13 +2,14 @@
 #include "linkforge/polar.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <string>
 
 #include "linkforge/checked.hpp"
 #include "linkforge/error.hpp"
 #include "linkforge/parallel.hpp"
-#include "polar/sc_lanes.hpp"
+#include "polar/lanes.hpp"
 #include "sequence.hpp"
 
 namespace linkforge {
@@ -182,6 +183,8 @@ struct ListScratch {
   std::vector<std::uint16_t> parent;
   std::vector<std::uint8_t> bit;
   std::vector<std::uint8_t> word;
+  std::vector<std::uint64_t> key;  // the kept candidates' keys, best first
+  polar_detail::StageLanes stage;  // wide nodes' steps
 };
 
 ListScratch make_list_scratch(std::size_t N, std::size_t L, std::span<const std::uint32_t> info) {
@@ -211,6 +214,8 @@ ListScratch make_list_scratch(std::size_t N, std::size_t L, std::span<const std:
   s.parent.assign(info.size() * L, 0);
   s.bit.assign(info.size() * L, 0);
   s.word.assign(info.size(), 0);
+  s.key.assign(L, 0);
+  s.stage.choose();
   return s;
 }
 
@@ -250,9 +255,15 @@ void list_decode_one(std::span<const float> row, std::size_t K, std::optional<Cr
         const std::size_t n = N >> d;
         const float* a = d == 1 ? s.top.data() : s.llr.read(d - 1, path);
         float* out = s.llr.write(d, path, false);
+        const bool wide = n >= s.stage.lanes;
         if ((phi >> (m - d)) & 1u) {
           const std::uint8_t* xl = s.sums.read(d, path);
-          for (std::size_t i = 0; i < n; ++i) out[i] = g_sum(a[i], a[i + n], xl[i]);
+          if (wide)
+            s.stage.g(a, xl, n, out);
+          else
+            for (std::size_t i = 0; i < n; ++i) out[i] = g_sum(a[i], a[i + n], xl[i]);
+        } else if (wide) {
+          s.stage.f(a, n, out);
         } else {
           for (std::size_t i = 0; i < n; ++i) out[i] = f_min_sum(a[i], a[i + n]);
         }
@@ -277,13 +288,22 @@ void list_decode_one(std::span<const float> row, std::size_t K, std::optional<Cr
       if (C <= L) {
         std::fill_n(s.kept.begin(), C, std::uint8_t{1});
       } else {
-        for (std::size_t c = 0; c < C; ++c) s.rank[c] = static_cast<std::uint16_t>(c);
-        std::sort(s.rank.begin(), s.rank.begin() + static_cast<std::ptrdiff_t>(C),
-                  [&](std::uint16_t x, std::uint16_t y) {
-                    if (s.cand[x] != s.cand[y]) return s.cand[x] < s.cand[y];
-                    if (s.penalty[x] != s.penalty[y]) return s.penalty[x] < s.penalty[y];
-                    return x < y;
-                  });
+        // The L first in the order (metric, penalty, candidate): metrics and penalties
+        // are sums of magnitudes, never negative or NaN, so their bit patterns order as
+        // they do; candidates arrive in order, and a later one displaces only a worse key.
+        std::size_t n = 0;
+        for (std::size_t c = 0; c < C; ++c) {
+          const std::uint64_t key = std::uint64_t{std::bit_cast<std::uint32_t>(s.cand[c])} << 32 |
+                                    std::bit_cast<std::uint32_t>(s.penalty[c]);
+          if (n == L && key >= s.key[L - 1]) continue;
+          std::size_t r = n < L ? n++ : L - 1;
+          for (; r > 0 && key < s.key[r - 1]; --r) {
+            s.key[r] = s.key[r - 1];
+            s.rank[r] = s.rank[r - 1];
+          }
+          s.key[r] = key;
+          s.rank[r] = static_cast<std::uint16_t>(c);
+        }
         std::fill_n(s.kept.begin(), C, std::uint8_t{0});
         for (std::size_t r = 0; r < L; ++r) s.kept[s.rank[r]] = 1;
       }

@@ -9,8 +9,10 @@
 #include <numeric>
 #include <optional>
 #include <random>
+#include <string>
 #include <vector>
 
+#include "hwy_targets.hpp"
 #include "linkforge/crc.hpp"
 #include "linkforge/error.hpp"
 #include "linkforge/polar.hpp"
@@ -120,7 +122,8 @@ std::vector<std::uint32_t> thinned_info(std::size_t K, std::size_t N, std::mt199
 }
 
 // Noisy frames (some LLRs rounded to halves, so that metrics tie), every list size, with
-// and without CRC aid, on 1 and 2 threads: the decoder's bits equal the plain decoder's.
+// and without CRC aid, on every SIMD target and 1 and 2 threads: the decoder's bits equal the plain
+// decoder's.
 TEST(PolarDecodeInfo, EqualsAPlainListDecoderBitForBit) {
   std::mt19937 rng(41);
   std::size_t list_differs = 0, crc_differs = 0;  // frames where the list or the aid matters
@@ -148,17 +151,22 @@ TEST(PolarDecodeInfo, EqualsAPlainListDecoderBitForBit) {
     for (const int L : {1, 2, 4, 8, 32})
       for (const auto crc : {std::optional<CrcName>{}, std::optional<CrcName>{CrcName::k6}}) {
         std::vector<std::uint8_t> out(F * c.K, 9);
-        for (const int threads : {1, 2}) {
-          polar_decode_frames(FrameView<const float>::row_major(llr.data(), F, c.N), info,
-                              {L, crc, threads},
-                              FrameView<std::uint8_t>::row_major(out.data(), F, c.K));
-          for (std::size_t f = 0; f < F; ++f) {
-            const std::vector<float> row(llr.begin() + f * c.N, llr.begin() + (f + 1) * c.N);
-            const auto ref = ref_decode(row, info, static_cast<std::size_t>(L), crc);
-            ASSERT_TRUE(std::equal(ref.begin(), ref.end(), out.begin() + f * c.K))
-                << "N " << c.N << ", L " << L << ", crc " << crc.has_value() << ", frame " << f;
-          }
+        std::vector<std::vector<std::uint8_t>> refs;
+        for (std::size_t f = 0; f < F; ++f) {
+          const std::vector<float> row(llr.begin() + f * c.N, llr.begin() + (f + 1) * c.N);
+          refs.push_back(ref_decode(row, info, static_cast<std::size_t>(L), crc));
         }
+        for_each_target([&](const std::string& target, bool) {
+          for (const int threads : {1, 2}) {
+            polar_decode_frames(FrameView<const float>::row_major(llr.data(), F, c.N), info,
+                                {L, crc, threads},
+                                FrameView<std::uint8_t>::row_major(out.data(), F, c.K));
+            for (std::size_t f = 0; f < F; ++f)
+              ASSERT_TRUE(std::equal(refs[f].begin(), refs[f].end(), out.begin() + f * c.K))
+                  << target << ", N " << c.N << ", L " << L << ", crc " << crc.has_value()
+                  << ", frame " << f;
+          }
+        });
         if (L == 1 && !crc) sc = out;
         if (!crc) plain = out;
         for (std::size_t f = 0; f < F; ++f) {

@@ -1,17 +1,20 @@
-// The successive-cancellation decoder with frames in SIMD lanes, once per target. Every
+// The polar decoders' SIMD steps, once per target. The successive-cancellation decoder
+// runs frames in lanes; the list decoder runs the values of one wide node in lanes.
+//
+// Successive cancellation. Every
 // value of stage i of a group's node sits at [i * lanes + frame], so each f, g and
 // partial-sum step runs on all the group's frames at once. Each lane computes what the
 // one-frame decoder computes, with the same operations and comparisons (also for
 // zeros, signed zeros and infinities), so the decisions are the same bit for bit.
 // Subtrees whose bits are all frozen decide zeros without computing their LLRs, as the
 // one-frame decoder would.
-#include "polar/sc_lanes.hpp"
+#include "polar/lanes.hpp"
 
 #include <cstddef>
 #include <cstdint>
 
 #undef HWY_TARGET_INCLUDE
-#define HWY_TARGET_INCLUDE "polar/sc_lanes.cpp"
+#define HWY_TARGET_INCLUDE "polar/lanes.cpp"
 #include "hwy/foreach_target.h"  // IWYU pragma: keep
 #include "hwy/highway.h"
 
@@ -76,6 +79,38 @@ void Node(D df, const ScGroup& g, const float* HWY_RESTRICT a, std::size_t n, st
     hn::Store(hn::Xor(hn::Load(du, xl + i), hn::Load(du, x + h * G + i)), du, x + i);
 }
 
+// The list decoder's node steps over n values (unaligned): out = f(a, a + n), and
+// out = g(a, a + n, u) with partial sums u of 0 or 1; the count is a multiple of the
+// target's lanes.
+void StageF(const float* HWY_RESTRICT a, std::size_t n, float* HWY_RESTRICT out) {
+  const hn::ScalableTag<float> df;
+  const auto fzero = hn::Zero(df);
+  for (std::size_t i = 0; i < n; i += hn::Lanes(df)) {
+    const auto va = hn::LoadU(df, a + i);
+    const auto vb = hn::LoadU(df, a + n + i);
+    const auto fa = hn::Abs(va);
+    const auto fb = hn::Abs(vb);
+    const auto m = hn::IfThenElse(hn::Lt(fb, fa), fb, fa);
+    const auto differ =
+        hn::Xor(hn::VecFromMask(df, hn::Lt(va, fzero)), hn::VecFromMask(df, hn::Lt(vb, fzero)));
+    hn::StoreU(hn::IfThenElse(hn::MaskFromVec(differ), hn::Neg(m), m), df, out + i);
+  }
+}
+
+void StageG(const float* HWY_RESTRICT a, const std::uint8_t* HWY_RESTRICT u, std::size_t n,
+            float* HWY_RESTRICT out) {
+  const hn::ScalableTag<float> df;
+  const hn::RebindToUnsigned<decltype(df)> du;
+  const hn::Rebind<std::uint8_t, decltype(df)> d8;
+  for (std::size_t i = 0; i < n; i += hn::Lanes(df)) {
+    const auto va = hn::LoadU(df, a + i);
+    const auto vb = hn::LoadU(df, a + n + i);
+    const auto ul =
+        hn::RebindMask(df, hn::Ne(hn::PromoteTo(du, hn::LoadU(d8, u + i)), hn::Zero(du)));
+    hn::StoreU(hn::IfThenElse(ul, hn::Sub(vb, va), hn::Add(vb, va)), df, out + i);
+  }
+}
+
 std::size_t ScLanes() {
   return hn::Lanes(hn::ScalableTag<float>());
 }
@@ -96,6 +131,8 @@ namespace linkforge::polar_detail {
 
 HWY_EXPORT(ScLanes);
 HWY_EXPORT(ScDecodeGroup);
+HWY_EXPORT(StageF);
+HWY_EXPORT(StageG);
 
 std::size_t sc_lanes() {
   return HWY_DYNAMIC_DISPATCH(ScLanes)();
@@ -104,6 +141,12 @@ std::size_t sc_lanes() {
 void sc_decode_group(const float* top, std::size_t N, const std::uint32_t* info_before, float* work,
                      std::uint32_t* sums, std::uint32_t* u) {
   HWY_DYNAMIC_DISPATCH(ScDecodeGroup)(top, N, info_before, work, sums, u);
+}
+
+void StageLanes::choose() {
+  lanes = sc_lanes();  // chooses the target first if none is yet
+  f = &HWY_DYNAMIC_DISPATCH(StageF);
+  g = &HWY_DYNAMIC_DISPATCH(StageG);
 }
 
 }  // namespace linkforge::polar_detail

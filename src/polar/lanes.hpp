@@ -17,4 +17,14 @@ std::size_t sc_lanes();
 void sc_decode_group(const float* top, std::size_t N, const std::uint32_t* info_before, float* work,
                      std::uint32_t* sums, std::uint32_t* u);
 
+// The list decoder's node steps on the target the CPU runs, for nodes of a multiple of
+// `lanes` values: out[i] = f(a[i], a[n + i]) and out[i] = g(a[i], a[n + i], u[i]) for
+// i < n, the same values as the one-value forms.
+struct StageLanes {
+  std::size_t lanes = 0;
+  void (*f)(const float* a, std::size_t n, float* out) = nullptr;
+  void (*g)(const float* a, const std::uint8_t* u, std::size_t n, float* out) = nullptr;
+  void choose();
+};
+
 }  // namespace linkforge::polar_detail
