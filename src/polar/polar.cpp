@@ -167,13 +167,20 @@ struct StagePool {
   }
 };
 
+// A partial sum of the list decoder: a byte that is not a character type, so that storing
+// one does not make the compiler reload every pointer it holds.
+enum class Sum : std::uint8_t {};
+inline Sum operator^(Sum a, Sum b) {
+  return static_cast<Sum>(static_cast<std::uint8_t>(a) ^ static_cast<std::uint8_t>(b));
+}
+
 // Per-worker memory of the list decoder. A path's decisions are kept as survivor links:
 // at information bit k, the path in list position p came from position parent[k L + p]
 // by deciding bit[k L + p].
 struct ListScratch {
   std::size_t N = 0, m = 0, L = 0;
-  StagePool<float> llr;          // stage d: N >> d LLRs
-  StagePool<std::uint8_t> sums;  // stage d: partial sums of a left and a right node
+  StagePool<float> llr;  // stage d: N >> d LLRs
+  StagePool<Sum> sums;   // stage d: partial sums of a left and a right node
   std::vector<float> top;
   std::vector<std::uint8_t> frozen;
   std::vector<std::uint16_t> order, next_order, path_free;
@@ -257,11 +264,12 @@ void list_decode_one(std::span<const float> row, std::size_t K, std::optional<Cr
         float* out = s.llr.write(d, path, false);
         const bool wide = n >= s.stage.lanes;
         if ((phi >> (m - d)) & 1u) {
-          const std::uint8_t* xl = s.sums.read(d, path);
+          const Sum* xl = s.sums.read(d, path);
           if (wide)
-            s.stage.g(a, xl, n, out);
+            s.stage.g(a, reinterpret_cast<const std::uint8_t*>(xl), n, out);
           else
-            for (std::size_t i = 0; i < n; ++i) out[i] = g_sum(a[i], a[i + n], xl[i]);
+            for (std::size_t i = 0; i < n; ++i)
+              out[i] = g_sum(a[i], a[i + n], static_cast<std::uint8_t>(xl[i]));
         } else if (wide) {
           s.stage.f(a, n, out);
         } else {
@@ -340,15 +348,15 @@ void list_decode_one(std::span<const float> row, std::size_t K, std::optional<Cr
     // Partial sums: the leaf, then every node this bit completes as a right child.
     for (std::size_t pos = 0; pos < s.order.size(); ++pos) {
       const std::size_t path = s.order[pos];
-      s.sums.write(m, path, (phi & 1u) != 0)[phi & 1u] = s.bit_of[pos];
+      s.sums.write(m, path, (phi & 1u) != 0)[phi & 1u] = static_cast<Sum>(s.bit_of[pos]);
       for (std::size_t d = m; d > 1; --d) {
         if (((phi >> (m - d)) & 1u) == 0) break;
         const std::size_t n = N >> d;
         const std::size_t slot = (phi >> (m - d + 1)) & 1u;
-        const std::uint8_t* x = s.sums.read(d, path);
-        std::uint8_t* up = s.sums.write(d - 1, path, slot != 0) + slot * 2 * n;
+        const Sum* x = s.sums.read(d, path);
+        Sum* up = s.sums.write(d - 1, path, slot != 0) + slot * 2 * n;
         for (std::size_t i = 0; i < n; ++i) {
-          up[i] = static_cast<std::uint8_t>(x[i] ^ x[n + i]);
+          up[i] = x[i] ^ x[n + i];
           up[n + i] = x[n + i];
         }
       }
