@@ -184,7 +184,7 @@ struct ListScratch {
   std::vector<float> top;
   std::vector<std::uint8_t> frozen;
   std::vector<std::uint16_t> order, next_order, path_free;
-  std::vector<float> metric, cand, penalty;
+  std::vector<float> metric, cand, penalty, leaf;
   std::vector<std::uint16_t> rank;
   std::vector<std::uint8_t> kept, bit_of;
   std::vector<std::uint16_t> parent;
@@ -204,7 +204,7 @@ ListScratch make_list_scratch(std::size_t N, std::size_t L, std::span<const std:
     llr_len[d] = N >> d;
     sum_len[d] = 2 * (N >> d);
   }
-  s.llr.init(s.m, L, llr_len);
+  s.llr.init(s.m - 1, L, llr_len);  // the leaves' LLRs are not kept
   s.sums.init(s.m, L, sum_len);
   s.top.assign(N, 0.0f);
   s.frozen.assign(N, 1);
@@ -213,6 +213,7 @@ ListScratch make_list_scratch(std::size_t N, std::size_t L, std::span<const std:
   s.next_order.reserve(L);
   s.path_free.reserve(L);
   s.metric.assign(L, 0.0f);
+  s.leaf.assign(L, 0.0f);
   s.cand.assign(2 * L, 0.0f);
   s.penalty.assign(2 * L, 0.0f);
   s.rank.assign(2 * L, 0);
@@ -258,7 +259,7 @@ void list_decode_one(std::span<const float> row, std::size_t K, std::optional<Cr
     const std::size_t A = s.order.size();
     for (std::size_t pos = 0; pos < A; ++pos) {
       const std::size_t path = s.order[pos];
-      for (std::size_t d = first; d <= m; ++d) {
+      for (std::size_t d = first; d < m; ++d) {
         const std::size_t n = N >> d;
         const float* a = d == 1 ? s.top.data() : s.llr.read(d - 1, path);
         float* out = s.llr.write(d, path, false);
@@ -276,16 +277,20 @@ void list_decode_one(std::span<const float> row, std::size_t K, std::optional<Cr
           for (std::size_t i = 0; i < n; ++i) out[i] = f_min_sum(a[i], a[i + n]);
         }
       }
+      // The leaf's LLR is only read for this bit's decision.
+      const float* a = s.llr.read(m - 1, path);
+      s.leaf[pos] = phi & 1u ? g_sum(a[0], a[1], static_cast<std::uint8_t>(s.sums.read(m, path)[0]))
+                             : f_min_sum(a[0], a[1]);
     }
     if (s.frozen[phi]) {
       for (std::size_t pos = 0; pos < A; ++pos) {
-        const float lam = s.llr.read(m, s.order[pos])[0];
+        const float lam = s.leaf[pos];
         if (lam < 0.0f) s.metric[s.order[pos]] += -lam;
         s.bit_of[pos] = 0;
       }
     } else {
       for (std::size_t pos = 0; pos < A; ++pos) {
-        const float lam = s.llr.read(m, s.order[pos])[0];
+        const float lam = s.leaf[pos];
         const float pm = s.metric[s.order[pos]];
         s.penalty[2 * pos] = lam < 0.0f ? -lam : 0.0f;
         s.penalty[2 * pos + 1] = lam > 0.0f ? lam : 0.0f;
