@@ -28,6 +28,7 @@ std::string host_name(const char* kernel_name) {
   if (std::strcmp(kernel_name, "p") == 0) return "P";
   if (std::strcmp(kernel_name, "e1") == 0) return "sqE1";
   if (std::strcmp(kernel_name, "e2") == 0) return "sqE2";
+  if (std::strcmp(kernel_name, "list_size") == 0) return "L";
   return kernel_name;
 }
 
@@ -120,6 +121,15 @@ std::string host_message(const ArgumentError& error) {
     case Fault::kShorterThanCrc:
       return "early_stop '" + o + "' needs frames of at least its " + num(r.limit) +
              " parity bits, not L = " + num(r.value);
+    case Fault::kNaN:
+      return a + "(" + row + "," + col + ") is NaN";
+    case Fault::kNotPowerOfTwo:
+    case Fault::kOutOfRange:
+    case Fault::kNoDataBeforeCrc: {
+      Refusal named = r;  // the kernel's sentence under the module's names
+      named.argument = a.c_str();
+      return describe(named);
+    }
     case Fault::kShorterThanTail:
     case Fault::kEmptyBlock:
     case Fault::kOther:

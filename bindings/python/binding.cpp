@@ -119,12 +119,13 @@ std::string python_message(const ArgumentError& error) {
   if (r.fault == Fault::kOther) return error.what();  // the text is the whole refusal
   const auto name = [](const char* kernel_name) -> const char* {
     const std::string_view n = kernel_name;
-    return n == "h_rows"   ? "H_rows"
-           : n == "h_cols" ? "H_cols"
-           : n == "p"      ? "P"
-           : n == "e1"     ? "sqE1"
-           : n == "e2"     ? "sqE2"
-                           : kernel_name;
+    return n == "h_rows"      ? "H_rows"
+           : n == "h_cols"    ? "H_cols"
+           : n == "p"         ? "P"
+           : n == "e1"        ? "sqE1"
+           : n == "e2"        ? "sqE2"
+           : n == "list_size" ? "L"
+                              : kernel_name;
   };
   r.argument = name(r.argument);
   r.other = name(r.other);

@@ -55,6 +55,11 @@ enum class Fault : std::uint8_t {
   kNotPositive,       // argument = real is not a positive finite number
   kShorterThanCrc,    // argument holds value bits per frame, fewer than the limit parity
                       // bits of CRC `other` (its label) that the frames must pass
+  kNotPowerOfTwo,     // argument = value is not a power of two from extra to limit
+  kOutOfRange,        // argument = value lies outside extra..limit
+  kNaN,               // argument(row, col) is NaN
+  kNoDataBeforeCrc,   // argument = value bits leave no data before the limit parity bits of
+                      // CRC `other` (its label)
 };
 
 struct Refusal {

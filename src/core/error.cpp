@@ -110,6 +110,16 @@ std::string describe(const Refusal& r) {
     case Fault::kShorterThanCrc:
       return a + " holds " + num(r.value) + " bits per frame, fewer than the " + num(r.limit) +
              " parity bits of CRC '" + o + "'";
+    case Fault::kNotPowerOfTwo:
+      return a + " must be a power of two from " + num(r.extra) + " to " + num(r.limit) + ", got " +
+             num(r.value);
+    case Fault::kOutOfRange:
+      return a + " must be from " + num(r.extra) + " to " + num(r.limit) + ", got " + num(r.value);
+    case Fault::kNaN:
+      return cell(r) + " is NaN";
+    case Fault::kNoDataBeforeCrc:
+      return a + " = " + num(r.value) + " leaves no data before the " + num(r.limit) +
+             " parity bits of CRC " + o;
   }
   return a + " is not valid";
 }

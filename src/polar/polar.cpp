@@ -437,15 +437,21 @@ void decode_sc_groups(FrameView<const float> llr, std::span<const std::uint32_t>
       interrupt);
 }
 
+[[noreturn]] void refuse_nan(std::size_t frame, std::size_t i) {
+  Refusal r;
+  r.fault = Fault::kNaN;
+  r.argument = "llr";
+  r.row = static_cast<std::int64_t>(frame);
+  r.col = static_cast<std::int64_t>(i);
+  throw ArgumentError(r);
+}
+
 }  // namespace
 
 void check_polar_code(std::size_t K, std::size_t N) {
   if (N < 32 || N > 1024 || (N & (N - 1)) != 0)
-    throw ArgumentError("polar code: N must be a power of two from 32 to 1024, got " +
-                        std::to_string(N));
-  if (K < 1 || K > N)
-    throw ArgumentError("polar code: K must be from 1 to N = " + std::to_string(N) + ", got " +
-                        std::to_string(K));
+    polar_detail::refuse_size(Fault::kNotPowerOfTwo, "N", N, 32, 1024);
+  if (K < 1 || K > N) polar_detail::refuse_size(Fault::kOutOfRange, "K", K, 1, N);
 }
 
 void check_polar_info(std::span<const std::uint32_t> info, std::size_t N) {
@@ -483,7 +489,7 @@ std::vector<std::uint32_t> polar_construct(std::size_t K, std::size_t N) {
 
 void polar_encode(std::span<const std::uint8_t> data, std::size_t N, std::span<std::uint8_t> code) {
   check_polar_code(data.size(), N);
-  if (code.size() != N) throw ArgumentError("PolarEncode: the code needs N elements");
+  if (code.size() != N) throw ArgumentError("polar_encode: code must hold N elements");
   polar_encode_frames(FrameView<const std::uint8_t>::row_major(data.data(), 1, data.size()), N,
                       FrameView<std::uint8_t>::row_major(code.data(), 1, N));
 }
@@ -493,17 +499,24 @@ void polar_encode_frames(FrameView<const std::uint8_t> data, std::span<const std
   check_polar_info(info, N);
   const std::size_t K = info.size();
   if (data.length != K)
-    throw ArgumentError("PolarEncode: the data must hold K = " + std::to_string(K) +
+    throw ArgumentError("polar_encode_frames: data must hold K = " + std::to_string(K) +
                         " bits per frame, one per information position, not " +
                         std::to_string(data.length));
   if (code.length != N || code.frames != data.frames)
-    throw ArgumentError("PolarEncode: the code must be frames x N");
+    throw ArgumentError("polar_encode_frames: code must be frames x N");
   std::vector<std::uint8_t> x(N);
   for (std::size_t f = 0; f < data.frames; ++f) {
     std::fill(x.begin(), x.end(), std::uint8_t{0});
     for (std::size_t k = 0; k < K; ++k) {
       const std::uint8_t b = data(f, k);
-      if (b > 1) throw ArgumentError("PolarEncode: the data must be bits 0 and 1");
+      if (b > 1) {
+        Refusal r;
+        r.fault = Fault::kNotBinary;
+        r.argument = "data";
+        r.row = static_cast<std::int64_t>(f);
+        r.real = b;
+        throw ArgumentError(r);
+      }
       x[info[k]] = b;
     }
     polar_transform(x);
@@ -521,24 +534,30 @@ void polar_decode_frames(FrameView<const float> llr, std::span<const std::uint32
                          const PolarDecodeParams& params, FrameView<std::uint8_t> data,
                          const Interrupt& interrupt) {
   const int L = params.list_size;
-  if (params.threads < 0) throw ArgumentError("PolarDecode: threads must not be negative");
+  if (params.threads < 0) throw ArgumentError("polar_decode_frames: threads must not be negative");
   if (L != 1 && L != 2 && L != 4 && L != 8 && L != 16 && L != 32)
-    throw ArgumentError("PolarDecode: the list size must be 1, 2, 4, 8, 16 or 32, got " +
-                        std::to_string(L));
+    polar_detail::refuse_size(Fault::kNotPowerOfTwo, "list_size",
+                              static_cast<std::size_t>(std::max(L, 0)), 1, 32);
   const std::size_t N = llr.length;
   check_polar_info(info, N);
   const std::size_t K = info.size();
   if (params.crc) {
     const auto& poly = crc_polynomial(*params.crc);
-    if (K <= static_cast<std::size_t>(poly.length))
-      throw ArgumentError("PolarDecode: K = " + std::to_string(K) + " leaves no data before the " +
-                          std::to_string(poly.length) + " parity bits of CRC " + poly.label);
+    if (K <= static_cast<std::size_t>(poly.length)) {
+      Refusal r;
+      r.fault = Fault::kNoDataBeforeCrc;
+      r.argument = "K";
+      r.other = poly.label;
+      r.value = static_cast<std::int64_t>(K);
+      r.limit = poly.length;
+      throw ArgumentError(r);
+    }
   }
   if (data.length != K || data.frames != llr.frames)
-    throw ArgumentError("PolarDecode: the data must be frames x K");
+    throw ArgumentError("polar_decode_frames: data must be frames x K");
   for (std::size_t f = 0; f < llr.frames; ++f)
     for (std::size_t i = 0; i < N; ++i)
-      if (std::isnan(llr(f, i))) throw ArgumentError("PolarDecode: the LLRs must not be NaN");
+      if (std::isnan(llr(f, i))) refuse_nan(f, i);
   if (L == 1 && !params.crc) {
     decode_sc_groups(llr, info, params.threads, data, interrupt);
     return;
@@ -577,7 +596,7 @@ void polar_decode_sc_frames(FrameView<const float> llr, std::size_t K, FrameView
 
 void polar_decode_sc(std::span<const float> llr, std::size_t K, std::span<std::uint8_t> data) {
   check_polar_code(K, llr.size());
-  if (data.size() != K) throw ArgumentError("PolarDecode: the data need K elements");
+  if (data.size() != K) throw ArgumentError("polar_decode_sc: data must hold K elements");
   PolarDecodeParams params;
   params.threads = 1;
   polar_decode_frames(FrameView<const float>::row_major(llr.data(), 1, llr.size()), K, params,
@@ -587,9 +606,9 @@ void polar_decode_sc(std::span<const float> llr, std::size_t K, std::span<std::u
 void polar_decode_sc_scalar(std::span<const float> llr, std::span<const std::uint32_t> info,
                             std::span<std::uint8_t> data) {
   check_polar_info(info, llr.size());
-  if (data.size() != info.size()) throw ArgumentError("PolarDecode: the data need K elements");
-  for (float v : llr)
-    if (std::isnan(v)) throw ArgumentError("PolarDecode: the LLRs must not be NaN");
+  if (data.size() != info.size()) throw ArgumentError("polar_decode_sc: data must hold K elements");
+  for (std::size_t i = 0; i < llr.size(); ++i)
+    if (std::isnan(llr[i])) refuse_nan(0, i);
   ScScratch s = make_scratch(llr.size(), info);
   decode_one(llr, info, s, data);
 }

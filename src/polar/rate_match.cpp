@@ -26,10 +26,7 @@ bool punctures(std::size_t K, std::size_t E) {
 
 std::size_t polar_code_length(std::size_t K, std::size_t E, PolarLink link) {
   if (K < 1) throw ArgumentError("polar rate matching: K must be 1 or more");
-  if (E < K || E > kPolarMaxE) {
-    throw ArgumentError("polar rate matching: E must be from K = " + std::to_string(K) + " to " +
-                        std::to_string(kPolarMaxE) + ", got " + std::to_string(E));
-  }
+  if (E < K || E > kPolarMaxE) polar_detail::refuse_size(Fault::kOutOfRange, "E", E, K, kPolarMaxE);
   const std::size_t c = ceil_log2(E);
   // E <= (9/8) 2^(c - 1) and K/E < 9/16.
   const bool smaller = c >= 1 && 8 * E <= 9 * (std::size_t{1} << (c - 1)) && 16 * K < 9 * E;
@@ -47,10 +44,8 @@ std::size_t polar_code_length(std::size_t K, std::size_t E, PolarLink link) {
 
 void check_polar_rate(const PolarRateParams& p) {
   check_polar_code(p.K, p.N);
-  if (p.E < p.K || p.E > kPolarMaxE) {
-    throw ArgumentError("polar rate matching: E must be from K = " + std::to_string(p.K) + " to " +
-                        std::to_string(kPolarMaxE) + ", got " + std::to_string(p.E));
-  }
+  if (p.E < p.K || p.E > kPolarMaxE)
+    polar_detail::refuse_size(Fault::kOutOfRange, "E", p.E, p.K, kPolarMaxE);
 }
 
 PolarSelection polar_selection(const PolarRateParams& p) {

@@ -40,12 +40,12 @@
 %! assert (errors (PolarDecode (llr, 128, 256, 8)) <= errors (sc));
 
 %!test
-%! expect_error (@() PolarConstruct (10, 100), "polar code: N must be a power of two from 32 to 1024, got 100");
-%! expect_error (@() PolarConstruct (65, 64), "polar code: K must be from 1 to N = 64, got 65");
+%! expect_error (@() PolarConstruct (10, 100), "N must be a power of two from 32 to 1024, got 100");
+%! expect_error (@() PolarConstruct (65, 64), "K must be from 1 to 64, got 65");
 %! expect_error (@() PolarEncode ([1 0 2], 32), "data must hold only 0 and 1");
-%! expect_error (@() PolarDecode (zeros (1, 64), 40, 64, 3), "PolarDecode: the list size must be 1, 2, 4, 8, 16 or 32, got 3");
+%! expect_error (@() PolarDecode (zeros (1, 64), 40, 64, 3), "L must be a power of two from 1 to 32, got 3");
 %! expect_error (@() PolarDecode (zeros (1, 64), 40, 64, 8, "12"), "crc '12' is not a CRC: use '' or one of '24A', '24B', '24C', '16', '11', '8', '6'");
-%! expect_error (@() PolarDecode (zeros (1, 32), 6, 32, 8, "6"), "PolarDecode: K = 6 leaves no data before the 6 parity bits of CRC 6");
+%! expect_error (@() PolarDecode (zeros (1, 32), 6, 32, 8, "6"), "K = 6 leaves no data before the 6 parity bits of CRC 6");
 %! expect_error (@() PolarDecode ([NaN zeros(1, 31)], 6, 32), "llr must not contain NaN");
 %! expect_error (@() PolarDecode (zeros (1, 64), 20, 32), "llr must have N = 32 columns, not 64");
 %! expect_error (@() PolarDecode (zeros (1, 64), 40), "Usage: data = PolarDecode(llr, K, N, L, crc, threads, E)");
@@ -93,14 +93,14 @@
 
 %!test
 %! expect_error (@() PolarCodeLength (600, 700), "polar rate matching: K = 600 exceeds the longest code, N = 512");
-%! expect_error (@() PolarCodeLength (20, 10), "polar rate matching: E must be from K = 20 to 1048576, got 10");
+%! expect_error (@() PolarCodeLength (20, 10), "E must be from 20 to 1048576, got 10");
 %! expect_error (@() PolarCodeLength (20, 100, "up"), "link must be 'downlink' or 'uplink', not 'up'");
 %! expect_error (@() PolarCodeLength (-3, 100), "K must be a positive integer");
-%! expect_error (@() PolarConstruct (20, 32, 10), "polar rate matching: E must be from K = 20 to 1048576, got 10");
+%! expect_error (@() PolarConstruct (20, 32, 10), "E must be from 20 to 1048576, got 10");
 %! expect_error (@() PolarRateMatch (zeros (1, 48), 10, 100), "code must have N columns, a power of two from 32 to 1024, not 48");
-%! expect_error (@() PolarRateMatch (zeros (1, 32), 40, 100), "polar code: K must be from 1 to N = 32, got 40");
+%! expect_error (@() PolarRateMatch (zeros (1, 32), 40, 100), "K must be from 1 to 32, got 40");
 %! expect_error (@() PolarRateMatch (zeros (1, 32), 10, 100, 2), "interleave must be 0 or 1");
 %! expect_error (@() PolarRateMatch ([NaN zeros(1, 31)], 10, 100), "code must not contain NaN");
-%! expect_error (@() PolarRateRecover (zeros (1, 9), 10, 32), "polar rate matching: E must be from K = 10 to 1048576, got 9");
+%! expect_error (@() PolarRateRecover (zeros (1, 9), 10, 32), "E must be from 10 to 1048576, got 9");
 %! expect_error (@() PolarRateRecover ([Inf zeros(1, 19)], 10, 32), "llr holds a value beyond the single-precision range");
 %! expect_error (@() PolarRateRecover (zeros (1, 20), 10), "Usage: llr_code = PolarRateRecover(llr, K, N, interleave)");

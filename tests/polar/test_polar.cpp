@@ -275,6 +275,30 @@ TEST(PolarList, Refusals) {
   n.llr[40] = std::numeric_limits<float>::quiet_NaN();
   EXPECT_THROW(decode(n, {4, std::nullopt, 0}), ArgumentError);
   EXPECT_THROW(decode(n, {1, std::nullopt, 0}), ArgumentError);
+  EXPECT_THROW(decode(b, {1, std::nullopt, -1}), ArgumentError);
+  // The typed refusals the hosts word: which fault, which argument, where.
+  const auto refusal = [](auto&& call) {
+    try {
+      call();
+    } catch (const ArgumentError& e) {
+      const auto& r = e.refusal();
+      return std::string(describe(r)) + " | " + r.argument;
+    }
+    return std::string("no refusal");
+  };
+  EXPECT_EQ(refusal([&] { decode(n, {1, std::nullopt, 0}); }), "llr[1, 8] is NaN | llr");
+  EXPECT_EQ(refusal([&] {
+              decode(b, {3, std::nullopt, 0});
+            }),
+            "list_size must be a power of two from 1 to 32, got 3 | list_size");
+  EXPECT_EQ(refusal([&] {
+              decode(c, {4, linkforge::CrcName::k11, 0});
+            }),
+            "K = 11 leaves no data before the 11 parity bits of CRC 11 | K");
+  EXPECT_EQ(refusal([&] { linkforge::polar_construct(10, 48); }),
+            "N must be a power of two from 32 to 1024, got 48 | N");
+  EXPECT_EQ(refusal([&] { linkforge::polar_construct(65, 64); }),
+            "K must be from 1 to 64, got 65 | K");
   std::vector<std::uint8_t> out(2 * 11);
   EXPECT_THROW(
       linkforge::polar_decode_frames(

@@ -27,7 +27,7 @@ def test_round_trip_with_leading_axes():
     (lambda: lf.polar_construct(-1, 64), ValueError, "K must be a positive integer"),
     (lambda: lf.polar_encode([1, 0, 2], 32), ValueError, "only 0 and 1"),
     (lambda: lf.polar_encode([np.nan, 0], 32), ValueError, "only 0 and 1"),
-    (lambda: lf.polar_decode(np.zeros(64), 40, 64, 3), ValueError, "list size"),
+    (lambda: lf.polar_decode(np.zeros(64), 40, 64, 3), ValueError, "L must be a power of two from 1 to 32, got 3"),
     (lambda: lf.polar_decode(np.zeros(64), 40, 64, 8, "12"), ValueError, "'12' is not a CRC"),
     (lambda: lf.polar_decode(np.zeros(64), 40, 64, 8, 11), TypeError, "CRC name"),
     (lambda: lf.polar_decode(np.zeros(32), 6, 32, 8, "6"), ValueError, "no data before"),
@@ -63,15 +63,15 @@ def test_rate_matching_shapes_and_chain():
 
 @pytest.mark.parametrize("call, error, message", [
     (lambda: lf.polar_code_length(600, 700), ValueError, "exceeds the longest code"),
-    (lambda: lf.polar_code_length(20, 10), ValueError, "E must be from K = 20"),
+    (lambda: lf.polar_code_length(20, 10), ValueError, "E must be from 20 to"),
     (lambda: lf.polar_code_length(0, 10), ValueError, "K must be a positive integer"),
     (lambda: lf.polar_code_length(20, 100, "up"), ValueError, "'downlink' or 'uplink'"),
-    (lambda: lf.polar_construct(20, 32, 10), ValueError, "E must be from K = 20"),
+    (lambda: lf.polar_construct(20, 32, 10), ValueError, "E must be from 20 to"),
     (lambda: lf.polar_construct(20, 32, "a"), TypeError, "E must be an integer"),
     (lambda: lf.polar_rate_match(np.zeros(48), 10, 100), ValueError, "power of two"),
     (lambda: lf.polar_rate_match(np.full(32, np.nan), 10, 100), ValueError, "NaN"),
-    (lambda: lf.polar_rate_match(np.zeros(32), 10, 2**21), ValueError, "E must be from K = 10"),
-    (lambda: lf.polar_rate_recover(np.zeros(9), 10, 32), ValueError, "E must be from K = 10"),
+    (lambda: lf.polar_rate_match(np.zeros(32), 10, 2**21), ValueError, "E must be from 10 to"),
+    (lambda: lf.polar_rate_recover(np.zeros(9), 10, 32), ValueError, "E must be from 10 to"),
     (lambda: lf.polar_rate_recover(np.full(20, np.inf), 10, 32), ValueError, "single-precision"),
     (lambda: lf.polar_rate_recover(np.zeros(20), 10, -32), ValueError, "N must be a positive integer"),
 ])
