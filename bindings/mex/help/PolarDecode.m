@@ -18,6 +18,11 @@
 %   that CRC's parity bits (CrcAttach) and the decoder returns the path of least metric
 %   whose CRC holds, or the path of least metric when none does.
 %
+%   Successive cancellation decodes 16 frames at a time in the SIMD lanes of an
+%   AVX-512 processor (8 with AVX2), the list decoder one frame at a time with the
+%   values of its longer nodes in the lanes; both spread the frames over the threads.
+%   The bits are the same whatever the processor and the thread count.
+%
 %   Arguments
 %     llr      F x N log-likelihood ratios ln(P(1)/P(0)): positive favours 1. F may be
 %              0. Any numeric class; NaN and values beyond single precision are refused.
