@@ -3,6 +3,7 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "frame_ops.hpp"
 #include "linkforge/soft_demap.hpp"
 
 namespace linkforge::sim {
@@ -85,6 +86,21 @@ void Channel::transmit(const Philox& philox, std::uint64_t frame, std::uint32_t 
   params.threads = 1;  // the simulator spreads chunks over threads
   soft_demap(y, {re_, im_}, fade, {}, params, FrameView<double>::row_major(out_.data(), 1, N * m));
   for (std::size_t i = 0; i < n; ++i) llr[i] = out_[i];
+}
+
+void Channel::transmit(const Philox& philox, std::uint64_t frame, std::uint32_t stream, double ebn0_db,
+                       double rate, MaxStar op, const std::uint8_t* bits, std::size_t n, double* llr) {
+  if (m_ == 1 && fade_ == Fade::kNone) {
+    const double sigma = std::sqrt(1.0 / (2.0 * std::pow(10.0, ebn0_db / 10.0) * rate));
+    const double scale = 2.0 / (sigma * sigma);
+    FrameStream noise(philox, frame, stream);
+    noise.normals(llr, n);
+    bpsk_llrs(bits, llr, n, sigma, scale, llr);
+    return;
+  }
+  unpacked_.resize(n);
+  for (std::size_t i = 0; i < n; ++i) unpacked_[i] = (bits[i / 8] >> (i % 8)) & 1;
+  transmit(philox, frame, stream, ebn0_db, rate, op, unpacked_, {llr, n});
 }
 
 Channel::Received Channel::send(const Philox& philox, std::uint64_t frame, std::uint32_t stream,

@@ -32,6 +32,11 @@ class Channel {
   void transmit(const Philox& philox, std::uint64_t frame, std::uint32_t stream, double ebn0_db,
                 double rate, MaxStar op, std::span<const int> bits, std::span<double> llr);
 
+  // The same for the n code bits packed 8 to a byte (bit i: bit i % 8 of bits[i / 8]),
+  // llr holding n values. BPSK over AWGN forms the ratios straight from the packed bits.
+  void transmit(const Philox& philox, std::uint64_t frame, std::uint32_t stream, double ebn0_db,
+                double rate, MaxStar op, const std::uint8_t* bits, std::size_t n, double* llr);
+
   // The received samples y = a*s + noise of the symbols of `bits` (m to a symbol, the
   // last padded with 0 bits) on the points `re`, `im` (2^m of them, label k at index k),
   // and their gains a (empty without fading); returns Es/N0. Draws as transmit.
@@ -53,6 +58,7 @@ class Channel {
   Fade fade_ = Fade::kNone;
   std::vector<double> re_, im_;
   std::vector<double> y_re_, y_im_, a_re_, a_im_, out_;
+  std::vector<int> unpacked_;
 };
 
 // Square 2^m-QAM (m even) of unit mean energy, label k at index k: the first half of a

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "channel.hpp"
+#include "frame_ops.hpp"
 #include "linkforge/adapt.hpp"
 #include "linkforge/checked.hpp"
 #include "linkforge/conv.hpp"
@@ -60,6 +61,13 @@ void draw_bits(const Philox& philox, std::uint64_t frame, Bit* out, std::size_t 
 // systematic bits always, the two parity streams alternately; the 12 tail bits whole);
 // the whole turbo decoder. The code bits go out step by step (systematic, parity 1,
 // parity 2), then the two tails.
+//
+// A frame's data stay the 32-bit words drawn for them; both encoders run eight steps a
+// table look-up into code bits packed 8 to a byte, in the order they are sent; the
+// channel forms the frame's values in that order into a row, and every 8 frames the rows
+// are turned into the decoder's column-major input (frame index fastest), which it loads
+// lane by lane without gathering. The decisions are checked against the data words a
+// word at a time.
 class TurboLink final : public Link {
  public:
   explicit TurboLink(const LinkOptions& options)
@@ -82,11 +90,38 @@ class TurboLink final : public Link {
     WcdmaPermutation(static_cast<int>(o.K), positions, alpha_);
     tail_ = encoder_tail(trellis_, CodeType::kRecursive);
     // Each state's two branches: the next state above the two code bits.
-    step_.resize(2 * static_cast<std::size_t>(trellis_.num_states));
-    for (int st = 0; st < trellis_.num_states; ++st) {
-      const auto i = static_cast<std::size_t>(st);
-      step_[2 * i] = trellis_.next0[i] << 2 | trellis_.out0[i];
-      step_[2 * i + 1] = trellis_.next1[i] << 2 | trellis_.out1[i];
+    const auto S = static_cast<std::size_t>(trellis_.num_states);
+    step_.resize(2 * S);
+    for (std::size_t st = 0; st < S; ++st) {
+      step_[2 * st] = trellis_.next0[st] << 2 | trellis_.out0[st];
+      step_[2 * st + 1] = trellis_.next1[st] << 2 | trellis_.out1[st];
+    }
+    // Eight steps from each state: the next state, then code bit 0 and code bit 1 of the
+    // eight steps (8 bits each, the first step lowest).
+    steps8_.resize(256 * S);
+    for (std::size_t st = 0; st < S; ++st) {
+      for (std::uint32_t in = 0; in < 256; ++in) {
+        std::uint32_t state = static_cast<std::uint32_t>(st), bit0 = 0, bit1 = 0;
+        for (std::uint32_t j = 0; j < 8; ++j) {
+          const auto w = static_cast<std::uint32_t>(step_[2 * state + ((in >> j) & 1)]);
+          bit0 |= ((w >> 1) & 1) << j;
+          bit1 |= (w & 1) << j;
+          state = w >> 2;
+        }
+        steps8_[256 * st + in] = state << 16 | bit0 << 8 | bit1;
+      }
+    }
+    // The 8 bits of a byte spread to every third bit.
+    for (std::uint32_t b = 0; b < 256; ++b) {
+      for (std::uint32_t j = 0; j < 8; ++j) spread_[b] |= ((b >> j) & 1) << (3 * j);
+    }
+    // Where each value of a frame's row goes in the decoder's input: position 3k + s of
+    // the steps to row k of ys, yp1 or yp2 (s = 0, 1, 2), tail value t to row t of ytail;
+    // the four one after the other (rows of every frame's values).
+    const std::size_t L = o.K;
+    row_of_.resize(3 * L + 4 * kMemory);
+    for (std::size_t p = 0; p < row_of_.size(); ++p) {
+      row_of_[p] = static_cast<std::uint32_t>(p < 3 * L ? (p % 3) * L + p / 3 : p);
     }
     params_.iterations = o.iterations;
     params_.max_star = o.decoder == "exact" ? MaxStar::kExact : MaxStar::kMaxLog;
@@ -99,8 +134,9 @@ class TurboLink final : public Link {
     return {K / ((punctured() ? 2 : 3) * K + 12)};
   }
   std::uint64_t chunk_bytes(std::size_t frames) const override {
-    // The decoder's working memory and iteration counts, then ys, yp1, yp2, app (doubles)
-    // and the data (ints) of every frame, and one frame's encoding arrays.
+    // The decoder's working memory and iteration counts, then the decoder's input, app
+    // (doubles) and the data words of every frame, and 8 frames' rows and one frame's
+    // encoding arrays.
     const CallMemory decoder = turbo_decode_memory(o_.K, 4, params_, frames, 0);
     const std::uint64_t per_frame =
         4 * sizeof(double) * o_.K + sizeof(int) * o_.K + 12 * sizeof(double);
@@ -113,94 +149,127 @@ class TurboLink final : public Link {
 
   void run(const Philox& philox, double ebn0_db, std::uint64_t first, std::size_t count,
            ChunkCounts& counts) override {
-    const std::size_t L = o_.K, m = 3;
-    const std::size_t sent = (punctured() ? 2 : 3) * L;  // before the tails
-    ys_.resize(count * L);
-    yp1_.resize(count * L);
-    yp2_.resize(count * L);
-    ytail_.resize(count * 4 * m);
-    data_.resize(count * L);
-    app_.resize(count * L);
-    coded_.resize(punctured() ? 3 * L : 0);
-    steps_.resize(coded_.size());
-    punctured_.resize(punctured() ? sent : 0);
-    tx_.resize(sent + 4 * m);
-    llr_.resize(sent + 4 * m);
-    restored_.resize(3 * L);
+    const std::size_t L = o_.K, m = kMemory, words = (L + 31) / 32;
+    const std::size_t n = 3 * L + 4 * m;         // a frame's row
+    const std::size_t stride = (n + 7) / 8 * 8;  // rows on whole vectors
+    const double rate = rates()[0];
+    if (input_.size() < count * n) input_.resize(count * n);
+    if (app_.size() < count * L) app_.resize(count * L);
+    if (data_.size() < count * words) data_.resize(count * words);
+    rows_.resize(8 * stride);
+    code_.resize((n + 7) / 8 + 3);
     for (std::size_t f = 0; f < count; ++f) {
-      int* data = data_.data() + f * L;
-      draw_bits(philox, first + f, data, L);
-      // Both encoders step by step from the state tables (what trellis_encode gives);
-      // unpunctured, straight into the code bits.
-      int* steps = punctured() ? coded_.data() : tx_.data();
-      int s1 = 0, s2 = 0;
-      for (std::size_t k = 0; k < L; ++k) {
-        const int b1 = data[k], b2 = data[alpha_[k]];
-        const int w1 = step_[2 * s1 + b1], w2 = step_[2 * s2 + b2];
-        steps[3 * k] = (w1 >> 1) & 1;
-        steps[3 * k + 1] = w1 & 1;
-        steps[3 * k + 2] = w2 & 1;
-        s1 = w1 >> 2;
-        s2 = w2 >> 2;
-      }
-      if (punctured()) {
-        std::copy(coded_.begin(), coded_.end(), steps_.begin());
-        puncture(punctured_, steps_, 3, kPattern, {});
-        for (std::size_t i = 0; i < sent; ++i) tx_[i] = static_cast<int>(punctured_[i]);
-      }
-      for (std::size_t t = 0; t < m; ++t) {
-        const int w1 = step_[2 * s1 + tail_.inputs[s1]], w2 = step_[2 * s2 + tail_.inputs[s2]];
-        tx_[sent + 2 * t] = (w1 >> 1) & 1;
-        tx_[sent + 2 * t + 1] = w1 & 1;
-        tx_[sent + 2 * m + 2 * t] = (w2 >> 1) & 1;
-        tx_[sent + 2 * m + 2 * t + 1] = w2 & 1;
-        s1 = w1 >> 2;
-        s2 = w2 >> 2;
-      }
-      channel_.transmit(philox, first + f, kNoiseStream, ebn0_db, rates()[0], params_.max_star, tx_,
-                        llr_);
-      if (punctured()) {
-        depuncture(restored_, {llr_.data(), sent}, 3, kPattern, {});
+      std::uint32_t* data = data_.data() + f * words;
+      FrameStream bits(philox, first + f, kDataStream);
+      for (std::size_t w = 0; w < words; ++w) data[w] = bits.bits();
+      encode(data);
+      double* row = rows_.data() + (f % 8) * stride;
+      if (!punctured()) {
+        channel_.transmit(philox, first + f, kNoiseStream, ebn0_db, rate, params_.max_star, code_.data(), n,
+                          row);
       } else {
-        std::copy_n(llr_.data(), sent, restored_.data());
+        send_punctured(philox, first + f, ebn0_db, rate, row);
       }
-      for (std::size_t k = 0; k < L; ++k) {
-        ys_[f * L + k] = restored_[3 * k];
-        yp1_[f * L + k] = restored_[3 * k + 1];
-        yp2_[f * L + k] = restored_[3 * k + 2];
-      }
-      std::copy_n(llr_.data() + sent, 4 * m, ytail_.data() + f * 4 * m);
+      if (f % 8 == 7) rows_to_columns(rows_.data(), stride, 8, n, row_of_.data(), count, input_.data() + f - 7);
+    }
+    if (count % 8 != 0) {
+      rows_to_columns(rows_.data(), stride, count % 8, n, row_of_.data(), count,
+                      input_.data() + count / 8 * 8);
     }
     using View = FrameView<const double>;
-    const TurboChannel ch{View::row_major(ys_.data(), count, L), View::row_major(yp1_.data(), count, L),
-                          View::row_major(yp2_.data(), count, L),
-                          View::row_major(ytail_.data(), count, 4 * m)};
+    const double* in = input_.data();
+    const TurboChannel ch{View::column_major(in, count, L), View::column_major(in + count * L, count, L),
+                          View::column_major(in + 2 * count * L, count, L),
+                          View::column_major(in + 3 * count * L, count, 4 * m)};
     TurboResults results;
     results.app = FrameView<double>::row_major(app_.data(), count, L);
     turbo_decode(ch, trellis_, alpha_, params_, results);
-    counts.bit_errors.assign(count, 0);
+    counts.bit_errors.resize(count);
     for (std::size_t f = 0; f < count; ++f) {
-      std::uint32_t errors = 0;
-      for (std::size_t k = 0; k < L; ++k) {
-        errors += static_cast<std::uint32_t>((app_[f * L + k] > 0.0 ? 1 : 0) != data_[f * L + k]);
-      }
-      counts.bit_errors[f] = errors;
+      counts.bit_errors[f] = bit_errors(app_.data() + f * L, data_.data() + f * words, L);
     }
   }
 
  private:
+  static constexpr std::size_t kMemory = 3;
   // Rate 1/2: the systematic stream always, parity 1 at even steps, parity 2 at odd
   // ones (3 x 2, column-major).
   static constexpr int kPattern[] = {1, 1, 0, 1, 0, 1};
   bool punctured() const { return o_.rate == "1/2"; }
 
+  // The code bits of the data bits in `data` (bit k: bit k % 32 of data[k / 32]) into
+  // code_, packed 8 to a byte in the order they are sent unpunctured: per step the
+  // systematic bit, parity 1 and parity 2, then the tails of encoder 1 and 2 (both
+  // code bits of each tail step). What trellis_encode gives, two encoders side by side.
+  void encode(const std::uint32_t* data) {
+    const std::size_t L = o_.K, m = kMemory;
+    const auto byte = [](const std::uint32_t* w, std::size_t i) { return (w[i / 4] >> (8 * (i % 4))) & 0xFF; };
+    interleaved_.resize((L + 31) / 32);
+    permute_bits(data, alpha_.data(), L, interleaved_.data());
+    std::fill(code_.begin(), code_.end(), 0);
+    std::uint32_t s1 = 0, s2 = 0;
+    std::size_t k = 0;
+    for (; k + 8 <= L; k += 8) {
+      const std::uint32_t e1 = steps8_[256 * s1 + byte(data, k / 8)];
+      const std::uint32_t e2 = steps8_[256 * s2 + byte(interleaved_.data(), k / 8)];
+      const std::uint32_t sent = spread_[(e1 >> 8) & 0xFF] | spread_[e1 & 0xFF] << 1 | spread_[e2 & 0xFF] << 2;
+      code_[3 * k / 8] = static_cast<std::uint8_t>(sent);
+      code_[3 * k / 8 + 1] = static_cast<std::uint8_t>(sent >> 8);
+      code_[3 * k / 8 + 2] = static_cast<std::uint8_t>(sent >> 16);
+      s1 = e1 >> 16;
+      s2 = e2 >> 16;
+    }
+    const auto put = [&](std::size_t p, std::uint32_t bit) { code_[p / 8] |= static_cast<std::uint8_t>(bit << (p % 8)); };
+    for (; k < L; ++k) {
+      const auto w1 = static_cast<std::uint32_t>(step_[2 * s1 + ((data[k / 32] >> (k % 32)) & 1)]);
+      const auto w2 = static_cast<std::uint32_t>(step_[2 * s2 + ((interleaved_[k / 32] >> (k % 32)) & 1)]);
+      put(3 * k, (w1 >> 1) & 1);
+      put(3 * k + 1, w1 & 1);
+      put(3 * k + 2, w2 & 1);
+      s1 = w1 >> 2;
+      s2 = w2 >> 2;
+    }
+    for (std::size_t t = 0; t < m; ++t) {
+      const auto w1 = static_cast<std::uint32_t>(step_[2 * s1 + static_cast<std::uint32_t>(tail_.inputs[s1])]);
+      const auto w2 = static_cast<std::uint32_t>(step_[2 * s2 + static_cast<std::uint32_t>(tail_.inputs[s2])]);
+      put(3 * L + 2 * t, (w1 >> 1) & 1);
+      put(3 * L + 2 * t + 1, w1 & 1);
+      put(3 * L + 2 * m + 2 * t, (w2 >> 1) & 1);
+      put(3 * L + 2 * m + 2 * t + 1, w2 & 1);
+      s1 = w1 >> 2;
+      s2 = w2 >> 2;
+    }
+  }
+
+  // Rate 1/2: the punctured code bits through the channel, the values put back into the
+  // unpunctured row (0 where punctured).
+  void send_punctured(const Philox& philox, std::uint64_t frame, double ebn0_db, double rate, double* row) {
+    const std::size_t L = o_.K, m = kMemory, sent = 2 * L;
+    const auto bit = [&](std::size_t p) { return (code_[p / 8] >> (p % 8)) & 1; };
+    steps_.resize(3 * L);
+    for (std::size_t p = 0; p < 3 * L; ++p) steps_[p] = bit(p);
+    punctured_.resize(sent);
+    puncture(punctured_, steps_, 3, kPattern, {});
+    tx_.resize(sent + 4 * m);
+    for (std::size_t i = 0; i < sent; ++i) tx_[i] = static_cast<int>(punctured_[i]);
+    for (std::size_t t = 0; t < 4 * m; ++t) tx_[sent + t] = bit(3 * L + t);
+    llr_.resize(sent + 4 * m);
+    channel_.transmit(philox, frame, kNoiseStream, ebn0_db, rate, params_.max_star, tx_, llr_);
+    depuncture({row, 3 * L}, {llr_.data(), sent}, 3, kPattern, {});
+    std::copy_n(llr_.data() + sent, 4 * m, row + 3 * L);
+  }
+
   LinkOptions o_;
   Channel channel_;
   Trellis trellis_;
-  std::vector<int> alpha_, step_, data_, coded_, tx_;
+  std::vector<int> alpha_, step_, tx_;
+  std::vector<std::uint32_t> steps8_, spread_ = std::vector<std::uint32_t>(256, 0), row_of_, data_,
+                                      interleaved_;
+  std::vector<std::uint8_t> code_;
   EncoderTail tail_;
   TurboDecodeParams params_;
-  std::vector<double> ys_, yp1_, yp2_, ytail_, app_, steps_, punctured_, llr_, restored_;
+  LineVector<double> input_, app_, rows_;
+  std::vector<double> steps_, punctured_, llr_;
 };
 
 // The K = 7 (133, 171) convolutional code: terminated blocks decoded by the whole

@@ -3,7 +3,10 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+
+#include "frame_ops.hpp"
 
 namespace linkforge::sim {
 
@@ -24,6 +27,7 @@ Ziggurat::Ziggurat() {
     height[static_cast<std::size_t>(i)] = std::exp(-0.5 * d * d);
     width[static_cast<std::size_t>(i)] = d / m;
   }
+  for (std::size_t i = 0; i < 128; ++i) box[i] = static_cast<std::uint32_t>(std::ceil(edge[i]));
 }
 
 const Ziggurat kZiggurat;
@@ -66,74 +70,77 @@ __attribute__((target("avx512f,avx512vl"))) void batch_avx512(
     key0 += 0x9E3779B9u;
     key1 += 0xBB67AE85u;
   }
-  alignas(32) std::uint32_t w[4][8];
+  // Words 0, 1 of each block in one 64-bit lane, words 2, 3 in another, then the lanes
+  // of the two interleaved: blocks 4h .. 4h + 3 in vector h.
+  const __m512i low = _mm512_set1_epi64(0xFFFFFFFF);
+  const __m512i first_half = _mm512_set_epi64(11, 3, 10, 2, 9, 1, 8, 0);
+  const __m512i second_half = _mm512_set_epi64(15, 7, 14, 6, 13, 5, 12, 4);
   for (std::size_t g = 0; g < kGroups; ++g) {
-    _mm256_store_si256(reinterpret_cast<__m256i*>(w[0]), _mm512_cvtepi64_epi32(c0[g]));
-    _mm256_store_si256(reinterpret_cast<__m256i*>(w[1]), _mm512_cvtepi64_epi32(c1[g]));
-    _mm256_store_si256(reinterpret_cast<__m256i*>(w[2]), _mm512_cvtepi64_epi32(c2[g]));
-    _mm256_store_si256(reinterpret_cast<__m256i*>(w[3]), _mm512_cvtepi64_epi32(c3[g]));
-    for (std::size_t j = 0; j < 8; ++j) {
-      for (std::size_t k = 0; k < 4; ++k) out[4 * (8 * g + j) + k] = w[k][j];
-    }
+    const __m512i a = _mm512_or_si512(_mm512_and_si512(c0[g], low), _mm512_slli_epi64(c1[g], 32));
+    const __m512i b = _mm512_or_si512(_mm512_and_si512(c2[g], low), _mm512_slli_epi64(c3[g], 32));
+    _mm512_storeu_si512(out + 32 * g, _mm512_permutex2var_epi64(a, first_half, b));
+    _mm512_storeu_si512(out + 32 * g + 16, _mm512_permutex2var_epi64(a, second_half, b));
   }
 }
 
-// The normal values of words[0 .. n) into out while each word lands in its layer's box
-// (as FrameStream::normal reads it); returns how many did.
-__attribute__((target("avx512f,avx512vl"))) std::size_t boxed_normals_avx512(
-    const std::uint32_t* words, std::size_t n, double* out) {
+// The boxed values and the box mask of 64 words (FrameStream::form): 16 words at a time,
+// the boxes from the integer bounds by table permutations, the widths gathered.
+__attribute__((target("avx512f,avx512vl,avx512dq,avx512bw"))) std::uint64_t form_avx512(
+    const std::uint32_t* words, double* values) {
   const Ziggurat& z = kZiggurat;
-  const __m256i layer_bits = _mm256_set1_epi32(127);
+  __m512i box[8];
+  for (std::size_t t = 0; t < 8; ++t) box[t] = _mm512_loadu_si512(z.box.data() + 16 * t);
+  const __m512i layer_bits = _mm512_set1_epi32(127);
+  const __m512i bit5 = _mm512_set1_epi32(32), bit6 = _mm512_set1_epi32(64);
   const __m512i sign_bit = _mm512_set1_epi64(static_cast<long long>(0x8000000000000000ull));
-  for (std::size_t i = 0; i < n; i += 8) {
-    const auto valid = static_cast<__mmask8>(n - i >= 8 ? 0xFF : (1u << (n - i)) - 1);
-    const __m256i word = _mm256_maskz_loadu_epi32(valid, words + i);
-    const __m256i layer = _mm256_and_si256(word, layer_bits);
-    const __m512d u = _mm512_cvtepu32_pd(_mm256_srli_epi32(word, 8));
-    const __m512d edge = _mm512_i32gather_pd(layer, z.edge.data(), 8);
-    const __m512d width = _mm512_i32gather_pd(layer, z.width.data(), 8);
-    const __mmask8 boxed = _mm512_mask_cmp_pd_mask(valid, u, edge, _CMP_LT_OQ);
-    // Bit 7 of the word to the sign of the double.
-    const __m512i sign =
-        _mm512_and_si512(_mm512_slli_epi64(_mm512_cvtepu32_epi64(word), 56), sign_bit);
-    const __m512d x =
-        _mm512_castsi512_pd(_mm512_xor_si512(_mm512_castpd_si512(_mm512_mul_pd(u, width)), sign));
-    if (boxed == valid) {
-      _mm512_mask_storeu_pd(out + i, valid, x);
-      continue;
+  std::uint64_t boxed = 0;
+  for (std::size_t q = 0; q < 4; ++q) {
+    const __m512i word = _mm512_loadu_si512(words + 16 * q);
+    const __m512i layer = _mm512_and_si512(word, layer_bits);
+    const __m512i u = _mm512_srli_epi32(word, 8);
+    // box[layer]: 32 entries per permutation, then bits 5 and 6 of the layer choose.
+    const __mmask16 b5 = _mm512_test_epi32_mask(layer, bit5), b6 = _mm512_test_epi32_mask(layer, bit6);
+    const __m512i lo = _mm512_mask_blend_epi32(b5, _mm512_permutex2var_epi32(box[0], layer, box[1]),
+                                               _mm512_permutex2var_epi32(box[2], layer, box[3]));
+    const __m512i hi = _mm512_mask_blend_epi32(b5, _mm512_permutex2var_epi32(box[4], layer, box[5]),
+                                               _mm512_permutex2var_epi32(box[6], layer, box[7]));
+    const __mmask16 in = _mm512_cmplt_epu32_mask(u, _mm512_mask_blend_epi32(b6, lo, hi));
+    boxed |= static_cast<std::uint64_t>(in) << (16 * q);
+    for (int h = 0; h < 2; ++h) {
+      const __m256i w = h == 0 ? _mm512_castsi512_si256(word) : _mm512_extracti64x4_epi64(word, 1);
+      const __m256i l = h == 0 ? _mm512_castsi512_si256(layer) : _mm512_extracti64x4_epi64(layer, 1);
+      const __m256i m = h == 0 ? _mm512_castsi512_si256(u) : _mm512_extracti64x4_epi64(u, 1);
+      const __m512d width = _mm512_i32gather_pd(l, z.width.data(), 8);
+      // Bit 7 of the word to the sign of the double.
+      const __m512i sign = _mm512_and_si512(_mm512_slli_epi64(_mm512_cvtepu32_epi64(w), 56), sign_bit);
+      const __m512d x = _mm512_castsi512_pd(
+          _mm512_xor_si512(_mm512_castpd_si512(_mm512_mul_pd(_mm512_cvtepu32_pd(m), width)), sign));
+      _mm512_storeu_pd(values + 16 * q + 8 * h, x);
     }
-    const auto run = static_cast<unsigned>(__builtin_ctz(~static_cast<unsigned>(boxed)));
-    _mm512_mask_storeu_pd(out + i, static_cast<__mmask8>((1u << run) - 1), x);
-    return i + run;
   }
-  return n;
+  return boxed;
+}
+
+// n values from `from` to `to`, whole vectors and one masked (runs are short: a libc
+// call per run costs more than the copy).
+__attribute__((target("avx512f,avx512vl,avx512dq,avx512bw"))) void copy_avx512(const double* from,
+                                                                              std::size_t n,
+                                                                              double* to) {
+  std::size_t i = 0;
+  for (; i + 8 <= n; i += 8) _mm512_storeu_pd(to + i, _mm512_loadu_pd(from + i));
+  const auto rest = static_cast<__mmask8>((1u << (n - i)) - 1);
+  _mm512_mask_storeu_pd(to + i, rest, _mm512_maskz_loadu_pd(rest, from + i));
 }
 
 #pragma GCC diagnostic pop
 
-std::size_t boxed_normals(const std::uint32_t* words, std::size_t n, double* out) {
-  const Ziggurat& z = kZiggurat;
-  for (std::size_t i = 0; i < n; ++i) {
-    const std::uint32_t word = words[i];
-    const std::size_t layer = word & 127;
-    const auto u = static_cast<double>(word >> 8);
-    if (!(u < z.edge[layer])) return i;
-    const double x = u * z.width[layer];
-    out[i] = ((word >> 7) & 1) != 0 ? -x : x;
-  }
-  return n;
-}
 
-const bool kHasAvx512 = [] {
-  __builtin_cpu_init();  // may run before the runtime's own start-up code
-  return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl");
-}();
 
 }  // namespace
 
 void Philox::batch(std::uint32_t lo, std::uint32_t hi, std::uint32_t stream, std::uint32_t first,
                    std::uint32_t* out) const noexcept {
-  if (kHasAvx512) {
+  if (has_avx512()) {
     batch_avx512(key_[0], key_[1], lo, hi, stream, first, out);
     return;
   }
@@ -143,19 +150,44 @@ void Philox::batch(std::uint32_t lo, std::uint32_t hi, std::uint32_t stream, std
   }
 }
 
+void FrameStream::form() noexcept {
+  formed_ = true;
+  if (has_avx512()) {
+    for (std::size_t b = 0; b < boxed_.size(); ++b) {
+      boxed_[b] = form_avx512(words_.data() + 64 * b, boxed_values_.data() + 64 * b);
+    }
+    return;
+  }
+  const Ziggurat& z = kZiggurat;
+  boxed_.fill(0);
+  for (std::size_t i = 0; i < words_.size(); ++i) {
+    const std::uint32_t word = words_[i];
+    const std::size_t layer = word & 127;
+    const auto u = static_cast<double>(word >> 8);
+    const double x = u * z.width[layer];
+    boxed_values_[i] = ((word >> 7) & 1) != 0 ? -x : x;
+    if (u < z.edge[layer]) boxed_[i / 64] |= std::uint64_t{1} << (i % 64);
+  }
+}
+
 void FrameStream::normals(double* out, std::size_t n) noexcept {
   for (std::size_t i = 0; i < n;) {
-    if (used_ == words_.size()) {
-      out[i++] = normal();  // refills the buffer
-      continue;
+    if (used_ == words_.size()) refill();
+    if (!formed_) form();
+    // The run of boxed words from used_ on, cut at n values and at the end of used_'s
+    // mask word.
+    const std::size_t run = std::min<std::size_t>(
+        static_cast<std::size_t>(std::countr_one(boxed_[used_ / 64] >> (used_ % 64))), n - i);
+    if (has_avx512()) {
+      copy_avx512(boxed_values_.data() + used_, run, out + i);
+    } else {
+      std::copy_n(boxed_values_.data() + used_, run, out + i);
     }
-    const std::size_t end = std::min(words_.size(), used_ + (n - i));
-    const std::size_t boxed =
-        kHasAvx512 ? boxed_normals_avx512(words_.data() + used_, end - used_, out + i)
-                   : boxed_normals(words_.data() + used_, end - used_, out + i);
-    used_ += boxed;
-    i += boxed;
-    if (used_ < end) out[i++] = normal();  // from the word that left its box
+    used_ += run;
+    i += run;
+    if (i < n && used_ < words_.size() && ((boxed_[used_ / 64] >> (used_ % 64)) & 1) == 0) {
+      out[i++] = normal();  // from the word that left its box
+    }
   }
 }
 

@@ -18,6 +18,8 @@ struct Ziggurat {
   static constexpr double kR = 3.442619855899;        // start of the tail
   static constexpr double kV = 9.91256303526217e-3;   // area of every layer
   std::array<double, 128> edge{}, width{}, height{};
+  // ceil(edge[i]): the 24-bit magnitudes u < box[i] are those with u < edge[i].
+  std::array<std::uint32_t, 128> box{};
 
   Ziggurat();
 };
@@ -52,7 +54,7 @@ class Philox {
   // The blocks at counters (lo, hi, stream, first + j) for j < kBatch, block j in
   // out[4j .. 4j + 3]: the same words as operator(), kBatch blocks side by side so that
   // the rounds run in vector registers.
-  static constexpr std::size_t kBatch = 16;
+  static constexpr std::size_t kBatch = 32;
   void batch(std::uint32_t lo, std::uint32_t hi, std::uint32_t stream, std::uint32_t first,
              std::uint32_t* out) const noexcept;
 
@@ -69,12 +71,7 @@ class FrameStream {
 
   // The next 32 random bits.
   std::uint32_t bits() noexcept {
-    if (used_ == words_.size()) {
-      philox_.batch(static_cast<std::uint32_t>(frame_), static_cast<std::uint32_t>(frame_ >> 32),
-                    stream_, next_, words_.data());
-      next_ += static_cast<std::uint32_t>(Philox::kBatch);
-      used_ = 0;
-    }
+    if (used_ == words_.size()) refill();
     return words_[used_++];
   }
 
@@ -92,16 +89,31 @@ class FrameStream {
   double normal() noexcept;
 
   // n values of normal() into out, the same values: the draws that land in their layer's
-  // box come straight from the buffered words, the rest through normal().
+  // box are formed for a whole buffer of words at once and copied in runs, the rest go
+  // through normal().
   void normals(double* out, std::size_t n) noexcept;
 
  private:
+  void refill() noexcept {
+    philox_.batch(static_cast<std::uint32_t>(frame_), static_cast<std::uint32_t>(frame_ >> 32),
+                  stream_, next_, words_.data());
+    next_ += static_cast<std::uint32_t>(Philox::kBatch);
+    used_ = 0;
+    formed_ = false;
+  }
+  // The value of every buffered word as normal() reads it when the word lands in its
+  // layer's box, and the set of words that do (bit i: word i).
+  void form() noexcept;
+
   const Philox& philox_;
   std::uint64_t frame_;
   std::uint32_t stream_;
   std::uint32_t next_ = 0;  // the first block of the next batch
   std::array<std::uint32_t, 4 * Philox::kBatch> words_{};
   std::size_t used_ = 4 * Philox::kBatch;
+  std::array<double, 4 * Philox::kBatch> boxed_values_{};
+  std::array<std::uint64_t, Philox::kBatch / 16> boxed_{};  // bit i % 64 of boxed_[i / 64]
+  bool formed_ = false;
 };
 
 inline double FrameStream::normal() noexcept {

@@ -4,19 +4,34 @@
 // error rates of their uncoded bits, and every link error-free at high Eb/N0.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <limits>
 #include <memory>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "channel.hpp"
 #include "engine.hpp"
+#include "frame_ops.hpp"
 #include "link.hpp"
 #include "philox.hpp"
 
 namespace linkforge::sim {
 namespace {
+
+// Runs `check` with the vector paths (where the CPU has them) and with the scalar loops.
+template <class Check>
+void both_paths(Check&& check) {
+  for (const bool vector : {true, false}) {
+    set_vector_paths(vector);
+    check(vector);
+  }
+  set_vector_paths(true);
+}
 
 TEST(Philox, GivesThePublishedAnswers) {
   const Philox zero(0, 0);
@@ -53,29 +68,34 @@ TEST(FrameStream, DrawsStandardNormalValues) {
 // The batched blocks are Philox's blocks, also where the block counter wraps.
 TEST(Philox, BatchesGiveTheSameBlocks) {
   const Philox philox(0x123456789abcdefull, 3);
-  for (const std::uint32_t first : {0u, 0xFFFFFFF8u}) {
-    std::vector<std::uint32_t> words(4 * Philox::kBatch);
-    philox.batch(77, 1, 2, first, words.data());
-    for (std::uint32_t j = 0; j < Philox::kBatch; ++j) {
-      const Philox::Block b = philox({77, 1, 2, first + j});
-      for (std::size_t k = 0; k < 4; ++k) EXPECT_EQ(words[4 * j + k], b[k]) << first << " " << j;
+  both_paths([&](bool vector) {
+    for (const std::uint32_t first : {0u, 0xFFFFFFF8u}) {
+      std::vector<std::uint32_t> words(4 * Philox::kBatch);
+      philox.batch(77, 1, 2, first, words.data());
+      for (std::uint32_t j = 0; j < Philox::kBatch; ++j) {
+        const Philox::Block b = philox({77, 1, 2, first + j});
+        for (std::size_t k = 0; k < 4; ++k)
+          EXPECT_EQ(words[4 * j + k], b[k]) << vector << " " << first << " " << j;
+      }
     }
-  }
+  });
 }
 
 // normals() gives what as many normal() calls give, in runs of any length across the
 // buffer's refills and the draws that leave their layer's box (about one in a hundred).
 TEST(FrameStream, NormalsInBulkAreTheSingleDraws) {
   const Philox philox(4, 1);
-  FrameStream one(philox, 9, 1), bulk(philox, 9, 1);
-  std::vector<double> got(3000);
-  std::size_t at = 0;
-  for (std::size_t run = 1; at + run <= got.size(); run = run * 3 % 97 + 1) {
-    bulk.normals(got.data() + at, run);
-    at += run;
-  }
-  for (std::size_t i = 0; i < at; ++i) ASSERT_EQ(got[i], one.normal()) << i;
-  EXPECT_EQ(bulk.bits(), one.bits());  // the streams stand at the same word
+  both_paths([&](bool vector) {
+    FrameStream one(philox, 9, 1), bulk(philox, 9, 1);
+    std::vector<double> got(3000);
+    std::size_t at = 0;
+    for (std::size_t run = 1; at + run <= got.size(); run = run * 3 % 97 + 1) {
+      bulk.normals(got.data() + at, run);
+      at += run;
+    }
+    for (std::size_t i = 0; i < at; ++i) ASSERT_EQ(got[i], one.normal()) << vector << " " << i;
+    EXPECT_EQ(bulk.bits(), one.bits());  // the streams stand at the same word
+  });
 }
 
 // The turbo link's counts at seed 1, point 0, in chunks of 64 as the sweep runs them:
@@ -110,6 +130,124 @@ TEST(Links, TurboCountsStayAsTheyWere) {
     }
     EXPECT_EQ(bits, c.bit_errors) << c.rate << " " << c.modulation;
     EXPECT_EQ(frames, c.frame_errors) << c.rate << " " << c.modulation;
+  }
+}
+
+// The same at other block lengths, chunk sizes (frames not a multiple of 8), rates and
+// the exact decoder, as the program counted them (seed 1, the point's index p).
+TEST(Links, TurboCountsStayAsTheyWereAtOtherShapes) {
+  struct Case {
+    std::size_t K;
+    const char* rate;
+    const char* decoder;
+    std::uint32_t point;
+    double ebn0_db;
+    std::size_t chunk, frames;
+    std::uint64_t bit_errors, frame_errors;
+  };
+  const Case cases[] = {{203, "1/3", "max-log", 1, 0.5, 13, 130, 2117, 60},
+                        {1000, "1/3", "max-log", 0, 0.5, 20, 200, 12064, 110},
+                        {40, "1/3", "max-log", 0, 1.0, 64, 300, 805, 90},
+                        {203, "1/2", "max-log", 0, 1.0, 13, 130, 1777, 64},
+                        {203, "1/3", "exact", 0, 0.5, 13, 39, 347, 15}};
+  both_paths([&](bool vector) {
+    for (const Case& c : cases) {
+      LinkOptions o = link_defaults("turbo");
+      o.K = c.K;
+      o.rate = c.rate;
+      o.decoder = c.decoder;
+      const auto link = make_link(o);
+      std::uint64_t bits = 0, frames = 0;
+      for (std::size_t first = 0; first < c.frames; first += c.chunk) {
+        ChunkCounts counts;
+        link->run(Philox(1, c.point), c.ebn0_db, first, std::min(c.chunk, c.frames - first),
+                  counts);
+        for (const std::uint32_t e : counts.bit_errors) {
+          bits += e;
+          frames += e > 0 ? 1 : 0;
+        }
+      }
+      EXPECT_EQ(bits, c.bit_errors) << vector << " " << c.K << " " << c.rate << " " << c.decoder;
+      EXPECT_EQ(frames, c.frame_errors)
+          << vector << " " << c.K << " " << c.rate << " " << c.decoder;
+    }
+  });
+}
+
+// The bulk frame steps (vector paths where the CPU has them) against plain loops, bit
+// for bit, at lengths that leave partial vectors and words.
+TEST(FrameOps, BpskRatiosFromPackedBitsAreTheChannels) {
+  Channel channel("bpsk", "awgn");
+  const Philox philox(3, 2);
+  both_paths([&](bool vector) {
+    for (const std::size_t n : {std::size_t{3084}, std::size_t{13}}) {
+      std::vector<int> bits(n);
+      std::vector<std::uint8_t> packed((n + 7) / 8, 0);
+      FrameStream draw(philox, 1, 0);
+      for (std::size_t i = 0; i < n; ++i) {
+        bits[i] = static_cast<int>(draw.bits() & 1);
+        packed[i / 8] |= static_cast<std::uint8_t>(bits[i] << (i % 8));
+      }
+      std::vector<double> want(n), got(n);
+      channel.transmit(philox, 7, 1, 1.5, 1.0 / 3, MaxStar::kMaxLog, bits, want);
+      channel.transmit(philox, 7, 1, 1.5, 1.0 / 3, MaxStar::kMaxLog, packed.data(), n, got.data());
+      EXPECT_EQ(std::memcmp(want.data(), got.data(), n * sizeof(double)), 0) << vector << " " << n;
+    }
+  });
+}
+
+TEST(FrameOps, RowsToColumnsPutsEveryValueInPlace) {
+  std::mt19937 rng(4);
+  const std::size_t n = 3084 + 5, stride = 3096, frames = 16;
+  std::vector<double> rows(8 * stride);
+  for (double& x : rows) x = std::uniform_real_distribution<double>(-9, 9)(rng);
+  std::vector<std::uint32_t> row_of(n);
+  for (std::size_t p = 0; p < n; ++p)
+    row_of[p] = static_cast<std::uint32_t>((p * 7) % n);  // 7 is prime to n
+  both_paths([&](bool vector) {
+    for (const std::size_t count : {std::size_t{8}, std::size_t{5}}) {
+      std::vector<double> out(n * frames, 0.0);
+      rows_to_columns(rows.data(), stride, count, n, row_of.data(), frames, out.data() + 8);
+      for (std::size_t p = 0; p < n; ++p) {
+        for (std::size_t j = 0; j < frames; ++j) {
+          const double want = j >= 8 && j < 8 + count ? rows[(j - 8) * stride + p] : 0.0;
+          ASSERT_EQ(out[row_of[p] * frames + j], want)
+              << vector << " " << count << " " << p << " " << j;
+        }
+      }
+    }
+  });
+}
+
+TEST(FrameOps, BitsAndErrorsWordWise) {
+  std::mt19937 rng(5);
+  for (const std::size_t L : {std::size_t{1024}, std::size_t{203}, std::size_t{40}}) {
+    std::vector<std::uint32_t> words((L + 31) / 32 + 1);
+    for (auto& w : words) w = static_cast<std::uint32_t>(rng());
+    const auto bit = [&](std::size_t k) { return (words[k / 32] >> (k % 32)) & 1u; };
+    // The cellular permutation's kind of index list: any position, repeats allowed.
+    std::vector<int> alpha(L);
+    for (int& a : alpha) a = static_cast<int>(rng() % L);
+    // Decisions app > 0: zeros, negative zeros and NaN decide 0.
+    std::vector<double> app(L);
+    for (double& x : app) {
+      const std::uint32_t r = rng() % 8;
+      x = r == 0   ? 0.0
+          : r == 1 ? -0.0
+          : r == 2 ? std::numeric_limits<double>::quiet_NaN()
+                   : std::uniform_real_distribution<double>(-3, 3)(rng);
+    }
+    std::uint32_t want = 0;
+    for (std::size_t k = 0; k < L; ++k) want += (app[k] > 0.0 ? 1u : 0u) != bit(k) ? 1 : 0;
+    both_paths([&](bool vector) {
+      std::vector<std::uint32_t> permuted((L + 31) / 32, 0xFFFFFFFFu);
+      permute_bits(words.data(), alpha.data(), L, permuted.data());
+      for (std::size_t k = 0; k < permuted.size() * 32; ++k) {
+        const std::uint32_t b = k < L ? bit(static_cast<std::size_t>(alpha[k])) : 0u;
+        ASSERT_EQ((permuted[k / 32] >> (k % 32)) & 1u, b) << vector << " " << L << " " << k;
+      }
+      EXPECT_EQ(bit_errors(app.data(), words.data(), L), want) << vector << " " << L;
+    });
   }
 }
 
