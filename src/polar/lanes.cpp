@@ -23,6 +23,26 @@ namespace linkforge {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
+// f(a, b) = sign(a) sign(b) min(|a|, |b|), the minimum and the signs taken as the
+// one-value form takes them: (|b| < |a|) ? |b| : |a|, negated where exactly one of a
+// and b is below zero.
+template <class D, class V>
+HWY_INLINE V FLanes(D df, V va, V vb) {
+  const auto fzero = hn::Zero(df);
+  const auto fa = hn::Abs(va);
+  const auto fb = hn::Abs(vb);
+  const auto m = hn::IfThenElse(hn::Lt(fb, fa), fb, fa);
+  const auto differ =
+      hn::Xor(hn::VecFromMask(df, hn::Lt(va, fzero)), hn::VecFromMask(df, hn::Lt(vb, fzero)));
+  return hn::IfThenElse(hn::MaskFromVec(differ), hn::Neg(m), m);
+}
+
+// g(a, b, u) = u ? b - a : b + a.
+template <class V, class M>
+HWY_INLINE V GLanes(V va, V vb, M u) {
+  return hn::IfThenElse(u, hn::Sub(vb, va), hn::Add(vb, va));
+}
+
 struct ScGroup {
   const std::uint32_t* info_before;  // information bits before each position, N + 1
   std::size_t G;                     // lanes
@@ -54,25 +74,13 @@ void Node(D df, const ScGroup& g, const float* HWY_RESTRICT a, std::size_t n, st
   }
   const std::size_t h = n / 2;
   float* HWY_RESTRICT child = work;
-  for (std::size_t i = 0; i < h * G; i += G) {
-    // f(a, b) = sign(a) sign(b) min(|a|, |b|), min and signs taken as the scalar form does.
-    const auto va = hn::Load(df, a + i);
-    const auto vb = hn::Load(df, a + h * G + i);
-    const auto fa = hn::Abs(va);
-    const auto fb = hn::Abs(vb);
-    const auto m = hn::IfThenElse(hn::Lt(fb, fa), fb, fa);
-    const auto differ =
-        hn::Xor(hn::VecFromMask(df, hn::Lt(va, fzero)), hn::VecFromMask(df, hn::Lt(vb, fzero)));
-    hn::Store(hn::IfThenElse(hn::MaskFromVec(differ), hn::Neg(m), m), df, child + i);
-  }
+  for (std::size_t i = 0; i < h * G; i += G)
+    hn::Store(FLanes(df, hn::Load(df, a + i), hn::Load(df, a + h * G + i)), df, child + i);
   std::uint32_t* HWY_RESTRICT xl = xwork;
   Node(df, g, child, h, first, work + h * G, xl, xwork + h * G, u);
   for (std::size_t i = 0; i < h * G; i += G) {
-    // g(a, b, u) = u ? b - a : b + a.
-    const auto va = hn::Load(df, a + i);
-    const auto vb = hn::Load(df, a + h * G + i);
     const auto ul = hn::RebindMask(df, hn::MaskFromVec(hn::Load(du, xl + i)));
-    hn::Store(hn::IfThenElse(ul, hn::Sub(vb, va), hn::Add(vb, va)), df, child + i);
+    hn::Store(GLanes(hn::Load(df, a + i), hn::Load(df, a + h * G + i), ul), df, child + i);
   }
   Node(df, g, child, h, first + h, work + h * G, x + h * G, xwork + h * G, u);
   for (std::size_t i = 0; i < h * G; i += G)
@@ -84,17 +92,8 @@ void Node(D df, const ScGroup& g, const float* HWY_RESTRICT a, std::size_t n, st
 // target's lanes.
 void StageF(const float* HWY_RESTRICT a, std::size_t n, float* HWY_RESTRICT out) {
   const hn::ScalableTag<float> df;
-  const auto fzero = hn::Zero(df);
-  for (std::size_t i = 0; i < n; i += hn::Lanes(df)) {
-    const auto va = hn::LoadU(df, a + i);
-    const auto vb = hn::LoadU(df, a + n + i);
-    const auto fa = hn::Abs(va);
-    const auto fb = hn::Abs(vb);
-    const auto m = hn::IfThenElse(hn::Lt(fb, fa), fb, fa);
-    const auto differ =
-        hn::Xor(hn::VecFromMask(df, hn::Lt(va, fzero)), hn::VecFromMask(df, hn::Lt(vb, fzero)));
-    hn::StoreU(hn::IfThenElse(hn::MaskFromVec(differ), hn::Neg(m), m), df, out + i);
-  }
+  for (std::size_t i = 0; i < n; i += hn::Lanes(df))
+    hn::StoreU(FLanes(df, hn::LoadU(df, a + i), hn::LoadU(df, a + n + i)), df, out + i);
 }
 
 void StageG(const float* HWY_RESTRICT a, const std::uint8_t* HWY_RESTRICT u, std::size_t n,
@@ -103,11 +102,9 @@ void StageG(const float* HWY_RESTRICT a, const std::uint8_t* HWY_RESTRICT u, std
   const hn::RebindToUnsigned<decltype(df)> du;
   const hn::Rebind<std::uint8_t, decltype(df)> d8;
   for (std::size_t i = 0; i < n; i += hn::Lanes(df)) {
-    const auto va = hn::LoadU(df, a + i);
-    const auto vb = hn::LoadU(df, a + n + i);
     const auto ul =
         hn::RebindMask(df, hn::Ne(hn::PromoteTo(du, hn::LoadU(d8, u + i)), hn::Zero(du)));
-    hn::StoreU(hn::IfThenElse(ul, hn::Sub(vb, va), hn::Add(vb, va)), df, out + i);
+    hn::StoreU(GLanes(hn::LoadU(df, a + i), hn::LoadU(df, a + n + i), ul), df, out + i);
   }
 }
 
