@@ -108,6 +108,29 @@ void StageG(const float* HWY_RESTRICT a, const std::uint8_t* HWY_RESTRICT u, std
   }
 }
 
+// kept[c] = 1 for the `keep` first of the C keys in the order (key, c), else 0: a key
+// is kept when fewer than `keep` keys come before it. The keys run on to a multiple of
+// kSelectPad with keys above every real one.
+void SelectFirst(const std::uint64_t* HWY_RESTRICT key, std::size_t C, std::size_t keep,
+                 std::uint8_t* HWY_RESTRICT kept) {
+  const hn::ScalableTag<std::uint64_t> d;
+  const std::size_t N = hn::Lanes(d);
+  const std::size_t padded =
+      (C + polar_detail::kSelectPad - 1) / polar_detail::kSelectPad * polar_detail::kSelectPad;
+  const auto iota = hn::Iota(d, 0);
+  for (std::size_t c = 0; c < C; ++c) {
+    const auto kc = hn::Set(d, key[c]);
+    const auto index = hn::Set(d, c);
+    std::size_t before = 0;
+    for (std::size_t j = 0; j < padded; j += N) {
+      const auto v = hn::LoadU(d, key + j);
+      const auto earlier = hn::Lt(hn::Add(iota, hn::Set(d, j)), index);
+      before += hn::CountTrue(d, hn::Or(hn::Lt(v, kc), hn::And(hn::Eq(v, kc), earlier)));
+    }
+    kept[c] = before < keep ? 1 : 0;
+  }
+}
+
 std::size_t ScLanes() {
   return hn::Lanes(hn::ScalableTag<float>());
 }
@@ -130,6 +153,7 @@ HWY_EXPORT(ScLanes);
 HWY_EXPORT(ScDecodeGroup);
 HWY_EXPORT(StageF);
 HWY_EXPORT(StageG);
+HWY_EXPORT(SelectFirst);
 
 std::size_t sc_lanes() {
   return HWY_DYNAMIC_DISPATCH(ScLanes)();
@@ -144,6 +168,7 @@ void StageLanes::choose() {
   lanes = sc_lanes();  // chooses the target first if none is yet
   f = &HWY_DYNAMIC_DISPATCH(StageF);
   g = &HWY_DYNAMIC_DISPATCH(StageG);
+  select = &HWY_DYNAMIC_DISPATCH(SelectFirst);
 }
 
 }  // namespace linkforge::polar_detail

@@ -20,10 +20,17 @@ void sc_decode_group(const float* top, std::size_t N, const std::uint32_t* info_
 // The list decoder's node steps on the target the CPU runs, for nodes of a multiple of
 // `lanes` values: out[i] = f(a[i], a[n + i]) and out[i] = g(a[i], a[n + i], u[i]) for
 // i < n, the same values as the one-value forms.
+// `select` marks the `keep` first of C keys in the order (key, index): kept[c] = 1 when
+// fewer than `keep` keys precede key c, where key c' precedes it when it is smaller, or
+// equal and c' < c. The key array runs on to a multiple of kSelectPad with values above
+// every real key.
+inline constexpr std::size_t kSelectPad = 8;
 struct StageLanes {
   std::size_t lanes = 0;
   void (*f)(const float* a, std::size_t n, float* out) = nullptr;
   void (*g)(const float* a, const std::uint8_t* u, std::size_t n, float* out) = nullptr;
+  void (*select)(const std::uint64_t* key, std::size_t C, std::size_t keep,
+                 std::uint8_t* kept) = nullptr;
   void choose();
 };
 

@@ -190,7 +190,7 @@ struct ListScratch {
   std::vector<std::uint16_t> parent;
   std::vector<std::uint8_t> bit;
   std::vector<std::uint8_t> word;
-  std::vector<std::uint64_t> key;  // the kept candidates' keys, best first
+  std::vector<std::uint64_t> key;  // the candidates' keys, then padding
   polar_detail::StageLanes stage;  // wide nodes' steps
 };
 
@@ -222,7 +222,7 @@ ListScratch make_list_scratch(std::size_t N, std::size_t L, std::span<const std:
   s.parent.assign(info.size() * L, 0);
   s.bit.assign(info.size() * L, 0);
   s.word.assign(info.size(), 0);
-  s.key.assign(L, 0);
+  s.key.assign(2 * L + polar_detail::kSelectPad, 0);
   s.stage.choose();
   return s;
 }
@@ -303,22 +303,12 @@ void list_decode_one(std::span<const float> row, std::size_t K, std::optional<Cr
       } else {
         // The L first in the order (metric, penalty, candidate): metrics and penalties
         // are sums of magnitudes, never negative or NaN, so their bit patterns order as
-        // they do; candidates arrive in order, and a later one displaces only a worse key.
-        std::size_t n = 0;
-        for (std::size_t c = 0; c < C; ++c) {
-          const std::uint64_t key = std::uint64_t{std::bit_cast<std::uint32_t>(s.cand[c])} << 32 |
-                                    std::bit_cast<std::uint32_t>(s.penalty[c]);
-          if (n == L && key >= s.key[L - 1]) continue;
-          std::size_t r = n < L ? n++ : L - 1;
-          for (; r > 0 && key < s.key[r - 1]; --r) {
-            s.key[r] = s.key[r - 1];
-            s.rank[r] = s.rank[r - 1];
-          }
-          s.key[r] = key;
-          s.rank[r] = static_cast<std::uint16_t>(c);
-        }
-        std::fill_n(s.kept.begin(), C, std::uint8_t{0});
-        for (std::size_t r = 0; r < L; ++r) s.kept[s.rank[r]] = 1;
+        // they do.
+        for (std::size_t c = 0; c < C; ++c)
+          s.key[c] = std::uint64_t{std::bit_cast<std::uint32_t>(s.cand[c])} << 32 |
+                     std::bit_cast<std::uint32_t>(s.penalty[c]);
+        std::fill(s.key.begin() + static_cast<std::ptrdiff_t>(C), s.key.end(), ~std::uint64_t{0});
+        s.stage.select(s.key.data(), C, L, s.kept.data());
       }
       // Drop the paths with no survivor first, so their arrays are free for clones.
       for (std::size_t pos = 0; pos < A; ++pos)
