@@ -106,6 +106,7 @@ struct StagePool {
   std::vector<T> mem;
   std::vector<std::size_t> offset, length;  // per stage
   std::vector<std::uint16_t> index;         // [d * L + path]: the path's array
+  std::vector<T*> at;                       // [d * L + path]: where that array is
   std::vector<std::uint16_t> refs;          // [d * L + array]
   std::vector<std::uint16_t> free_list;     // [d * L + i], free_count[d] of them
   std::vector<std::size_t> free_count;
@@ -121,10 +122,12 @@ struct StagePool {
     }
     mem.assign(total, T{});
     index.assign((m + 1) * L, 0);
+    at.assign((m + 1) * L, nullptr);
     refs.assign((m + 1) * L, 0);
     free_list.assign((m + 1) * L, 0);
     free_count.assign(m + 1, 0);
   }
+  T* array(std::size_t d, std::uint16_t a) { return mem.data() + offset[d] + a * length[d]; }
   // Every array free, then path 0 holds one of each stage.
   void reset(std::uint16_t path) {
     for (std::size_t d = 1; d < free_count.size(); ++d) {
@@ -134,28 +137,29 @@ struct StagePool {
         refs[d * L + i] = 0;
       }
       index[d * L + path] = free_list[d * L + --free_count[d]];
+      at[d * L + path] = array(d, index[d * L + path]);
       refs[d * L + index[d * L + path]] = 1;
     }
   }
-  const T* read(std::size_t d, std::size_t path) const {
-    return mem.data() + offset[d] + index[d * L + path] * length[d];
-  }
+  const T* read(std::size_t d, std::size_t path) const { return at[d * L + path]; }
   T* write(std::size_t d, std::size_t path, bool keep) {
     std::uint16_t& s = index[d * L + path];
+    T*& p = at[d * L + path];
     if (refs[d * L + s] > 1) {
       --refs[d * L + s];
       const std::uint16_t fresh = free_list[d * L + --free_count[d]];
-      if (keep)
-        std::copy_n(mem.data() + offset[d] + s * length[d], length[d],
-                    mem.data() + offset[d] + fresh * length[d]);
+      T* to = array(d, fresh);
+      if (keep) std::copy_n(p, length[d], to);
       s = fresh;
+      p = to;
       refs[d * L + s] = 1;
     }
-    return mem.data() + offset[d] + s * length[d];
+    return p;
   }
   void share(std::size_t from, std::size_t to) {
     for (std::size_t d = 1; d < free_count.size(); ++d) {
       index[d * L + to] = index[d * L + from];
+      at[d * L + to] = at[d * L + from];
       ++refs[d * L + index[d * L + to]];
     }
   }
