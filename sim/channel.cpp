@@ -90,17 +90,24 @@ void Channel::transmit(const Philox& philox, std::uint64_t frame, std::uint32_t 
 
 void Channel::transmit(const Philox& philox, std::uint64_t frame, std::uint32_t stream, double ebn0_db,
                        double rate, MaxStar op, const std::uint8_t* bits, std::size_t n, double* llr) {
-  if (m_ == 1 && fade_ == Fade::kNone) {
-    const double sigma = std::sqrt(1.0 / (2.0 * std::pow(10.0, ebn0_db / 10.0) * rate));
-    const double scale = 2.0 / (sigma * sigma);
-    FrameStream noise(philox, frame, stream);
-    noise.normals(llr, n);
+  double sigma = 0, scale = 0;
+  if (bpsk_noise(philox, frame, stream, ebn0_db, rate, n, llr, sigma, scale)) {
     bpsk_llrs(bits, llr, n, sigma, scale, llr);
     return;
   }
   unpacked_.resize(n);
   for (std::size_t i = 0; i < n; ++i) unpacked_[i] = (bits[i / 8] >> (i % 8)) & 1;
   transmit(philox, frame, stream, ebn0_db, rate, op, unpacked_, {llr, n});
+}
+
+bool Channel::bpsk_noise(const Philox& philox, std::uint64_t frame, std::uint32_t stream, double ebn0_db,
+                         double rate, std::size_t n, double* noise, double& sigma, double& scale) const {
+  if (m_ != 1 || fade_ != Fade::kNone) return false;
+  sigma = std::sqrt(1.0 / (2.0 * std::pow(10.0, ebn0_db / 10.0) * rate));
+  scale = 2.0 / (sigma * sigma);
+  FrameStream draws(philox, frame, stream);
+  draws.normals(noise, n);
+  return true;
 }
 
 Channel::Received Channel::send(const Philox& philox, std::uint64_t frame, std::uint32_t stream,

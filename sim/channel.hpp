@@ -37,6 +37,12 @@ class Channel {
   void transmit(const Philox& philox, std::uint64_t frame, std::uint32_t stream, double ebn0_db,
                 double rate, MaxStar op, const std::uint8_t* bits, std::size_t n, double* llr);
 
+  // BPSK over AWGN: the n noise values transmit draws for the frame into `noise`, and
+  // the sigma and scale that turn them into its ratios (bpsk_llrs); true. Other
+  // modulations and channels: false, nothing drawn.
+  bool bpsk_noise(const Philox& philox, std::uint64_t frame, std::uint32_t stream, double ebn0_db,
+                  double rate, std::size_t n, double* noise, double& sigma, double& scale) const;
+
   // The received samples y = a*s + noise of the symbols of `bits` (m to a symbol, the
   // last padded with 0 bits) on the points `re`, `im` (2^m of them, label k at index k),
   // and their gains a (empty without fading); returns Es/N0. Draws as transmit.

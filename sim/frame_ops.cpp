@@ -68,13 +68,29 @@ LINKFORGE_AVX512 inline void transpose8(__m512d r[8]) {
   }
 }
 
+template <bool kRatios>
 LINKFORGE_AVX512 std::size_t rows_to_columns_avx512(const double* rows, std::size_t stride,
                                                     std::size_t n, const std::uint32_t* row_of,
-                                                    std::size_t frames, double* out) {
+                                                    std::size_t frames, double* out,
+                                                    const BpskRatios* ratios) {
+  __m512d one, minus_one, sigma, scale;
+  if constexpr (kRatios) {
+    one = _mm512_set1_pd(1.0);
+    minus_one = _mm512_set1_pd(-1.0);
+    sigma = _mm512_set1_pd(ratios->sigma);
+    scale = _mm512_set1_pd(ratios->scale);
+  }
   std::size_t p = 0;
   for (; p + 8 <= n; p += 8) {
     __m512d r[8];
-    for (std::size_t j = 0; j < 8; ++j) r[j] = _mm512_loadu_pd(rows + j * stride + p);
+    for (std::size_t j = 0; j < 8; ++j) {
+      r[j] = _mm512_loadu_pd(rows + j * stride + p);
+      if constexpr (kRatios) {
+        const auto bits = static_cast<__mmask8>(ratios->bits[j * ratios->bit_stride + p / 8]);
+        const __m512d level = _mm512_mask_blend_pd(bits, minus_one, one);
+        r[j] = _mm512_mul_pd(scale, _mm512_add_pd(level, _mm512_mul_pd(sigma, r[j])));
+      }
+    }
     transpose8(r);
     for (std::size_t q = 0; q < 8; ++q) _mm512_storeu_pd(out + row_of[p + q] * frames, r[q]);
   }
@@ -134,12 +150,24 @@ void bpsk_llrs(const std::uint8_t* bits, const double* noise, std::size_t n, dou
 }
 
 void rows_to_columns(const double* rows, std::size_t stride, std::size_t count, std::size_t n,
-                     const std::uint32_t* row_of, std::size_t frames, double* out) noexcept {
+                     const std::uint32_t* row_of, std::size_t frames, double* out,
+                     const BpskRatios* ratios) noexcept {
   std::size_t p = 0;
-  if (count == 8 && has_avx512()) p = rows_to_columns_avx512(rows, stride, n, row_of, frames, out);
+  if (count == 8 && has_avx512()) {
+    p = ratios != nullptr ? rows_to_columns_avx512<true>(rows, stride, n, row_of, frames, out, ratios)
+                          : rows_to_columns_avx512<false>(rows, stride, n, row_of, frames, out, ratios);
+  }
   for (; p < n; ++p) {
     double* column = out + row_of[p] * frames;
-    for (std::size_t j = 0; j < count; ++j) column[j] = rows[j * stride + p];
+    for (std::size_t j = 0; j < count; ++j) {
+      const double x = rows[j * stride + p];
+      if (ratios == nullptr) {
+        column[j] = x;
+        continue;
+      }
+      const double level = 2.0 * ((ratios->bits[j * ratios->bit_stride + p / 8] >> (p % 8)) & 1) - 1.0;
+      column[j] = ratios->scale * (level + ratios->sigma * x);
+    }
   }
 }
 

@@ -24,11 +24,21 @@ void set_vector_paths(bool on) noexcept;
 void bpsk_llrs(const std::uint8_t* bits, const double* noise, std::size_t n, double sigma,
                double scale, double* llr) noexcept;
 
+// BPSK ratios formed on the way (see rows_to_columns): row j's code bits at
+// bits + j * bit_stride, packed as for bpsk_llrs.
+struct BpskRatios {
+  const std::uint8_t* bits;
+  std::size_t bit_stride;
+  double sigma, scale;
+};
+
 // Rows of frames into columns: out[row_of[p] * frames + j] = rows[j * stride + p] for
 // p < n and j < count (count frames, at most 8, adjacent in out; with 8 the vector path
-// moves 8 x 8 blocks at a time).
+// moves 8 x 8 blocks at a time). With `ratios`, the rows hold noise values and what goes
+// out is what bpsk_llrs makes of them.
 void rows_to_columns(const double* rows, std::size_t stride, std::size_t count, std::size_t n,
-                     const std::uint32_t* row_of, std::size_t frames, double* out) noexcept;
+                     const std::uint32_t* row_of, std::size_t frames, double* out,
+                     const BpskRatios* ratios = nullptr) noexcept;
 
 // The positions k < L where (app[k] > 0) differs from bit k % 32 of words[k / 32].
 std::uint32_t bit_errors(const double* app, const std::uint32_t* words, std::size_t L) noexcept;

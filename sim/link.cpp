@@ -64,9 +64,10 @@ void draw_bits(const Philox& philox, std::uint64_t frame, Bit* out, std::size_t 
 //
 // A frame's data stay the 32-bit words drawn for them; both encoders run eight steps a
 // table look-up into code bits packed 8 to a byte, in the order they are sent; the
-// channel forms the frame's values in that order into a row, and every 8 frames the rows
-// are turned into the decoder's column-major input (frame index fastest), which it loads
-// lane by lane without gathering. The decisions are checked against the data words a
+// channel draws the frame's noise (BPSK over AWGN) or forms its values in that order
+// into a row, and every 8 frames the rows are turned into the decoder's column-major
+// input (frame index fastest), which it loads lane by lane without gathering; BPSK
+// noise becomes the ratios on the way. The decisions are checked against the data words a
 // word at a time.
 class TurboLink final : public Link {
  public:
@@ -157,24 +158,31 @@ class TurboLink final : public Link {
     if (app_.size() < count * L) app_.resize(count * L);
     if (data_.size() < count * words) data_.resize(count * words);
     rows_.resize(8 * stride);
-    code_.resize((n + 7) / 8 + 3);
+    const std::size_t bytes = (n + 7) / 8;  // a frame's code bits
+    code_.resize(8 * bytes);
+    BpskRatios ratios{code_.data(), bytes, 0.0, 0.0};
+    bool raw = false;  // the rows hold noise, turned into ratios on the way into the columns
     for (std::size_t f = 0; f < count; ++f) {
       std::uint32_t* data = data_.data() + f * words;
       FrameStream bits(philox, first + f, kDataStream);
       for (std::size_t w = 0; w < words; ++w) data[w] = bits.bits();
-      encode(data);
+      std::uint8_t* code = code_.data() + (f % 8) * bytes;
+      encode(data, code);
       double* row = rows_.data() + (f % 8) * stride;
-      if (!punctured()) {
-        channel_.transmit(philox, first + f, kNoiseStream, ebn0_db, rate, params_.max_star, code_.data(), n,
-                          row);
+      if (punctured()) {
+        send_punctured(philox, first + f, ebn0_db, rate, code, row);
       } else {
-        send_punctured(philox, first + f, ebn0_db, rate, row);
+        raw = channel_.bpsk_noise(philox, first + f, kNoiseStream, ebn0_db, rate, n, row, ratios.sigma, ratios.scale);
+        if (!raw) channel_.transmit(philox, first + f, kNoiseStream, ebn0_db, rate, params_.max_star, code, n, row);
       }
-      if (f % 8 == 7) rows_to_columns(rows_.data(), stride, 8, n, row_of_.data(), count, input_.data() + f - 7);
+      if (f % 8 == 7) {
+        rows_to_columns(rows_.data(), stride, 8, n, row_of_.data(), count, input_.data() + f - 7,
+                        raw ? &ratios : nullptr);
+      }
     }
     if (count % 8 != 0) {
-      rows_to_columns(rows_.data(), stride, count % 8, n, row_of_.data(), count,
-                      input_.data() + count / 8 * 8);
+      rows_to_columns(rows_.data(), stride, count % 8, n, row_of_.data(), count, input_.data() + count / 8 * 8,
+                      raw ? &ratios : nullptr);
     }
     using View = FrameView<const double>;
     const double* in = input_.data();
@@ -198,28 +206,28 @@ class TurboLink final : public Link {
   bool punctured() const { return o_.rate == "1/2"; }
 
   // The code bits of the data bits in `data` (bit k: bit k % 32 of data[k / 32]) into
-  // code_, packed 8 to a byte in the order they are sent unpunctured: per step the
+  // code, packed 8 to a byte in the order they are sent unpunctured: per step the
   // systematic bit, parity 1 and parity 2, then the tails of encoder 1 and 2 (both
   // code bits of each tail step). What trellis_encode gives, two encoders side by side.
-  void encode(const std::uint32_t* data) {
+  void encode(const std::uint32_t* data, std::uint8_t* code) {
     const std::size_t L = o_.K, m = kMemory;
     const auto byte = [](const std::uint32_t* w, std::size_t i) { return (w[i / 4] >> (8 * (i % 4))) & 0xFF; };
     interleaved_.resize((L + 31) / 32);
     permute_bits(data, alpha_.data(), L, interleaved_.data());
-    std::fill(code_.begin(), code_.end(), 0);
+    std::fill_n(code, (3 * L + 4 * m + 7) / 8, 0);
     std::uint32_t s1 = 0, s2 = 0;
     std::size_t k = 0;
     for (; k + 8 <= L; k += 8) {
       const std::uint32_t e1 = steps8_[256 * s1 + byte(data, k / 8)];
       const std::uint32_t e2 = steps8_[256 * s2 + byte(interleaved_.data(), k / 8)];
       const std::uint32_t sent = spread_[(e1 >> 8) & 0xFF] | spread_[e1 & 0xFF] << 1 | spread_[e2 & 0xFF] << 2;
-      code_[3 * k / 8] = static_cast<std::uint8_t>(sent);
-      code_[3 * k / 8 + 1] = static_cast<std::uint8_t>(sent >> 8);
-      code_[3 * k / 8 + 2] = static_cast<std::uint8_t>(sent >> 16);
+      code[3 * k / 8] = static_cast<std::uint8_t>(sent);
+      code[3 * k / 8 + 1] = static_cast<std::uint8_t>(sent >> 8);
+      code[3 * k / 8 + 2] = static_cast<std::uint8_t>(sent >> 16);
       s1 = e1 >> 16;
       s2 = e2 >> 16;
     }
-    const auto put = [&](std::size_t p, std::uint32_t bit) { code_[p / 8] |= static_cast<std::uint8_t>(bit << (p % 8)); };
+    const auto put = [&](std::size_t p, std::uint32_t bit) { code[p / 8] |= static_cast<std::uint8_t>(bit << (p % 8)); };
     for (; k < L; ++k) {
       const auto w1 = static_cast<std::uint32_t>(step_[2 * s1 + ((data[k / 32] >> (k % 32)) & 1)]);
       const auto w2 = static_cast<std::uint32_t>(step_[2 * s2 + ((interleaved_[k / 32] >> (k % 32)) & 1)]);
@@ -243,9 +251,10 @@ class TurboLink final : public Link {
 
   // Rate 1/2: the punctured code bits through the channel, the values put back into the
   // unpunctured row (0 where punctured).
-  void send_punctured(const Philox& philox, std::uint64_t frame, double ebn0_db, double rate, double* row) {
+  void send_punctured(const Philox& philox, std::uint64_t frame, double ebn0_db, double rate,
+                      const std::uint8_t* code, double* row) {
     const std::size_t L = o_.K, m = kMemory, sent = 2 * L;
-    const auto bit = [&](std::size_t p) { return (code_[p / 8] >> (p % 8)) & 1; };
+    const auto bit = [&](std::size_t p) { return (code[p / 8] >> (p % 8)) & 1; };
     steps_.resize(3 * L);
     for (std::size_t p = 0; p < 3 * L; ++p) steps_[p] = bit(p);
     punctured_.resize(sent);

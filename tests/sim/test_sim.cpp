@@ -215,6 +215,20 @@ TEST(FrameOps, RowsToColumnsPutsEveryValueInPlace) {
               << vector << " " << count << " " << p << " " << j;
         }
       }
+      // Noise rows become what bpsk_llrs makes of them, bit for bit.
+      std::vector<std::uint8_t> bits(8 * 400);
+      for (auto& b : bits) b = static_cast<std::uint8_t>(rng());
+      const BpskRatios ratios{bits.data(), 400, 0.83, 2.9};
+      std::vector<double> llrs(8 * stride);
+      for (std::size_t j = 0; j < 8; ++j) {
+        bpsk_llrs(bits.data() + 400 * j, rows.data() + j * stride, n, ratios.sigma, ratios.scale,
+                  llrs.data() + j * stride);
+      }
+      std::vector<double> want(n * frames, 0.0);
+      rows_to_columns(llrs.data(), stride, count, n, row_of.data(), frames, want.data() + 8);
+      rows_to_columns(rows.data(), stride, count, n, row_of.data(), frames, out.data() + 8, &ratios);
+      EXPECT_EQ(std::memcmp(want.data(), out.data(), want.size() * sizeof(double)), 0)
+          << vector << " " << count;
     }
   });
 }
