@@ -28,6 +28,12 @@ Ziggurat::Ziggurat() {
     width[static_cast<std::size_t>(i)] = d / m;
   }
   for (std::size_t i = 0; i < 128; ++i) box[i] = static_cast<std::uint32_t>(std::ceil(edge[i]));
+  for (std::size_t i = 1; i < 128; ++i) {
+    x_lo[i] = i == 1 ? 0.0 : width[i - 1] * m;
+    x_hi[i] = width[i] * m;
+    slope[i] = (height[i] - height[i - 1]) / (x_hi[i] - x_lo[i]);
+    shape[i] = x_lo[i] >= 1.0 ? 1 : x_hi[i] <= 1.0 ? -1 : 0;
+  }
 }
 
 const Ziggurat kZiggurat;
@@ -121,17 +127,6 @@ __attribute__((target("avx512f,avx512vl,avx512dq,avx512bw"))) std::uint64_t form
   return boxed;
 }
 
-// n values from `from` to `to`, whole vectors and one masked (runs are short: a libc
-// call per run costs more than the copy).
-__attribute__((target("avx512f,avx512vl,avx512dq,avx512bw"))) void copy_avx512(const double* from,
-                                                                              std::size_t n,
-                                                                              double* to) {
-  std::size_t i = 0;
-  for (; i + 8 <= n; i += 8) _mm512_storeu_pd(to + i, _mm512_loadu_pd(from + i));
-  const auto rest = static_cast<__mmask8>((1u << (n - i)) - 1);
-  _mm512_mask_storeu_pd(to + i, rest, _mm512_maskz_loadu_pd(rest, from + i));
-}
-
 #pragma GCC diagnostic pop
 
 
@@ -170,25 +165,49 @@ void FrameStream::form() noexcept {
   }
 }
 
-void FrameStream::normals(double* out, std::size_t n) noexcept {
+std::size_t FrameStream::boxed_run() const noexcept {
+  std::size_t at = used_, run = 0;
+  for (;;) {
+    const auto ones = static_cast<std::size_t>(std::countr_one(boxed_[at / 64] >> (at % 64)));
+    run += ones;
+    at += ones;
+    if (ones == 0 || at % 64 != 0 || at == words_.size()) return run;
+  }
+}
+
+template <class Copy>
+inline void FrameStream::normals_loop(double* out, std::size_t n, Copy copy) noexcept {
   for (std::size_t i = 0; i < n;) {
     if (used_ == words_.size()) refill();
     if (!formed_) form();
-    // The run of boxed words from used_ on, cut at n values and at the end of used_'s
-    // mask word.
-    const std::size_t run = std::min<std::size_t>(
-        static_cast<std::size_t>(std::countr_one(boxed_[used_ / 64] >> (used_ % 64))), n - i);
-    if (has_avx512()) {
-      copy_avx512(boxed_values_.data() + used_, run, out + i);
-    } else {
-      std::copy_n(boxed_values_.data() + used_, run, out + i);
-    }
+    const std::size_t run = std::min(boxed_run(), n - i);
+    copy(boxed_values_.data() + used_, run, out + i);
     used_ += run;
     i += run;
-    if (i < n && used_ < words_.size() && ((boxed_[used_ / 64] >> (used_ % 64)) & 1) == 0) {
-      out[i++] = normal();  // from the word that left its box
-    }
+    if (i < n && used_ < words_.size()) out[i++] = normal();  // from the word that left its box
   }
+}
+
+// Runs are short (a word leaves its box about once in 36): a libc call per run costs
+// more than the copy.
+#pragma GCC push_options
+#pragma GCC target("avx512f,avx512vl,avx512dq,avx512bw")
+void FrameStream::normals_avx512(double* out, std::size_t n) noexcept {
+  normals_loop(out, n, [](const double* from, std::size_t count, double* to) {
+    std::size_t i = 0;
+    for (; i + 8 <= count; i += 8) _mm512_storeu_pd(to + i, _mm512_loadu_pd(from + i));
+    const auto rest = static_cast<__mmask8>((1u << (count - i)) - 1);
+    _mm512_mask_storeu_pd(to + i, rest, _mm512_maskz_loadu_pd(rest, from + i));
+  });
+}
+#pragma GCC pop_options
+
+void FrameStream::normals(double* out, std::size_t n) noexcept {
+  if (has_avx512()) {
+    normals_avx512(out, n);
+    return;
+  }
+  normals_loop(out, n, [](const double* from, std::size_t count, double* to) { std::copy_n(from, count, to); });
 }
 
 }  // namespace linkforge::sim

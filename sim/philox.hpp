@@ -20,8 +20,36 @@ struct Ziggurat {
   std::array<double, 128> edge{}, width{}, height{};
   // ceil(edge[i]): the 24-bit magnitudes u < box[i] are those with u < edge[i].
   std::array<std::uint32_t, 128> box{};
+  // Layer i >= 1 outside its box: x from x_lo[i] to x_hi[i], the density from
+  // height[i - 1] down to height[i], the chord between the two of slope slope[i]; the
+  // density is convex there (shape 1: x_lo >= 1), concave (-1: x_hi <= 1) or neither (0).
+  std::array<double, 128> x_lo{}, x_hi{}, slope{};
+  std::array<int, 128> shape{};
 
   Ziggurat();
+
+  // y < exp(-x^2 / 2), for x of layer i >= 1 outside its box and y between the layer's
+  // heights: the same answer as the exponential gives, mostly without it. A convex
+  // density lies below the chord and above its tangents at both ends, a concave one the
+  // other way round; y clear of those lines by far more than their rounding decides,
+  // the rest asks the exponential.
+  bool below_density(std::size_t i, double x, double y) const noexcept {
+    constexpr double kMargin = 1e-12;
+    if (shape[i] != 0) {
+      const double lo = x_lo[i], hi = x_hi[i];
+      const double chord = height[i - 1] + (x - lo) * slope[i];
+      const double from_lo = height[i - 1] * (1.0 - lo * (x - lo));
+      const double from_hi = height[i] * (1.0 - hi * (x - hi));
+      if (shape[i] > 0) {
+        if (y > chord + kMargin) return false;
+        if (y < std::max(from_lo, from_hi) - kMargin) return true;
+      } else {
+        if (y < chord - kMargin) return true;
+        if (y > std::min(from_lo, from_hi) + kMargin) return false;
+      }
+    }
+    return y < std::exp(-0.5 * x * x);
+  }
 };
 
 // The layers, computed once at start-up.
@@ -104,6 +132,12 @@ class FrameStream {
   // The value of every buffered word as normal() reads it when the word lands in its
   // layer's box, and the set of words that do (bit i: word i).
   void form() noexcept;
+  // The boxed words from used_ on, up to the end of the buffer.
+  std::size_t boxed_run() const noexcept;
+  // normals() through `copy` (the runs of boxed values), and with AVX-512 copies.
+  template <class Copy>
+  void normals_loop(double* out, std::size_t n, Copy copy) noexcept;
+  void normals_avx512(double* out, std::size_t n) noexcept;
 
   const Philox& philox_;
   std::uint64_t frame_;
@@ -136,7 +170,7 @@ inline double FrameStream::normal() noexcept {
       return negative ? -(Ziggurat::kR + a) : Ziggurat::kR + a;
     }
     // The wedge between the layer's box and the density.
-    if (z.height[i] + uniform() * (z.height[i - 1] - z.height[i]) < std::exp(-0.5 * x * x)) {
+    if (z.below_density(i, x, z.height[i] + uniform() * (z.height[i - 1] - z.height[i]))) {
       return negative ? -x : x;
     }
   }

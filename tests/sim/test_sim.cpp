@@ -65,6 +65,26 @@ TEST(FrameStream, DrawsStandardNormalValues) {
   EXPECT_NEAR(static_cast<double>(beyond) / n, tail, 5 * std::sqrt(tail / n));
 }
 
+// The wedge test's bounds give the exponential's answer: random points of every layer's
+// wedge, and points just above and below the density.
+TEST(Ziggurat, WedgeBoundsAgreeWithTheExponential) {
+  const Ziggurat& z = kZiggurat;
+  std::mt19937_64 rng(8);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  for (std::size_t i = 1; i < 128; ++i) {
+    for (int n = 0; n < 20000; ++n) {
+      const auto u = static_cast<double>(z.box[i] + rng() % (16777216 - z.box[i]));
+      const double x = u * z.width[i];
+      const double exact = std::exp(-0.5 * x * x);
+      double y = z.height[i] + unit(rng) * (z.height[i - 1] - z.height[i]);
+      if (n % 4 == 1) y = std::nextafter(exact, 2.0);
+      if (n % 4 == 2) y = std::nextafter(exact, 0.0);
+      if (n % 4 == 3) y = exact * (1 + (unit(rng) - 0.5) * 1e-9);
+      ASSERT_EQ(z.below_density(i, x, y), y < exact) << i << " " << u << " " << y;
+    }
+  }
+}
+
 // The batched blocks are Philox's blocks, also where the block counter wraps.
 TEST(Philox, BatchesGiveTheSameBlocks) {
   const Philox philox(0x123456789abcdefull, 3);
