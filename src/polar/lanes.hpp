@@ -1,13 +1,23 @@
 // The successive-cancellation decoder over a group of frames in SIMD lanes.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+
+#include "linkforge/parallel.hpp"
 
 namespace linkforge::polar_detail {
 
 // Frames per group on the target the CPU runs.
 std::size_t sc_lanes();
+
+// The threads for `groups` groups of frames: starting a thread costs about as much as
+// decoding a few groups, so each thread takes 4 at least.
+inline int sc_threads(std::size_t groups, int threads) {
+  return static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(thread_count(threads)),
+                                                std::max<std::size_t>(groups / 4, 1)));
+}
 
 // Decodes sc_lanes() frames of a length-N code at once. top holds their LLRs as
 // ln(P(0)/P(1)), value i of frame l at [i * lanes + l]; info_before[i] counts the

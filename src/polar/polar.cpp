@@ -9,6 +9,7 @@
 #include "linkforge/checked.hpp"
 #include "linkforge/error.hpp"
 #include "linkforge/parallel.hpp"
+#include "linkforge/scratch.hpp"
 #include "polar/lanes.hpp"
 #include "sequence.hpp"
 
@@ -394,39 +395,33 @@ void decode_sc_groups(FrameView<const float> llr, std::span<const std::uint32_t>
   std::vector<std::uint32_t> info_before(N + 1, 0);
   for (std::uint32_t p : info) info_before[p + 1] = 1;
   for (std::size_t i = 0; i < N; ++i) info_before[i + 1] += info_before[i];
-  // Each worker's arrays, aligned to the widest vectors (64 bytes).
+  // Each worker's arrays, aligned to the widest vectors (64 bytes): 2 N G LLRs (top,
+  // work) and 3 N G bits (sums, u), from the scratch pool (freed, arrays this large go
+  // back to the system, and faulting them in again costs more than decoding a call's
+  // groups on two threads). The decoder writes every value before it reads it.
   const std::size_t size = N * G;
-  struct Arrays {
-    std::vector<float> llr;           // top, work
-    std::vector<std::uint32_t> bits;  // sums, u
-    float *top, *work;
-    std::uint32_t *sums, *u;
+  threads = polar_detail::sc_threads(groups, threads);
+  const std::size_t workers = parallel_workers(groups, threads);
+  const std::size_t each = 5 * size + 16;  // 4-byte values
+  const ScratchBlock block(4 * each * workers);
+  const auto aligned = [](auto* p) {
+    const std::size_t a = 64 / sizeof(p[0]);
+    return p + (a - reinterpret_cast<std::uintptr_t>(p) / sizeof(p[0]) % a) % a;
   };
-  const auto aligned = [](auto& v) {
-    const std::size_t a = 64 / sizeof(v[0]);
-    return v.data() + (a - reinterpret_cast<std::uintptr_t>(v.data()) / sizeof(v[0]) % a) % a;
-  };
-  std::vector<Arrays> arrays(std::max<std::size_t>(parallel_workers(groups, threads), 1));
-  for (auto& a : arrays) {
-    a.llr.assign(2 * size + 16, 0.0f);
-    a.bits.assign(3 * size + 16, 0);
-    a.top = aligned(a.llr);
-    a.work = a.top + size;
-    a.sums = aligned(a.bits);
-    a.u = a.sums + 2 * size;
-  }
   parallel_for(
       groups, threads,
       [&](std::size_t group, std::size_t w, const Interrupt& stop) {
         stop.check();
-        Arrays& a = arrays[w];
+        float* top = aligned(block.as<float>(workers * each).data() + w * each);
+        std::uint32_t* sums = reinterpret_cast<std::uint32_t*>(top + 2 * size);
+        std::uint32_t* u = sums + 2 * size;
         const std::size_t f0 = group * G, count = std::min(G, F - f0);
         for (std::size_t l = 0; l < G; ++l)
           for (std::size_t i = 0; i < N; ++i)
-            a.top[i * G + l] = l < count ? -llr(f0 + l, i) : 0.0f;  // ln(P(0)/P(1)) inside
-        polar_detail::sc_decode_group(a.top, N, info_before.data(), a.work, a.sums, a.u);
+            top[i * G + l] = l < count ? -llr(f0 + l, i) : 0.0f;  // ln(P(0)/P(1)) inside
+        polar_detail::sc_decode_group(top, N, info_before.data(), top + size, sums, u);
         for (std::size_t l = 0; l < count; ++l)
-          for (std::size_t k = 0; k < K; ++k) data(f0 + l, k) = a.u[info[k] * G + l] ? 1 : 0;
+          for (std::size_t k = 0; k < K; ++k) data(f0 + l, k) = u[info[k] * G + l] ? 1 : 0;
       },
       interrupt);
 }
@@ -621,7 +616,8 @@ CallMemory polar_decode_memory(std::size_t frames, std::size_t N, std::size_t K,
       list ? add_sat(add_sat(mul_sat(L, 6 * n), mul_sat(mul_sat(L, k), 3)), 64 * L + 9 * n + 4096)
            : 20 * n * G + 4 * n + 1024;
   const std::uint64_t tasks = frames == 0 ? 1 : list ? frames : (frames + G - 1) / G;
-  const std::uint64_t workers = parallel_workers(tasks, params.threads);
+  const std::uint64_t workers = parallel_workers(
+      tasks, list ? params.threads : polar_detail::sc_threads(tasks, params.threads));
   CallMemory need;
   need.working =
       add_sat(add_sat(mul_sat(frames, 4 * n + k), mul_sat(workers, add_sat(per_worker, k))),
