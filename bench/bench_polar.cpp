@@ -1,7 +1,8 @@
 // Throughput of the polar decoders in information bits per second (items) on the
-// (1024, 512) code over 64 noisy frames per call: successive cancellation, and the list
-// decoder with 8 paths, plain and CRC-aided (CRC-11 on 501 data bits); and the 5G rate
-// matching and recovery of a control-channel size in bits sent per second.
+// (1024, 512) code over 64 noisy frames per call (also 1024 for successive cancellation):
+// successive cancellation, and the list decoder with 8 paths, plain and CRC-aided (CRC-11 on 501
+// data bits); and the 5G rate matching and recovery of a control-channel size in bits sent per
+// second.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -17,10 +18,11 @@ namespace {
 
 using namespace linkforge;
 
-// Argument: threads (1: one core, 0: all).
+// Arguments: threads (1: one core, 0: all, -1: the one-frame decoder frame by frame);
+// frames per call.
 void BM_PolarDecodeSc(benchmark::State& state) {
   const int threads = static_cast<int>(state.range(0));
-  const std::size_t K = 512, N = 1024, F = 64;
+  const std::size_t K = 512, N = 1024, F = static_cast<std::size_t>(state.range(1));
   std::mt19937 rng(7);
   std::vector<std::uint8_t> data(F * K), code(F * N), decoded(F * K);
   for (auto& b : data) b = rng() & 1u;
@@ -31,14 +33,28 @@ void BM_PolarDecodeSc(benchmark::State& state) {
   std::vector<float> llr(F * N);
   for (std::size_t i = 0; i < F * N; ++i)
     llr[i] = 2.0f * ((code[i] ? 1.0f : -1.0f) + noise(rng)) / (sigma * sigma);
+  const auto info = polar_construct(K, N);
   for (auto _ : state) {
-    polar_decode_sc_frames(FrameView<const float>::row_major(llr.data(), F, N), K,
-                           FrameView<std::uint8_t>::row_major(decoded.data(), F, K), threads);
+    if (threads < 0) {
+      for (std::size_t f = 0; f < F; ++f)
+        polar_decode_sc_scalar(std::span<const float>(llr.data() + f * N, N), info,
+                               std::span<std::uint8_t>(decoded.data() + f * K, K));
+    } else {
+      polar_decode_sc_frames(FrameView<const float>::row_major(llr.data(), F, N), K,
+                             FrameView<std::uint8_t>::row_major(decoded.data(), F, K), threads);
+    }
     benchmark::DoNotOptimize(decoded.data());
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * F * K));
 }
-BENCHMARK(BM_PolarDecodeSc)->Arg(1)->Arg(0)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PolarDecodeSc)
+    ->Args({-1, 64})
+    ->Args({1, 64})
+    ->Args({0, 64})
+    ->Args({1, 1024})
+    ->Args({0, 1024})
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond);
 
 // Arguments: 1 for the CRC aid; threads (1: one core, 0: all). CPU and wall time both
 // reported.
