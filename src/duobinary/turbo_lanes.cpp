@@ -10,7 +10,9 @@
 // nothing more, so its rows hold what the per-frame decoder leaves in them.
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "duobinary/turbo_lanes.hpp"
 #include "linkforge/checked.hpp"
@@ -274,28 +276,45 @@ namespace linkforge::duobinary_detail {
 HWY_EXPORT(TurboGroup);
 HWY_EXPORT(TurboLanes);
 
-TurboSpace::TurboSpace(std::size_t pairs, std::size_t lanes)
-    : W(lanes),
-      x(3 * pairs * lanes),
-      x2(3 * pairs * lanes),
-      apriori(3 * pairs * lanes),
-      in1(3 * pairs * lanes),
-      in2(3 * pairs * lanes),
-      z1(3 * pairs * lanes),
-      z2(3 * pairs * lanes),
-      in(3 * pairs * lanes),
-      out(3 * pairs * lanes),
-      alpha((pairs + 1) * kDuobinaryStates * lanes),
-      beta((pairs + 1) * kDuobinaryStates * lanes) {}
+namespace {
+
+constexpr std::size_t kArrayAlign = 64;
+
+std::size_t rounded(std::size_t bytes) {
+  return (bytes + kArrayAlign - 1) / kArrayAlign * kArrayAlign;
+}
+
+}  // namespace
+
+TurboSpace::TurboSpace(std::size_t pairs, std::size_t lanes) : W(lanes) {
+  const std::size_t values = 3 * pairs * lanes;
+  const std::size_t metrics = (pairs + 1) * kDuobinaryStates * lanes;
+  const std::size_t bytes = 5 * rounded(values * sizeof(double)) +
+                            4 * rounded(values * sizeof(float)) +
+                            2 * rounded(metrics * sizeof(float)) + kArrayAlign;
+  block = ScratchBlock(bytes);
+  const std::span<std::byte> all = block.as<std::byte>(bytes);
+  std::fill(all.begin(), all.end(), std::byte{0});
+  const auto start = reinterpret_cast<std::uintptr_t>(all.data());
+  std::byte* at = all.data() + (kArrayAlign - start % kArrayAlign) % kArrayAlign;
+  const auto carve = [&at]<class T>(std::span<T>& array, std::size_t count) {
+    array = std::span<T>(reinterpret_cast<T*>(at), count);
+    at += rounded(count * sizeof(T));
+  };
+  for (std::span<double>* a : {&x, &x2, &apriori, &in1, &in2}) carve(*a, values);
+  for (std::span<float>* a : {&z1, &z2, &in, &out}) carve(*a, values);
+  carve(alpha, metrics);
+  carve(beta, metrics);
+}
 
 std::uint64_t TurboSpace::bytes(std::size_t pairs, std::size_t lanes) noexcept {
   const std::uint64_t values = mul_sat(mul_sat(3, pairs), lanes);
   const std::uint64_t metrics = mul_sat(mul_sat(add_sat(pairs, 1), kDuobinaryStates), lanes);
   // Five rows of doubles and four of floats per value, two of floats per metric, and
-  // what each vector's allocation may round up.
+  // each array's alignment.
   return add_sat(add_sat(mul_sat(values, 5 * sizeof(double) + 4 * sizeof(float)),
                          mul_sat(metrics, 2 * sizeof(float))),
-                 sizeof(TurboSpace) + 11 * 64);
+                 sizeof(TurboSpace) + 12 * kArrayAlign);
 }
 
 std::size_t turbo_lanes() { return HWY_DYNAMIC_DISPATCH(TurboLanes)(); }
