@@ -67,8 +67,8 @@ void Channel::transmit(const Philox& philox, std::uint64_t frame, std::uint32_t 
     // The real line alone: one draw per bit, as the links have always drawn it.
     const double sigma = std::sqrt(1.0 / (2.0 * std::pow(10.0, ebn0_db / 10.0) * rate));
     const double scale = 2.0 / (sigma * sigma);
-    FrameStream noise(philox, frame, stream);
-    noise.normals(llr.data(), n);
+    Normals noise(philox, frame, stream);
+    noise.draw(llr.data(), n);
     for (std::size_t i = 0; i < n; ++i) llr[i] = scale * ((2.0 * bits[i] - 1.0) + sigma * llr[i]);
     return;
   }
@@ -105,8 +105,8 @@ bool Channel::bpsk_noise(const Philox& philox, std::uint64_t frame, std::uint32_
   if (m_ != 1 || fade_ != Fade::kNone) return false;
   sigma = std::sqrt(1.0 / (2.0 * std::pow(10.0, ebn0_db / 10.0) * rate));
   scale = 2.0 / (sigma * sigma);
-  FrameStream draws(philox, frame, stream);
-  draws.normals(noise, n);
+  Normals draws(philox, frame, stream);
+  draws.draw(noise, n);
   return true;
 }
 

@@ -27,7 +27,10 @@ Ziggurat::Ziggurat() {
     height[static_cast<std::size_t>(i)] = std::exp(-0.5 * d * d);
     width[static_cast<std::size_t>(i)] = d / m;
   }
-  for (std::size_t i = 0; i < 128; ++i) box[i] = static_cast<std::uint32_t>(std::ceil(edge[i]));
+  for (std::size_t i = 0; i < 128; ++i) {
+    box[i] = static_cast<std::uint32_t>(std::ceil(edge[i]));
+    width_f[i] = static_cast<float>(width[i]);
+  }
   for (std::size_t i = 1; i < 128; ++i) {
     x_lo[i] = i == 1 ? 0.0 : width[i - 1] * m;
     x_hi[i] = width[i] * m;
@@ -89,42 +92,142 @@ __attribute__((target("avx512f,avx512vl"))) void batch_avx512(
   }
 }
 
-// The boxed values and the box mask of 64 words (FrameStream::form): 16 words at a time,
-// the boxes from the integer bounds by table permutations, the widths gathered.
-__attribute__((target("avx512f,avx512vl,avx512dq,avx512bw"))) std::uint64_t form_avx512(
-    const std::uint32_t* words, double* values) {
+// The words in their boxes give their values, n words into out; the others are
+// appended to word/at (at: base + their index), and the count of those is returned.
+std::size_t boxed_scalar(const std::uint32_t* words, std::size_t n, double* out, std::size_t base,
+                         std::uint32_t* word, std::uint32_t* at, std::size_t pending) {
   const Ziggurat& z = kZiggurat;
-  __m512i box[8];
-  for (std::size_t t = 0; t < 8; ++t) box[t] = _mm512_loadu_si512(z.box.data() + 16 * t);
-  const __m512i layer_bits = _mm512_set1_epi32(127);
-  const __m512i bit5 = _mm512_set1_epi32(32), bit6 = _mm512_set1_epi32(64);
-  const __m512i sign_bit = _mm512_set1_epi64(static_cast<long long>(0x8000000000000000ull));
-  std::uint64_t boxed = 0;
-  for (std::size_t q = 0; q < 4; ++q) {
-    const __m512i word = _mm512_loadu_si512(words + 16 * q);
-    const __m512i layer = _mm512_and_si512(word, layer_bits);
-    const __m512i u = _mm512_srli_epi32(word, 8);
-    // box[layer]: 32 entries per permutation, then bits 5 and 6 of the layer choose.
-    const __mmask16 b5 = _mm512_test_epi32_mask(layer, bit5), b6 = _mm512_test_epi32_mask(layer, bit6);
-    const __m512i lo = _mm512_mask_blend_epi32(b5, _mm512_permutex2var_epi32(box[0], layer, box[1]),
-                                               _mm512_permutex2var_epi32(box[2], layer, box[3]));
-    const __m512i hi = _mm512_mask_blend_epi32(b5, _mm512_permutex2var_epi32(box[4], layer, box[5]),
-                                               _mm512_permutex2var_epi32(box[6], layer, box[7]));
-    const __mmask16 in = _mm512_cmplt_epu32_mask(u, _mm512_mask_blend_epi32(b6, lo, hi));
-    boxed |= static_cast<std::uint64_t>(in) << (16 * q);
-    for (int h = 0; h < 2; ++h) {
-      const __m256i w = h == 0 ? _mm512_castsi512_si256(word) : _mm512_extracti64x4_epi64(word, 1);
-      const __m256i l = h == 0 ? _mm512_castsi512_si256(layer) : _mm512_extracti64x4_epi64(layer, 1);
-      const __m256i m = h == 0 ? _mm512_castsi512_si256(u) : _mm512_extracti64x4_epi64(u, 1);
-      const __m512d width = _mm512_i32gather_pd(l, z.width.data(), 8);
-      // Bit 7 of the word to the sign of the double.
-      const __m512i sign = _mm512_and_si512(_mm512_slli_epi64(_mm512_cvtepu32_epi64(w), 56), sign_bit);
-      const __m512d x = _mm512_castsi512_pd(
-          _mm512_xor_si512(_mm512_castpd_si512(_mm512_mul_pd(_mm512_cvtepu32_pd(m), width)), sign));
-      _mm512_storeu_pd(values + 16 * q + 8 * h, x);
+  for (std::size_t j = 0; j < n; ++j) {
+    const std::uint32_t w = words[j], layer = w & 127, u = w >> 8;
+    if (u < z.box[layer]) {
+      const float x = static_cast<float>(u) * z.width_f[layer];
+      out[j] = ((w >> 7) & 1) != 0 ? -x : x;
+    } else {
+      word[pending] = w;
+      at[pending++] = static_cast<std::uint32_t>(base + j);
     }
   }
-  return boxed;
+  return pending;
+}
+
+// The same, 16 words at a time: the bounds and widths of the layers by table
+// permutations, the words outside their boxes and their places compressed out.
+__attribute__((target("avx512f,avx512vl,avx512dq,avx512bw"))) std::size_t boxed_avx512(
+    const std::uint32_t* words, std::size_t n, double* out, std::size_t base, std::uint32_t* word,
+    std::uint32_t* at, std::size_t pending) {
+  const Ziggurat& z = kZiggurat;
+  __m512i box[8];
+  __m512 width[8];
+  for (std::size_t t = 0; t < 8; ++t) {
+    box[t] = _mm512_loadu_si512(z.box.data() + 16 * t);
+    width[t] = _mm512_loadu_ps(z.width_f.data() + 16 * t);
+  }
+  const __m512i layer_bits = _mm512_set1_epi32(127);
+  const __m512i bit5 = _mm512_set1_epi32(32), bit6 = _mm512_set1_epi32(64);
+  const __m512i sign_bit = _mm512_set1_epi32(static_cast<int>(0x80000000u));
+  const __m512i iota = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+  for (std::size_t j = 0; j < n; j += 16) {
+    const auto valid = static_cast<__mmask16>(n - j >= 16 ? 0xFFFF : (1u << (n - j)) - 1);
+    const __m512i w = _mm512_maskz_loadu_epi32(valid, words + j);
+    const __m512i layer = _mm512_and_si512(w, layer_bits);
+    const __m512i u = _mm512_srli_epi32(w, 8);
+    // table[layer]: 32 entries per permutation, then bits 5 and 6 of the layer choose.
+    const __mmask16 b5 = _mm512_test_epi32_mask(layer, bit5), b6 = _mm512_test_epi32_mask(layer, bit6);
+    const __m512i box_lo = _mm512_mask_blend_epi32(b5, _mm512_permutex2var_epi32(box[0], layer, box[1]),
+                                                   _mm512_permutex2var_epi32(box[2], layer, box[3]));
+    const __m512i box_hi = _mm512_mask_blend_epi32(b5, _mm512_permutex2var_epi32(box[4], layer, box[5]),
+                                                   _mm512_permutex2var_epi32(box[6], layer, box[7]));
+    const __mmask16 in = _mm512_cmplt_epu32_mask(u, _mm512_mask_blend_epi32(b6, box_lo, box_hi));
+    const __m512 width_lo = _mm512_mask_blend_ps(b5, _mm512_permutex2var_ps(width[0], layer, width[1]),
+                                                 _mm512_permutex2var_ps(width[2], layer, width[3]));
+    const __m512 width_hi = _mm512_mask_blend_ps(b5, _mm512_permutex2var_ps(width[4], layer, width[5]),
+                                                 _mm512_permutex2var_ps(width[6], layer, width[7]));
+    const __m512 x = _mm512_mul_ps(_mm512_cvtepu32_ps(u), _mm512_mask_blend_ps(b6, width_lo, width_hi));
+    // Bit 7 of the word to the sign.
+    const __m512 value = _mm512_castsi512_ps(_mm512_xor_si512(
+        _mm512_castps_si512(x), _mm512_and_si512(_mm512_slli_epi32(w, 24), sign_bit)));
+    const __m256 value_hi = _mm256_castpd_ps(_mm512_extractf64x4_pd(_mm512_castps_pd(value), 1));
+    _mm512_mask_storeu_pd(out + j, static_cast<__mmask8>(valid), _mm512_cvtps_pd(_mm512_castps512_ps256(value)));
+    _mm512_mask_storeu_pd(out + j + 8, static_cast<__mmask8>(valid >> 8), _mm512_cvtps_pd(value_hi));
+    // Compressed in registers and stored whole (word and at have room for 16 more),
+    // with no branch: a 16 holds a word outside its box about every other time.
+    const auto outside = static_cast<__mmask16>(valid & ~in);
+    const __m512i place = _mm512_add_epi32(iota, _mm512_set1_epi32(static_cast<int>(base + j)));
+    _mm512_storeu_si512(word + pending, _mm512_maskz_compress_epi32(outside, w));
+    _mm512_storeu_si512(at + pending, _mm512_maskz_compress_epi32(outside, place));
+    pending += static_cast<std::size_t>(std::popcount(static_cast<unsigned>(outside)));
+  }
+  return pending;
+}
+
+// What the ziggurat makes of a word outside its box before any stream is asked.
+enum Verdict : std::uint8_t { kTail, kBelow, kAbove, kAsk };
+
+// The verdicts of count words outside their boxes, with their uniforms (words of the
+// wedge stream): the value x of each (signed in value) and the wedge's y.
+void judge_scalar(const std::uint32_t* word, const std::uint32_t* uniform, std::size_t count,
+                  double* value, double* y, std::uint8_t* verdict) {
+  const Ziggurat& z = kZiggurat;
+  for (std::size_t k = 0; k < count; ++k) {
+    const std::size_t i = word[k] & 127;
+    if (i == 0) {
+      verdict[k] = kTail;
+      continue;
+    }
+    const double x = static_cast<double>(word[k] >> 8) * z.width[i];
+    const double u = (static_cast<double>(uniform[k]) + 0.5) * 0x1p-32;
+    y[k] = z.height[i] + u * (z.height[i - 1] - z.height[i]);
+    value[k] = ((word[k] >> 7) & 1) != 0 ? -x : x;
+    const int b = z.bounds(i, x, y[k]);
+    verdict[k] = b > 0 ? kBelow : b < 0 ? kAbove : kAsk;
+  }
+}
+
+// The same, 8 words at a time, with the same operations.
+__attribute__((target("avx512f,avx512vl,avx512dq,avx512bw"))) void judge_avx512(
+    const std::uint32_t* word, const std::uint32_t* uniform, std::size_t count, double* value,
+    double* y_out, std::uint8_t* verdict) {
+  const Ziggurat& z = kZiggurat;
+  const __m512d margin = _mm512_set1_pd(Ziggurat::kMargin), one = _mm512_set1_pd(1.0);
+  for (std::size_t k = 0; k < count; k += 8) {
+    const auto valid = static_cast<__mmask8>(count - k >= 8 ? 0xFF : (1u << (count - k)) - 1);
+    const __m256i w = _mm256_maskz_loadu_epi32(valid, word + k);
+    const __m256i i = _mm256_and_si256(w, _mm256_set1_epi32(127));
+    const __mmask8 wedge = _mm256_mask_test_epi32_mask(valid, i, i);  // layers 1 and up
+    const __m512d zero = _mm512_setzero_pd();
+#define gather(table, index) _mm512_mask_i32gather_pd(zero, wedge, index, table, 8)
+    const __m256i below = _mm256_sub_epi32(i, _mm256_set1_epi32(1));
+    const __m512d x = _mm512_mul_pd(_mm512_cvtepu32_pd(_mm256_srli_epi32(w, 8)), gather(z.width.data(), i));
+    const __m512d u = _mm512_mul_pd(_mm512_add_pd(_mm512_cvtepu32_pd(_mm256_maskz_loadu_epi32(valid, uniform + k)),
+                                                  _mm512_set1_pd(0.5)),
+                                    _mm512_set1_pd(0x1p-32));
+    const __m512d h = gather(z.height.data(), i), h_up = gather(z.height.data(), below);
+    const __m512d y = _mm512_add_pd(h, _mm512_mul_pd(u, _mm512_sub_pd(h_up, h)));
+    const __m512d lo = gather(z.x_lo.data(), i), hi = gather(z.x_hi.data(), i);
+    const __m512d chord = _mm512_add_pd(h_up, _mm512_mul_pd(_mm512_sub_pd(x, lo), gather(z.slope.data(), i)));
+    const __m512d from_lo = _mm512_mul_pd(h_up, _mm512_sub_pd(one, _mm512_mul_pd(lo, _mm512_sub_pd(x, lo))));
+    const __m512d from_hi = _mm512_mul_pd(h, _mm512_sub_pd(one, _mm512_mul_pd(hi, _mm512_sub_pd(x, hi))));
+    const __m256i shape = _mm256_mmask_i32gather_epi32(_mm256_setzero_si256(), wedge, i, z.shape.data(), 4);
+    const __mmask8 convex = _mm256_mask_cmpgt_epi32_mask(wedge, shape, _mm256_setzero_si256());
+    const __mmask8 concave = _mm256_mask_cmplt_epi32_mask(wedge, shape, _mm256_setzero_si256());
+    const __mmask8 convex_above = _mm512_mask_cmp_pd_mask(convex, y, _mm512_add_pd(chord, margin), _CMP_GT_OQ);
+    const __mmask8 convex_below = _mm512_mask_cmp_pd_mask(
+        convex, y, _mm512_sub_pd(_mm512_max_pd(from_lo, from_hi), margin), _CMP_LT_OQ);
+    const __mmask8 concave_below = _mm512_mask_cmp_pd_mask(concave, y, _mm512_sub_pd(chord, margin), _CMP_LT_OQ);
+    const __mmask8 concave_above = _mm512_mask_cmp_pd_mask(
+        concave, y, _mm512_add_pd(_mm512_min_pd(from_lo, from_hi), margin), _CMP_GT_OQ);
+    const auto above = static_cast<__mmask8>(convex_above | (concave_above & ~concave_below));
+    const auto below_density = static_cast<__mmask8>(concave_below | (convex_below & ~convex_above));
+    const __m512i sign = _mm512_slli_epi64(_mm512_and_si512(_mm512_cvtepu32_epi64(w), _mm512_set1_epi64(128)), 56);
+    _mm512_mask_storeu_pd(value + k, valid, _mm512_castsi512_pd(_mm512_xor_si512(_mm512_castpd_si512(x), sign)));
+    _mm512_mask_storeu_pd(y_out + k, valid, y);
+    // kTail 0, kBelow 1, kAbove 2, kAsk 3.
+    __m128i v = _mm_maskz_mov_epi8(wedge, _mm_set1_epi8(kAsk));
+    v = _mm_mask_mov_epi8(v, above, _mm_set1_epi8(kAbove));
+    v = _mm_mask_mov_epi8(v, below_density, _mm_set1_epi8(kBelow));
+    _mm_mask_storeu_epi8(verdict + k, valid, v);
+#undef gather
+  }
 }
 
 #pragma GCC diagnostic pop
@@ -145,69 +248,51 @@ void Philox::batch(std::uint32_t lo, std::uint32_t hi, std::uint32_t stream, std
   }
 }
 
-void FrameStream::form() noexcept {
-  formed_ = true;
+void Normals::draw(double* out, std::size_t n) noexcept {
+  for (std::size_t j = 0; j < n;) {
+    const std::span<const std::uint32_t> words = words_.take(n - j);
+    pending_ = has_avx512()
+                   ? boxed_avx512(words.data(), words.size(), out + j, j, word_.data(), at_.data(), pending_)
+                   : boxed_scalar(words.data(), words.size(), out + j, j, word_.data(), at_.data(), pending_);
+    j += words.size();
+    if (pending_ >= kPending || j == n) settle(out);
+  }
+}
+
+void Normals::settle(double* out) noexcept {
+  std::array<std::uint32_t, kPending + 4 * Philox::kBatch> uniform;
+  for (std::size_t k = 0; k < pending_;) {
+    const std::span<const std::uint32_t> words = wedge_.take(pending_ - k);
+    std::copy(words.begin(), words.end(), uniform.begin() + static_cast<std::ptrdiff_t>(k));
+    k += words.size();
+  }
+  std::array<double, kPending + 4 * Philox::kBatch> value, y;
+  std::array<std::uint8_t, kPending + 4 * Philox::kBatch> verdict;
   if (has_avx512()) {
-    for (std::size_t b = 0; b < boxed_.size(); ++b) {
-      boxed_[b] = form_avx512(words_.data() + 64 * b, boxed_values_.data() + 64 * b);
+    judge_avx512(word_.data(), uniform.data(), pending_, value.data(), y.data(), verdict.data());
+  } else {
+    judge_scalar(word_.data(), uniform.data(), pending_, value.data(), y.data(), verdict.data());
+  }
+  // In the words' order, as the restart stream's draws must be.
+  for (std::size_t k = 0; k < pending_; ++k) {
+    double v = 0;
+    switch (verdict[k]) {
+      case kTail:
+        v = ((word_[k] >> 7) & 1) != 0 ? -restart_.tail() : restart_.tail();
+        break;
+      case kBelow:
+        v = value[k];
+        break;
+      case kAbove:
+        v = restart_.normal();
+        break;
+      default:  // kAsk
+        v = y[k] < std::exp(-0.5 * value[k] * value[k]) ? value[k] : restart_.normal();
+        break;
     }
-    return;
+    out[at_[k]] = v;
   }
-  const Ziggurat& z = kZiggurat;
-  boxed_.fill(0);
-  for (std::size_t i = 0; i < words_.size(); ++i) {
-    const std::uint32_t word = words_[i];
-    const std::size_t layer = word & 127;
-    const auto u = static_cast<double>(word >> 8);
-    const double x = u * z.width[layer];
-    boxed_values_[i] = ((word >> 7) & 1) != 0 ? -x : x;
-    if (u < z.edge[layer]) boxed_[i / 64] |= std::uint64_t{1} << (i % 64);
-  }
-}
-
-std::size_t FrameStream::boxed_run() const noexcept {
-  std::size_t at = used_, run = 0;
-  for (;;) {
-    const auto ones = static_cast<std::size_t>(std::countr_one(boxed_[at / 64] >> (at % 64)));
-    run += ones;
-    at += ones;
-    if (ones == 0 || at % 64 != 0 || at == words_.size()) return run;
-  }
-}
-
-template <class Copy>
-inline void FrameStream::normals_loop(double* out, std::size_t n, Copy copy) noexcept {
-  for (std::size_t i = 0; i < n;) {
-    if (used_ == words_.size()) refill();
-    if (!formed_) form();
-    const std::size_t run = std::min(boxed_run(), n - i);
-    copy(boxed_values_.data() + used_, run, out + i);
-    used_ += run;
-    i += run;
-    if (i < n && used_ < words_.size()) out[i++] = normal();  // from the word that left its box
-  }
-}
-
-// Runs are short (a word leaves its box about once in 36): a libc call per run costs
-// more than the copy.
-#pragma GCC push_options
-#pragma GCC target("avx512f,avx512vl,avx512dq,avx512bw")
-void FrameStream::normals_avx512(double* out, std::size_t n) noexcept {
-  normals_loop(out, n, [](const double* from, std::size_t count, double* to) {
-    std::size_t i = 0;
-    for (; i + 8 <= count; i += 8) _mm512_storeu_pd(to + i, _mm512_loadu_pd(from + i));
-    const auto rest = static_cast<__mmask8>((1u << (count - i)) - 1);
-    _mm512_mask_storeu_pd(to + i, rest, _mm512_maskz_loadu_pd(rest, from + i));
-  });
-}
-#pragma GCC pop_options
-
-void FrameStream::normals(double* out, std::size_t n) noexcept {
-  if (has_avx512()) {
-    normals_avx512(out, n);
-    return;
-  }
-  normals_loop(out, n, [](const double* from, std::size_t count, double* to) { std::copy_n(from, count, to); });
+  pending_ = 0;
 }
 
 }  // namespace linkforge::sim

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 namespace linkforge::sim {
 
@@ -20,6 +21,8 @@ struct Ziggurat {
   std::array<double, 128> edge{}, width{}, height{};
   // ceil(edge[i]): the 24-bit magnitudes u < box[i] are those with u < edge[i].
   std::array<std::uint32_t, 128> box{};
+  // width[i] in single precision, for the values drawn in bulk (Normals).
+  std::array<float, 128> width_f{};
   // Layer i >= 1 outside its box: x from x_lo[i] to x_hi[i], the density from
   // height[i - 1] down to height[i], the chord between the two of slope slope[i]; the
   // density is convex there (shape 1: x_lo >= 1), concave (-1: x_hi <= 1) or neither (0).
@@ -28,27 +31,32 @@ struct Ziggurat {
 
   Ziggurat();
 
-  // y < exp(-x^2 / 2), for x of layer i >= 1 outside its box and y between the layer's
-  // heights: the same answer as the exponential gives, mostly without it. A convex
-  // density lies below the chord and above its tangents at both ends, a concave one the
-  // other way round; y clear of those lines by far more than their rounding decides,
-  // the rest asks the exponential.
-  bool below_density(std::size_t i, double x, double y) const noexcept {
-    constexpr double kMargin = 1e-12;
-    if (shape[i] != 0) {
-      const double lo = x_lo[i], hi = x_hi[i];
-      const double chord = height[i - 1] + (x - lo) * slope[i];
-      const double from_lo = height[i - 1] * (1.0 - lo * (x - lo));
-      const double from_hi = height[i] * (1.0 - hi * (x - hi));
-      if (shape[i] > 0) {
-        if (y > chord + kMargin) return false;
-        if (y < std::max(from_lo, from_hi) - kMargin) return true;
-      } else {
-        if (y < chord - kMargin) return true;
-        if (y > std::min(from_lo, from_hi) + kMargin) return false;
-      }
+  // y against exp(-x^2 / 2), for x of layer i >= 1 outside its box and y between the
+  // layer's heights, without the exponential: 1 below, -1 above, 0 when the bounds
+  // cannot tell. A convex density lies below the chord and above its tangents at both
+  // ends, a concave one the other way round; y clear of those lines by far more than
+  // their rounding is decided.
+  static constexpr double kMargin = 1e-12;
+  int bounds(std::size_t i, double x, double y) const noexcept {
+    if (shape[i] == 0) return 0;
+    const double lo = x_lo[i], hi = x_hi[i];
+    const double chord = height[i - 1] + (x - lo) * slope[i];
+    const double from_lo = height[i - 1] * (1.0 - lo * (x - lo));
+    const double from_hi = height[i] * (1.0 - hi * (x - hi));
+    if (shape[i] > 0) {
+      if (y > chord + kMargin) return -1;
+      if (y < std::max(from_lo, from_hi) - kMargin) return 1;
+    } else {
+      if (y < chord - kMargin) return 1;
+      if (y > std::min(from_lo, from_hi) + kMargin) return -1;
     }
-    return y < std::exp(-0.5 * x * x);
+    return 0;
+  }
+
+  // y < exp(-x^2 / 2), as the exponential answers, mostly without it.
+  bool below_density(std::size_t i, double x, double y) const noexcept {
+    const int b = bounds(i, x, y);
+    return b != 0 ? b > 0 : y < std::exp(-0.5 * x * x);
   }
 };
 
@@ -116,10 +124,23 @@ class FrameStream {
   // library's exponential and logarithm.
   double normal() noexcept;
 
-  // n values of normal() into out, the same values: the draws that land in their layer's
-  // box are formed for a whole buffer of words at once and copied in runs, the rest go
-  // through normal().
-  void normals(double* out, std::size_t n) noexcept;
+  // A value of the tail beyond Ziggurat::kR (Marsaglia's method, two uniforms a try).
+  double tail() noexcept {
+    double a = 0, b = 0;
+    do {
+      a = -std::log(uniform()) / Ziggurat::kR;
+      b = -std::log(uniform());
+    } while (b + b < a * a);
+    return Ziggurat::kR + a;
+  }
+
+  // Up to `most` (at least one) of the next words, straight from the buffer.
+  std::span<const std::uint32_t> take(std::size_t most) noexcept {
+    if (used_ == words_.size()) refill();
+    const std::size_t m = std::min(most, words_.size() - used_);
+    used_ += m;
+    return {words_.data() + used_ - m, m};
+  }
 
  private:
   void refill() noexcept {
@@ -127,17 +148,7 @@ class FrameStream {
                   stream_, next_, words_.data());
     next_ += static_cast<std::uint32_t>(Philox::kBatch);
     used_ = 0;
-    formed_ = false;
   }
-  // The value of every buffered word as normal() reads it when the word lands in its
-  // layer's box, and the set of words that do (bit i: word i).
-  void form() noexcept;
-  // The boxed words from used_ on, up to the end of the buffer.
-  std::size_t boxed_run() const noexcept;
-  // normals() through `copy` (the runs of boxed values), and with AVX-512 copies.
-  template <class Copy>
-  void normals_loop(double* out, std::size_t n, Copy copy) noexcept;
-  void normals_avx512(double* out, std::size_t n) noexcept;
 
   const Philox& philox_;
   std::uint64_t frame_;
@@ -145,9 +156,36 @@ class FrameStream {
   std::uint32_t next_ = 0;  // the first block of the next batch
   std::array<std::uint32_t, 4 * Philox::kBatch> words_{};
   std::size_t used_ = 4 * Philox::kBatch;
-  std::array<double, 4 * Philox::kBatch> boxed_values_{};
-  std::array<std::uint64_t, Philox::kBatch / 16> boxed_{};  // bit i % 64 of boxed_[i / 64]
-  bool formed_ = false;
+};
+
+// Standard normal values in bulk, value j from word j of one stream. A word that lands
+// in its layer's box (all but about one in 36) gives its magnitude times the layer's
+// width, in single precision. The ziggurat settles the others: a word of the wedge
+// stream is the uniform of each one's wedge test, and the restart stream gives the
+// tail's uniforms and the whole new draws (normal()) that replace the words the wedge
+// test turns down, in the order of the words. So the values are the same on every path,
+// however a frame's values are split over calls.
+class Normals {
+ public:
+  // The wedge and restart streams of stream s: s | kWedge and s | kRestart.
+  static constexpr std::uint32_t kWedge = 0x80000000u, kRestart = 0x40000000u;
+
+  Normals(const Philox& philox, std::uint64_t frame, std::uint32_t stream) noexcept
+      : words_(philox, frame, stream),
+        wedge_(philox, frame, stream | kWedge),
+        restart_(philox, frame, stream | kRestart) {}
+
+  // The next n values.
+  void draw(double* out, std::size_t n) noexcept;
+
+ private:
+  // The words outside their boxes so far and their places in out, settled in order.
+  static constexpr std::size_t kPending = 64;
+  void settle(double* out) noexcept;
+
+  FrameStream words_, wedge_, restart_;
+  std::array<std::uint32_t, kPending + 4 * Philox::kBatch + 16> word_{}, at_{};
+  std::size_t pending_ = 0;
 };
 
 inline double FrameStream::normal() noexcept {
@@ -160,15 +198,7 @@ inline double FrameStream::normal() noexcept {
     const std::uint32_t u = word >> 8;
     const double x = static_cast<double>(u) * z.width[i];
     if (static_cast<double>(u) < z.edge[i]) return negative ? -x : x;
-    if (i == 0) {
-      // The tail beyond kR.
-      double a = 0, b = 0;
-      do {
-        a = -std::log(uniform()) / Ziggurat::kR;
-        b = -std::log(uniform());
-      } while (b + b < a * a);
-      return negative ? -(Ziggurat::kR + a) : Ziggurat::kR + a;
-    }
+    if (i == 0) return negative ? -tail() : tail();
     // The wedge between the layer's box and the density.
     if (z.below_density(i, x, z.height[i] + uniform() * (z.height[i - 1] - z.height[i]))) {
       return negative ? -x : x;
