@@ -171,6 +171,7 @@ void judge_scalar(const std::uint32_t* word, const std::uint32_t* uniform, std::
   for (std::size_t k = 0; k < count; ++k) {
     const std::size_t i = word[k] & 127;
     if (i == 0) {
+      value[k] = 0;
       verdict[k] = kTail;
       continue;
     }
@@ -273,24 +274,23 @@ void Normals::settle(double* out) noexcept {
   } else {
     judge_scalar(word_.data(), uniform.data(), pending_, value.data(), y.data(), verdict.data());
   }
-  // In the words' order, as the restart stream's draws must be.
+  // Every word's x first, then the rest in the words' order, as the restart stream's
+  // draws must be (without a branch per word: about half are below the density).
+  std::array<std::uint16_t, kPending + 4 * Philox::kBatch> rest;
+  std::size_t count = 0;
   for (std::size_t k = 0; k < pending_; ++k) {
-    double v = 0;
-    switch (verdict[k]) {
-      case kTail:
-        v = ((word_[k] >> 7) & 1) != 0 ? -restart_.tail() : restart_.tail();
-        break;
-      case kBelow:
-        v = value[k];
-        break;
-      case kAbove:
-        v = restart_.normal();
-        break;
-      default:  // kAsk
-        v = y[k] < std::exp(-0.5 * value[k] * value[k]) ? value[k] : restart_.normal();
-        break;
+    out[at_[k]] = value[k];
+    rest[count] = static_cast<std::uint16_t>(k);
+    count += verdict[k] != kBelow ? 1 : 0;
+  }
+  for (std::size_t r = 0; r < count; ++r) {
+    const std::size_t k = rest[r];
+    double& v = out[at_[k]];
+    if (verdict[k] == kTail) {
+      v = ((word_[k] >> 7) & 1) != 0 ? -restart_.tail() : restart_.tail();
+    } else if (verdict[k] == kAbove || !(y[k] < std::exp(-0.5 * v * v))) {
+      v = restart_.normal();
     }
-    out[at_[k]] = v;
   }
   pending_ = 0;
 }
