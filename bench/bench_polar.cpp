@@ -18,21 +18,30 @@ namespace {
 
 using namespace linkforge;
 
+// The LLRs of the F frames of data (K bits each) encoded into N bits and sent over
+// BPSK at Eb/N0 = 2 dB.
+std::vector<float> noisy_llrs(const std::vector<std::uint8_t>& data, std::size_t F, std::size_t K,
+                              std::size_t N, std::mt19937& rng) {
+  std::vector<std::uint8_t> code(F * N);
+  polar_encode_frames(FrameView<const std::uint8_t>::row_major(data.data(), F, K), N,
+                      FrameView<std::uint8_t>::row_major(code.data(), F, N));
+  const float sigma = std::sqrt(1.0f / (2.0f * 0.5f * std::pow(10.0f, 0.2f)));
+  std::normal_distribution<float> noise(0.0f, sigma);
+  std::vector<float> llr(F * N);
+  for (std::size_t i = 0; i < F * N; ++i)
+    llr[i] = 2.0f * ((code[i] ? 1.0f : -1.0f) + noise(rng)) / (sigma * sigma);
+  return llr;
+}
+
 // Arguments: threads (1: one core, 0: all, -1: the one-frame decoder frame by frame);
 // frames per call.
 void BM_PolarDecodeSc(benchmark::State& state) {
   const int threads = static_cast<int>(state.range(0));
   const std::size_t K = 512, N = 1024, F = static_cast<std::size_t>(state.range(1));
   std::mt19937 rng(7);
-  std::vector<std::uint8_t> data(F * K), code(F * N), decoded(F * K);
+  std::vector<std::uint8_t> data(F * K), decoded(F * K);
   for (auto& b : data) b = rng() & 1u;
-  polar_encode_frames(FrameView<const std::uint8_t>::row_major(data.data(), F, K), N,
-                      FrameView<std::uint8_t>::row_major(code.data(), F, N));
-  const float sigma = std::sqrt(1.0f / (2.0f * 0.5f * std::pow(10.0f, 0.2f)));  // 2 dB
-  std::normal_distribution<float> noise(0.0f, sigma);
-  std::vector<float> llr(F * N);
-  for (std::size_t i = 0; i < F * N; ++i)
-    llr[i] = 2.0f * ((code[i] ? 1.0f : -1.0f) + noise(rng)) / (sigma * sigma);
+  const std::vector<float> llr = noisy_llrs(data, F, K, N, rng);
   const auto info = polar_construct(K, N);
   for (auto _ : state) {
     if (threads < 0) {
@@ -63,20 +72,14 @@ void BM_PolarDecodeList8(benchmark::State& state) {
   const int threads = static_cast<int>(state.range(1));
   const std::size_t K = 512, N = 1024, F = 64, Lc = 11;
   std::mt19937 rng(7);
-  std::vector<std::uint8_t> data(F * K), code(F * N), decoded(F * K);
+  std::vector<std::uint8_t> data(F * K), decoded(F * K);
   for (std::size_t f = 0; f < F; ++f) {
     std::uint8_t* row = data.data() + f * K;
     for (std::size_t k = 0; k < K - Lc; ++k) row[k] = rng() & 1u;
     const std::uint32_t p = crc_parity(CrcName::k11, std::span<const std::uint8_t>(row, K - Lc));
     for (std::size_t i = 0; i < Lc; ++i) row[K - Lc + i] = (p >> (Lc - 1 - i)) & 1u;
   }
-  polar_encode_frames(FrameView<const std::uint8_t>::row_major(data.data(), F, K), N,
-                      FrameView<std::uint8_t>::row_major(code.data(), F, N));
-  const float sigma = std::sqrt(1.0f / (2.0f * 0.5f * std::pow(10.0f, 0.2f)));  // 2 dB
-  std::normal_distribution<float> noise(0.0f, sigma);
-  std::vector<float> llr(F * N);
-  for (std::size_t i = 0; i < F * N; ++i)
-    llr[i] = 2.0f * ((code[i] ? 1.0f : -1.0f) + noise(rng)) / (sigma * sigma);
+  const std::vector<float> llr = noisy_llrs(data, F, K, N, rng);
   PolarDecodeParams params;
   params.list_size = 8;
   params.threads = threads;

@@ -42,6 +42,7 @@ struct TurboSpace {
 std::size_t turbo_lanes();
 
 // Decodes frames first..first+W-1 of the job (those that exist) into job.app.
-void turbo_group(const TurboJob& job, std::size_t first, TurboSpace& w, const Interrupt& interrupt);
+void turbo_group(const TurboJob& job, std::size_t first, TurboSpace& w,
+                 const Interrupt& interrupt);
 
 }  // namespace linkforge::duobinary_detail
